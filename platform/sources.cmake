@@ -1,0 +1,3 @@
+list(APPEND VX_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ProductPath.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ErrorInfo.cpp)

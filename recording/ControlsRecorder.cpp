@@ -1,0 +1,17 @@
+#include "recording/ControlsRecorder.h"
+
+const GUID CvxCrControlsRecorder::ModuleId = {
+    0x18EC443D, 0xA84E, 0x4D9C, {0xBF, 0x1A, 0x73, 0x7A, 0x23, 0xE7, 0xDC, 0x35}};
+
+HRESULT CvxCrControlsRecorder::GetModuleGuid(GUID* moduleGuid)
+{
+    if (!moduleGuid)
+        return E_POINTER;
+    *moduleGuid = ModuleId;
+    return S_OK;
+}
+
+VARIANT_BOOL CvxCrControlsRecorder::OnEvent(IUnknown*, IUnknown*, IDispatch*)
+{
+    return VARIANT_FALSE;
+}

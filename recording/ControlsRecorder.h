@@ -1,0 +1,24 @@
+#pragma once
+#include <windows.h>
+
+#include "generated/vxOpenAppServices.h"
+#include "platform/com/ComObject.h"
+
+// The web-controls recorder module: the engine calls it for every recorded
+// user event on a page element. It is registered with the host next to the
+// process module. Event handling is not part of this build yet: it answers
+// every event as not handled.
+class CvxCrControlsRecorder
+    : public vx::com::ComObject<CvxCrControlsRecorder, IvxModule, IvxModuleHidden, IvxScriptEventRecorder>
+{
+public:
+    // {18EC443D-A84E-4D9C-BF1A-737A23E7DC35}
+    static const GUID ModuleId;
+
+    // IvxModule
+    HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) override;
+    // IvxScriptEventRecorder
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() override { return S_OK; }
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) override;
+};
