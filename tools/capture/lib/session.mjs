@@ -1,0 +1,141 @@
+// One capture run: serve the root directory, start the browser, capture each
+// page in a fresh tab, and always tear down server, browser and profile.
+
+import fs from 'node:fs';
+import path from 'node:path';
+import { Browser, findBrowserBinary } from './browser.mjs';
+import { startStaticServer } from './static-server.mjs';
+import { walkPage } from './page-walker.mjs';
+import { serializeSnapshot } from './snapshot-writer.mjs';
+
+// Pages are addressed under a fixed host that the browser maps to the local
+// server, so URLs in snapshots do not depend on the port. A second host is
+// mapped to the same server so that pages can hold genuinely cross-origin
+// frames.
+export const PAGE_ORIGIN = 'http://fixtures.test';
+export const OTHER_ORIGIN = 'http://other.test';
+export const SNAPSHOT_FORMAT = 'page-snapshot/1';
+
+export function pageUrl(root, page) {
+  const relative = path.relative(root, page).split(path.sep).map(encodeURIComponent).join('/');
+  return `${PAGE_ORIGIN}/${relative}`;
+}
+
+export function outputPath(options, page) {
+  if (options.name) return path.join(options.out, `${options.name}.json`);
+  const relative = path.relative(options.root, page).replace(/\.html?$/i, '.json');
+  return path.join(options.out, relative);
+}
+
+export async function captureAll(options, log = () => {}) {
+  const server = await startStaticServer(options.root);
+  let browser;
+  const killOnExit = () => browser?.killNow();
+  process.once('exit', killOnExit);
+  try {
+    const hostRules = ['fixtures.test', 'other.test']
+      .map((host) => `MAP ${host} 127.0.0.1:${server.port}`).join(',');
+    browser = await Browser.launch({
+      binary: findBrowserBinary(options.browser),
+      hostRules,
+      timeoutMs: options.timeout,
+    });
+    const results = [];
+    for (const page of options.pages) {
+      const started = process.hrtime.bigint();
+      const snapshot = await capturePage(browser, options, page);
+      const text = serializeSnapshot(snapshot);
+      const file = outputPath(options, page);
+      fs.mkdirSync(path.dirname(file), { recursive: true });
+      fs.writeFileSync(file, text);
+      const ms = Number(process.hrtime.bigint() - started) / 1e6;
+      results.push({ page, file, bytes: Buffer.byteLength(text), nodes: snapshot.nodes.length, ms });
+      log(`${path.relative(process.cwd(), file)}: ${snapshot.nodes.length} nodes, ${Buffer.byteLength(text)} bytes, ${ms.toFixed(0)} ms`);
+    }
+    return results;
+  } finally {
+    await browser?.close();
+    process.removeListener('exit', killOnExit);
+    await server.close();
+  }
+}
+
+async function capturePage(browser, options, page) {
+  const { cdp } = browser;
+  const { targetId } = await cdp.send('Target.createTarget', { url: 'about:blank' });
+  const { sessionId } = await cdp.send('Target.attachToTarget', { targetId, flatten: true });
+  // A blocking dialog would freeze the page: accept every one.
+  const stopDialogs = cdp.onEvent((method, params, s) => {
+    if (method === 'Page.javascriptDialogOpening' && s === sessionId) {
+      cdp.send('Page.handleJavaScriptDialog', { accept: true }, sessionId).catch(() => {});
+    }
+  });
+  const send = (method, params) => cdp.send(method, params, sessionId);
+  try {
+    await send('Page.enable');
+    await send('Emulation.setDeviceMetricsOverride', {
+      width: options.width, height: options.height, deviceScaleFactor: 1, mobile: false,
+    });
+    await send('Emulation.setFocusEmulationEnabled', { enabled: true });
+    const url = pageUrl(options.root, page);
+    const loaded = cdp.waitForEvent('Page.loadEventFired', sessionId);
+    const navigation = await send('Page.navigate', { url });
+    if (navigation.errorText) throw new Error(`loading ${url} failed: ${navigation.errorText}`);
+    await loaded;
+    await evaluate(send, settleExpression());
+    if (options.focus) await evaluate(send, focusExpression(options.focus));
+    if (options.scroll) {
+      await evaluate(send, `window.scrollTo(${options.scroll[0]}, ${options.scroll[1]})`);
+      await evaluate(send, settleExpression());
+    }
+    if (options.screenshot) {
+      const { data } = await send('Page.captureScreenshot', { format: 'png' });
+      fs.mkdirSync(path.dirname(path.resolve(options.screenshot)), { recursive: true });
+      fs.writeFileSync(options.screenshot, Buffer.from(data, 'base64'));
+    }
+    const walkOptions = { gridStep: options.grid, innerTextLimit: options.innerTextLimit };
+    const walked = await evaluate(send, `(${walkPage.toString()})(${JSON.stringify(walkOptions)})`);
+    const version = browser.version;
+    return {
+      format: SNAPSHOT_FORMAT,
+      page: path.relative(options.root, page).split(path.sep).join('/'),
+      url,
+      browser: version.product,
+      viewport: { width: options.width, height: options.height },
+      scroll: options.scroll,
+      focus: options.focus,
+      native: { exclusionAttributeName: options.exclusionAttribute },
+      innerTextLimit: options.innerTextLimit,
+      ...walked,
+    };
+  } finally {
+    stopDialogs();
+    await cdp.send('Target.closeTarget', { targetId }).catch(() => {});
+  }
+}
+
+// Waits for web fonts and two animation frames, so that layout is final.
+function settleExpression() {
+  return `document.fonts.ready.then(() => new Promise((resolve) =>
+    requestAnimationFrame(() => requestAnimationFrame(() => resolve(true)))))`;
+}
+
+function focusExpression(selector) {
+  return `(() => {
+    const element = document.querySelector(${JSON.stringify(selector)});
+    if (!element) throw new Error('no element matches ' + ${JSON.stringify(selector)});
+    element.focus();
+    return true;
+  })()`;
+}
+
+async function evaluate(send, expression) {
+  const { result, exceptionDetails } = await send('Runtime.evaluate', {
+    expression, returnByValue: true, awaitPromise: true,
+  });
+  if (exceptionDetails) {
+    const text = exceptionDetails.exception?.description ?? exceptionDetails.text;
+    throw new Error(`script failed in page: ${text}`);
+  }
+  return result.value;
+}
