@@ -28,6 +28,8 @@ vx::com::CriticalSection& ModuleLock()
 
 } // namespace
 
+CModuleIntf::CModuleIntf() = default;
+
 CModuleIntf::~CModuleIntf()
 {
     Detach();

@@ -18,7 +18,7 @@ class CModuleIntf
     : public vx::com::ComObject<CModuleIntf, IovModuleIntf, IvxOpenAppHookExtension, IvxCrExtenderModule>
 {
 public:
-    CModuleIntf() = default;
+    CModuleIntf();
 
     // IovModuleIntf
     HRESULT STDMETHODCALLTYPE AddNotifier(IovModuleIntfNotifier* notifier) override;

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <wrl/client.h>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "platform/com/AtlModule.h"
@@ -12,8 +13,10 @@ namespace vx::com {
 
 using Microsoft::WRL::ComPtr;
 
-// An interface-map entry that answers Alias's IID with the Impl base: used
-// where one implementation serves two interface versions.
+// An interface-map entry that answers Alias's IID with the Impl base (which
+// must be listed as a plain entry, or derive from one): used where one
+// implementation serves two interface versions, or to answer a base
+// interface through a derived one. It adds no base class of its own.
 template <class Alias, class Impl>
 struct AnswerAs
 {
@@ -48,16 +51,19 @@ struct BaseOf
 {
     using type = Entry;
 };
-template <class Alias, class Impl>
-struct BaseOf<AnswerAs<Alias, Impl>>
-{
-    using type = Impl;
-};
-
 template <class First, class... Rest>
 struct FirstOf
 {
-    using type = typename BaseOf<First>::type;
+    using type = First;
+};
+
+template <class T>
+struct IsAlias : std::false_type
+{
+};
+template <class Alias, class Impl>
+struct IsAlias<AnswerAs<Alias, Impl>> : std::true_type
+{
 };
 
 } // namespace detail
@@ -129,6 +135,7 @@ protected:
 
 private:
     using FirstBase = typename detail::FirstOf<Entries...>::type;
+    static_assert(!detail::IsAlias<FirstBase>::value, "the first entry must be a plain interface");
 
     template <class E, class... More>
     void* FindListed(REFIID riid) noexcept
