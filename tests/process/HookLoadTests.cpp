@@ -102,3 +102,28 @@ TEST(HookLoad, AlternativeProductPathSwitch)
 }
 
 } // namespace
+
+namespace {
+
+TEST(HookLoad, EmbeddedTypeLibraryOpensWithLoadTypeLib)
+{
+    ITypeLib* library = nullptr;
+    ASSERT_EQ(LoadTypeLib(LayoutLibrary().c_str(), &library), S_OK);
+    BSTR name = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"vxCrHook");
+    SysFreeString(name);
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
+    EXPECT_EQ(attributes->syskind, SYS_WIN64);
+    library->ReleaseTLibAttr(attributes);
+    // The module object's interfaces are described there.
+    ITypeInfo* info = nullptr;
+    const IID extenderModule = {0x20143FE7, 0x88C4, 0x4CCB, {0xA9, 0x95, 0x97, 0xE5, 0xA3, 0x47, 0x5D, 0x87}};
+    EXPECT_EQ(library->GetTypeInfoOfGuid(extenderModule, &info), S_OK);
+    if (info)
+        info->Release();
+    library->Release();
+}
+
+} // namespace
