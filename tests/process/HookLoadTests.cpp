@@ -2,9 +2,12 @@
 // library.
 #include <gtest/gtest.h>
 
+#include <oleauto.h>
+
 #include <cwctype>
 
 #include "HookHostRun.h"
+#include "platform/com/BStr.h"
 
 using namespace testsupport;
 
@@ -109,10 +112,9 @@ TEST(HookLoad, EmbeddedTypeLibraryOpensWithLoadTypeLib)
 {
     ITypeLib* library = nullptr;
     ASSERT_EQ(LoadTypeLib(LayoutLibrary().c_str(), &library), S_OK);
-    BSTR name = nullptr;
-    ASSERT_EQ(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
-    EXPECT_STREQ(name, L"vxCrHook");
-    SysFreeString(name);
+    vx::com::BStr name;
+    ASSERT_EQ(library->GetDocumentation(-1, name.Out(), nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(name.View(), L"vxCrHook");
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
     EXPECT_EQ(attributes->syskind, SYS_WIN64);
