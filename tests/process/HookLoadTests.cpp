@@ -2,8 +2,6 @@
 // library.
 #include <gtest/gtest.h>
 
-#include <oleauto.h>
-
 #include <cwctype>
 
 #include "HookHostRun.h"
