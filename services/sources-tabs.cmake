@@ -1,0 +1,4 @@
+list(APPEND VX_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/RecordUrlMask.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TabGroups.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TabRecords.cpp)
