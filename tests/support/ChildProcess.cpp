@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <thread>
-
 #include "platform/com/UniqueHandle.h"
 
 namespace testsupport {
@@ -110,18 +108,33 @@ ChildResult RunChild(const std::wstring& commandLine, const ChildOptions& option
     UniqueHandle process(info.hProcess), thread(info.hThread);
     writer.Reset();
 
-    std::thread drain([&] {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(reader.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    // Poll the pipe instead of reading to its end: a process the child starts
+    // (Wine's desktop process, for one) may inherit the pipe and keep it open
+    // long after the child has gone.
+    const DWORD start = GetTickCount();
+    auto drainAvailable = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(reader.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
+                got == 0)
+                break;
             result.output.append(buffer, got);
-    });
-    if (WaitForSingleObject(process.Get(), options.timeoutMs) == WAIT_TIMEOUT) {
-        result.timedOut = true;
-        TerminateProcess(process.Get(), 99);
-        WaitForSingleObject(process.Get(), INFINITE);
+        }
+    };
+    for (;;) {
+        drainAvailable();
+        if (WaitForSingleObject(process.Get(), 10) == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount() - start > options.timeoutMs) {
+            result.timedOut = true;
+            TerminateProcess(process.Get(), 99);
+            WaitForSingleObject(process.Get(), INFINITE);
+            break;
+        }
     }
-    drain.join();
+    drainAvailable();
     GetExitCodeProcess(process.Get(), &result.exitCode);
     return result;
 }
