@@ -1,0 +1,272 @@
+// Location paths: step-by-step evaluation with predicates, keeping track of
+// whether the intermediate node-set is already in document order so that it
+// is sorted only when an axis can break the order.
+#include <algorithm>
+#include <cmath>
+
+#include "XPathAst.h"
+#include "XPathError.h"
+
+namespace vxWebFw {
+namespace XPath {
+namespace Engine {
+
+namespace {
+
+// A predicate [k] with a constant k selects at most the k-th node: returns
+// the number of nodes worth collecting, or -1 when there is no such bound.
+std::size_t constantPositionLimit(const Step& step) {
+    if (step.predicates.empty()) return static_cast<std::size_t>(-1);
+    auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
+    if (!number) return static_cast<std::size_t>(-1);
+    double k = number->value();
+    if (!(k >= 1) || k != std::floor(k) || k > 1e9) return 0;  // selects nothing
+    return static_cast<std::size_t>(k);
+}
+
+bool isAncestorOf(const Navigator& navigator, Node ancestor, Node node) {
+    for (Node p = navigator.parent(node); p; p = navigator.parent(p))
+        if (p == ancestor) return true;
+    return false;
+}
+
+// For a set in document order: true when no node is an ancestor of another
+// one. A node's subtree is contiguous in document order, so checking
+// neighbours is enough.
+bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& nodes) {
+    for (std::size_t i = 1; i < nodes.size(); ++i)
+        if (isAncestorOf(navigator, nodes[i - 1], nodes[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+bool Step::predicatesIgnorePosition() const {
+    for (const ExprPtr& predicate : predicates) {
+        StaticType type = predicate->staticType();
+        if (type == StaticType::Number || type == StaticType::Any || predicate->usesPositionOrSize()) return false;
+    }
+    return true;
+}
+
+void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes) {
+    const std::size_t size = nodes.size();
+    if (auto* number = dynamic_cast<const NumberExpr*>(&predicate)) {
+        double k = number->value();
+        if (k >= 1 && k <= static_cast<double>(size) && k == std::floor(k)) {
+            Node chosen = nodes[static_cast<std::size_t>(k) - 1];
+            nodes.assign(1, chosen);
+        } else {
+            nodes.clear();
+        }
+        return;
+    }
+    const StaticType type = predicate.staticType();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        Context context{environment, nodes[i], i + 1, size};
+        bool keep;
+        if (type == StaticType::Number || type == StaticType::Any) {
+            Value value = predicate.evaluate(context);
+            keep = value.type() == ValueType::Number ? value.numberValue() == static_cast<double>(i + 1)
+                                                     : value.toBoolean();
+        } else {
+            keep = predicate.evaluateBoolean(context);
+        }
+        if (keep) nodes[kept++] = nodes[i];
+    }
+    nodes.resize(kept);
+}
+
+NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current) const {
+    const Navigator& navigator = environment.navigator;
+    // disjoint: no node of the current set is an ancestor of another one.
+    bool disjoint = current.nodes.size() <= 1;
+    std::vector<Node> candidates;
+    for (const Step& step : steps_) {
+        if (current.nodes.empty()) break;
+        current.normalize(navigator);
+        const bool single = current.nodes.size() == 1;
+        // Children (and descendants) of non-nested nodes come out in document
+        // order: one cheap check here saves sorting the larger result.
+        if (!disjoint && !single && (step.axis == Axis::Child || step.axis == Axis::Descendant ||
+                                     step.axis == Axis::DescendantOrSelf))
+            disjoint = noNodeContainsAnother(navigator, current.nodes);
+        const bool reverse = isReverseAxis(step.axis);
+        const bool descendantAxis = step.axis == Axis::Descendant || step.axis == Axis::DescendantOrSelf;
+        // With position-free predicates the descendants of a nested context
+        // node are already among those of its ancestor in the set: skipping
+        // it keeps the result in document order without duplicates.
+        const bool skipNested = descendantAxis && !disjoint && step.predicatesIgnorePosition();
+        const std::size_t limit = constantPositionLimit(step);
+        NodeSet next;
+        Node lastRoot;
+        for (const Node& node : current.nodes) {
+            if (skipNested && lastRoot && isAncestorOf(navigator, lastRoot, node)) continue;
+            lastRoot = node;
+            candidates.clear();
+            collectAxis(navigator, step.axis, step.test, node, candidates, limit);
+            for (const ExprPtr& predicate : step.predicates) {
+                if (candidates.empty()) break;
+                filterByPredicate(*predicate, environment, candidates);
+            }
+            if (reverse)
+                next.nodes.insert(next.nodes.end(), candidates.rbegin(), candidates.rend());
+            else
+                next.nodes.insert(next.nodes.end(), candidates.begin(), candidates.end());
+        }
+        bool ordered;
+        bool nextDisjoint;
+        switch (step.axis) {
+            case Axis::Self:
+                ordered = true;
+                nextDisjoint = disjoint;
+                break;
+            case Axis::Attribute:
+            case Axis::Namespace:
+                ordered = true;
+                nextDisjoint = true;
+                break;
+            case Axis::Child:
+                ordered = disjoint;
+                nextDisjoint = disjoint;
+                break;
+            case Axis::Descendant:
+            case Axis::DescendantOrSelf:
+                ordered = single || skipNested || disjoint;
+                nextDisjoint = false;
+                break;
+            case Axis::Parent:
+                ordered = single;
+                nextDisjoint = single;
+                break;
+            default:
+                ordered = single;
+                nextDisjoint = false;
+                break;
+        }
+        next.inDocumentOrder = ordered || next.nodes.size() <= 1;
+        current = std::move(next);
+        disjoint = nextDisjoint || current.nodes.size() <= 1;
+    }
+    current.normalize(navigator);
+    return current;
+}
+
+Value PathExpr::evaluate(const Context& context) const {
+    NodeSet start;
+    switch (start_) {
+        case Start::ContextNode: start.nodes.push_back(context.node); break;
+        case Start::Root: {
+            Node root = context.navigator().root(context.node);
+            if (cacheable_) {
+                AbsolutePathCache& cache = context.environment.absolutePaths;
+                auto found = cache.find(this);
+                if (found != cache.end() && found->second.root == root) return found->second.value;
+                NodeSet rootSet;
+                rootSet.nodes.push_back(root);
+                Value value = Value::fromNodeSet(evaluateSteps(context.environment, std::move(rootSet)));
+                cache[this] = AbsolutePathValue{root, value};
+                return value;
+            }
+            start.nodes.push_back(root);
+            break;
+        }
+        case Start::Filter: {
+            Value value = filter_->evaluate(context);
+            if (!value.isNodeSet()) throwEvaluationError(L"a path step applies to a value that is not a node-set", position());
+            start = std::move(value).nodeSet();
+            break;
+        }
+    }
+    return Value::fromNodeSet(evaluateSteps(context.environment, std::move(start)));
+}
+
+// Whether the axis of the context node has a node passing the test; the
+// common axes are checked without building a node list.
+static bool axisHasMatch(const Navigator& navigator, const Step& step, Node node) {
+    switch (step.axis) {
+        case Axis::Self: return step.test.matches(navigator, node, NodeKind::Element);
+        case Axis::Attribute:
+            if (node.kind != NodeKind::Element) return false;
+            for (Node a = navigator.firstAttribute(node); a; a = navigator.nextAttribute(a))
+                if (step.test.matches(navigator, a, NodeKind::Attribute)) return true;
+            return false;
+        case Axis::Child:
+            if (node.kind != NodeKind::Element && node.kind != NodeKind::Root) return false;
+            for (Node c = navigator.firstChild(node); c; c = navigator.nextSibling(c))
+                if (step.test.matches(navigator, c, NodeKind::Element)) return true;
+            return false;
+        default: {
+            std::vector<Node> found;
+            collectAxis(navigator, step.axis, step.test, node, found, 1);
+            return !found.empty();
+        }
+    }
+}
+
+bool PathExpr::evaluateBoolean(const Context& context) const {
+    if (start_ == Start::ContextNode && steps_.size() == 1 && steps_[0].predicates.empty())
+        return axisHasMatch(context.navigator(), steps_[0], context.node);
+    return !evaluate(context).nodes().empty();
+}
+
+Value FilterExpr::evaluate(const Context& context) const {
+    Value value = primary_->evaluate(context);
+    if (!value.isNodeSet()) throwEvaluationError(L"a predicate applies to a value that is not a node-set", position());
+    NodeSet& set = value.nodeSet();
+    set.normalize(context.navigator());
+    for (const ExprPtr& predicate : predicates_) {
+        if (set.nodes.empty()) break;
+        filterByPredicate(*predicate, context.environment, set.nodes);
+    }
+    return value;
+}
+
+Value UnionExpr::evaluate(const Context& context) const {
+    Value left = left_->evaluate(context);
+    Value right = right_->evaluate(context);
+    if (!left.isNodeSet() || !right.isNodeSet())
+        throwEvaluationError(L"an operand of '|' is not a node-set", position());
+    const Navigator& navigator = context.navigator();
+    NodeSet& a = left.nodeSet();
+    NodeSet& b = right.nodeSet();
+    a.normalize(navigator);
+    b.normalize(navigator);
+    if (b.nodes.empty()) return left;
+    if (a.nodes.empty()) return right;
+    NodeSet merged;
+    merged.nodes.reserve(a.nodes.size() + b.nodes.size());
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.nodes.size() && j < b.nodes.size()) {
+        int order = a.nodes[i] == b.nodes[j] ? 0 : navigator.compareDocumentOrder(a.nodes[i], b.nodes[j]);
+        if (order <= 0) {
+            merged.nodes.push_back(a.nodes[i++]);
+            if (order == 0) ++j;
+        } else {
+            merged.nodes.push_back(b.nodes[j++]);
+        }
+    }
+    merged.nodes.insert(merged.nodes.end(), a.nodes.begin() + static_cast<std::ptrdiff_t>(i), a.nodes.end());
+    merged.nodes.insert(merged.nodes.end(), b.nodes.begin() + static_cast<std::ptrdiff_t>(j), b.nodes.end());
+    return Value::fromNodeSet(std::move(merged));
+}
+
+bool AttributeEqualsExpr::evaluateBoolean(const Context& context) const {
+    if (context.node.kind != NodeKind::Element) return false;
+    const Navigator& navigator = context.navigator();
+    std::wstring value;
+    for (Node attribute = navigator.firstAttribute(context.node); attribute;
+         attribute = navigator.nextAttribute(attribute)) {
+        if (!test_.matches(navigator, attribute, NodeKind::Attribute)) continue;
+        value.clear();
+        navigator.appendNodeValue(attribute, value);
+        if (value == literal_) return true;
+    }
+    return false;
+}
+
+}  // namespace Engine
+}  // namespace XPath
+}  // namespace vxWebFw
