@@ -41,6 +41,7 @@ void OnProcessDetach()
 
     vxOpenAppHook::TypeLibraries().ReleaseAll();
     ReleaseModuleSingleton();
+    moduleServices.ReleaseSynchronousInvoker();
 }
 
 } // namespace

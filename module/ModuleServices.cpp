@@ -1,5 +1,7 @@
 #include "module/ModuleServices.h"
 
+#include "comhelp/ComHelpProxy.h"
+
 using vx::com::CriticalSectionLock;
 
 ModuleServicesHolder::ModuleServicesHolder()
@@ -39,4 +41,37 @@ void ModuleServicesHolder::ShutdownStubManager()
     // manager up.
     if (manager)
         manager->DisconnectAll();
+}
+
+HRESULT ModuleServicesHolder::SynchronousInvoker(Microsoft::WRL::ComPtr<IovInvoker>& invoker)
+{
+    invoker.Reset();
+    CriticalSectionLock guard(invokerLock_);
+    if (!synchronousInvoker_) {
+        Microsoft::WRL::ComPtr<IovComHelpProxyDisposable> comHelp;
+        HRESULT hr = ovComHelp_EXP::GetComHelpProxy(comHelp);
+        if (FAILED(hr))
+            return hr;
+        hr = comHelp->CreateSeparateInvoker(synchronousInvoker_.ReleaseAndGetAddressOf());
+        if (FAILED(hr) || !synchronousInvoker_) {
+            synchronousInvoker_.Reset();
+            return FAILED(hr) ? hr : E_FAIL;
+        }
+    }
+    invoker = synchronousInvoker_;
+    return S_OK;
+}
+
+void ModuleServicesHolder::ReleaseSynchronousInvoker()
+{
+    Microsoft::WRL::ComPtr<IovInvoker> invoker;
+    {
+        CriticalSectionLock guard(invokerLock_);
+        invoker.Swap(synchronousInvoker_);
+    }
+    if (!invoker)
+        return;
+    Microsoft::WRL::ComPtr<IovInvokerProxy> wrapper;
+    if (SUCCEEDED(invoker.As(&wrapper)))
+        wrapper->Drop();
 }

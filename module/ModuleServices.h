@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include "generated/ovComHelp.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/CriticalSection.h"
 
@@ -25,6 +26,14 @@ public:
     // the manager; later calls do nothing.
     void ShutdownStubManager();
 
+    // The synchronous invoker: a separate invoker thread of the COM utility
+    // module, created on first use and then kept. Fails (nothing kept) when
+    // the module cannot give one.
+    HRESULT SynchronousInvoker(Microsoft::WRL::ComPtr<IovInvoker>& invoker);
+    // Process detach: hands the invoker back to the COM utility module (its
+    // thread ends) and forgets it.
+    void ReleaseSynchronousInvoker();
+
 private:
     ModuleServicesHolder();
 
@@ -32,4 +41,6 @@ private:
     vx::com::CriticalSection stubLock_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
     bool stubManagerAlive_ = false;
+    vx::com::CriticalSection invokerLock_;
+    Microsoft::WRL::ComPtr<IovInvoker> synchronousInvoker_;
 };

@@ -1,0 +1,80 @@
+#pragma once
+// The library's single access to the product's COM utility module. Every
+// object taken from the module is handed out inside a wrapper; when the
+// module unloads (or the process shuts down) Dispose drops all wrappers at
+// once, so callers still holding one get E_FAIL instead of calling into
+// unloaded code.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "generated/ovComHelp.h"
+#include "comhelp/ComHelpWrappers.h"
+#include "generated/ovModule.h"
+#include "module/ModuleProxy.h"
+#include "platform/com/ComObject.h"
+
+namespace ovComHelp_EXP {
+
+class CovComHelpProxy
+    : public vx::com::ComObject<CovComHelpProxy, IovComHelpProxyDisposable,
+                                vx::com::AnswerAs<IovComHelpProxy, IovComHelpProxyDisposable>,
+                                IovModuleIntfNotifier>
+{
+public:
+    // Creates a proxy attached to the named module (loaded from the product
+    // directory). A module that cannot be loaded still gives a proxy: its
+    // requests then answer E_FAIL.
+    static HRESULT Create(Microsoft::WRL::ComPtr<CovComHelpProxy>& proxy, const char* moduleFileName = "ovComHelp.dll");
+
+    explicit CovComHelpProxy(const char* moduleFileName);
+
+    HRESULT FinalConstruct() override;
+
+    // IovComHelpProxy: operations 1 to 4 are cached, 5 and 6 are new on every
+    // call.
+    STDMETHODIMP GetGlobalInterfaceTable(IGlobalInterfaceTable** table) override;
+    STDMETHODIMP GetSTA1(IovSTA1** invoker) override;
+    STDMETHODIMP GetSeparateSTA1(IovSTA1** invoker) override;
+    STDMETHODIMP GetMTA(IovMTA** invoker) override;
+    STDMETHODIMP CreateSeparateInvoker(IovInvoker** invoker) override;
+    STDMETHODIMP CreateSeparateMTAInvoker(IovInvoker** invoker) override;
+
+    // IovComHelpProxyDisposable
+    STDMETHODIMP RegisterDisposable(IUnknown* disposable) override;
+    STDMETHODIMP Dispose() override;
+
+    // IovModuleIntfNotifier: the module is unloading.
+    STDMETHODIMP OnModuleUnload(BSTR moduleName, IovModuleIntf* sourceModule) override;
+
+    bool IsDisposed();
+
+private:
+    using ModuleObjectRequest = HRESULT (STDMETHODCALLTYPE IovComHelp::*)(IovInvoker**);
+
+    // The module's interface while attached (own reference), or null.
+    Microsoft::WRL::ComPtr<IovComHelp> AttachedModule();
+    template <class Wrapper, class Answer>
+    HRESULT GetCachedInvoker(Microsoft::WRL::ComPtr<Wrapper>& cache, ModuleObjectRequest request, Answer** result);
+    template <class Wrapper>
+    HRESULT CreateListedInvoker(ModuleObjectRequest request, IovInvoker** result);
+
+    std::string moduleFileName_;
+    Microsoft::WRL::ComPtr<BaseOV::ModuleProxy<IovComHelp>> moduleProxy_;
+    Microsoft::WRL::ComPtr<IovComHelp> comHelp_;
+    Microsoft::WRL::ComPtr<IovModuleIntf> notifierRegisteredWith_;
+
+    Microsoft::WRL::ComPtr<CovGlobalInterfaceTableProxy> globalInterfaceTable_;
+    Microsoft::WRL::ComPtr<CovSTA1Proxy> sta1_;
+    Microsoft::WRL::ComPtr<CovSTA1Proxy> separateSta1_;
+    Microsoft::WRL::ComPtr<CovMTAProxy> mta_;
+    std::vector<Microsoft::WRL::ComPtr<IovInvokerProxy>> handedOut_;
+    bool disposed_ = false;
+};
+
+// The process-wide proxy, created on first use; disposed and released when
+// the library's static objects go.
+HRESULT GetComHelpProxy(Microsoft::WRL::ComPtr<IovComHelpProxyDisposable>& proxy);
+
+} // namespace ovComHelp_EXP

@@ -1,0 +1,3 @@
+list(APPEND VX_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/ServiceRendezvous.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ServiceConnection.cpp)

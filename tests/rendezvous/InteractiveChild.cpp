@@ -1,0 +1,163 @@
+#include "InteractiveChild.h"
+
+#include <vector>
+
+using vx::com::UniqueHandle;
+
+namespace rendezvous_tests {
+namespace {
+
+std::wstring EnvironmentWith(const std::map<std::wstring, std::wstring>& additions)
+{
+    std::map<std::wstring, std::wstring> variables;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+        std::wstring entry = p;
+        size_t eq = entry.find(L'=', 1);
+        if (eq != std::wstring::npos)
+            variables[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : additions)
+        variables[name] = value;
+    std::wstring result;
+    for (const auto& [name, value] : variables) {
+        result += name + L"=" + value;
+        result.push_back(L'\0');
+    }
+    result.push_back(L'\0');
+    return result;
+}
+
+std::wstring ExecutableDirectory()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    return dir.substr(0, dir.find_last_of(L"\\/"));
+}
+
+} // namespace
+
+std::wstring ProgramPath(const wchar_t* name)
+{
+    return ExecutableDirectory() + L"\\" + name;
+}
+
+std::wstring LayoutDirectory()
+{
+    std::wstring bin = ExecutableDirectory();
+    return bin.substr(0, bin.find_last_of(L"\\/")) + L"\\layout";
+}
+
+InteractiveChild::InteractiveChild(const std::wstring& commandLine, const std::map<std::wstring, std::wstring>& environment)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0))
+        return;
+    UniqueHandle childInput(inRead);
+    input_.Reset(inWrite);
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0))
+        return;
+    UniqueHandle childOutput(outWrite);
+    output_.Reset(outRead);
+    SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(output_.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childInput.Get();
+    startup.hStdOutput = childOutput.Get();
+    startup.hStdError = childOutput.Get();
+    PROCESS_INFORMATION info = {};
+    std::wstring line = commandLine;
+    std::wstring block = EnvironmentWith(environment);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
+                        &startup, &info))
+        return;
+    process_.Reset(info.hProcess);
+    CloseHandle(info.hThread);
+    processId_ = info.dwProcessId;
+
+    reader_ = std::thread([this] {
+        std::string pending;
+        char buffer[1024];
+        DWORD got = 0;
+        while (ReadFile(output_.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            pending.append(buffer, got);
+            size_t end;
+            while ((end = pending.find('\n')) != std::string::npos) {
+                std::string text = pending.substr(0, end);
+                if (!text.empty() && text.back() == '\r')
+                    text.pop_back();
+                pending.erase(0, end + 1);
+                std::lock_guard<std::mutex> guard(mutex_);
+                lines_.push_back(text);
+                arrived_.notify_all();
+            }
+        }
+        std::lock_guard<std::mutex> guard(mutex_);
+        ended_ = true;
+        arrived_.notify_all();
+    });
+}
+
+InteractiveChild::~InteractiveChild()
+{
+    if (process_) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 5000);
+    }
+    // The pipe's write end closes with the process; the reader then ends.
+    if (reader_.joinable())
+        reader_.join();
+}
+
+void InteractiveChild::Send(const std::string& line)
+{
+    std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(input_.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+std::string InteractiveChild::WaitFor(const std::string& prefix, DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        while (!lines_.empty()) {
+            std::string text = std::move(lines_.front());
+            lines_.pop_front();
+            if (text.compare(0, prefix.size(), prefix) == 0)
+                return text.substr(prefix.size());
+        }
+        if (ended_)
+            return "<ended>";
+        if (arrived_.wait_until(lock, deadline) == std::cv_status::timeout && lines_.empty())
+            return "<timeout>";
+    }
+}
+
+void InteractiveChild::Kill()
+{
+    if (!process_)
+        return;
+    TerminateProcess(process_.Get(), 98);
+    WaitForSingleObject(process_.Get(), 5000);
+}
+
+DWORD InteractiveChild::Finish(DWORD timeoutMs)
+{
+    input_.Reset();
+    if (!process_)
+        return MAXDWORD;
+    if (WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(process_.Get(), 97);
+    DWORD code = MAXDWORD;
+    GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
+} // namespace rendezvous_tests
