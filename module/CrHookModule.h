@@ -23,7 +23,7 @@ public:
     HRESULT Initialize(IvxModuleRegistry* registry, IUnknown* host);
     // Stops the worker, disconnects remote clients and unregisters from the
     // host. Safe after a failed Initialize and when called twice.
-    void Shutdown();
+    void Shutdown() override;
 
     // Pushes changed option values to the renderers of every tab.
     void PushChangedOptionsToTabs();
