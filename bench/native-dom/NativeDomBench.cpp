@@ -1,0 +1,135 @@
+// Native DOM access benchmark: walks the All collection of a large captured
+// page the way the quick browser builds it (document.all enumeration,
+// recognition, acceptance, string ids, unique names) on the stand-in's
+// renderer thread, and prints per element: native calls, the library's own
+// time and the stand-in's time for answering those calls, side by side.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "quickbrowser/NodeHandle.h"
+#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwAdapters.h"
+#include "webfw/chrome/CrFwEnumerators.h"
+
+namespace {
+
+class CountingBuilder : public vxWebFw::DOMModel::IDOMAllBuilder
+{
+public:
+    HRESULT Clear() override
+    {
+        named = numbered = 0;
+        return S_OK;
+    }
+    HRESULT Add(vxWebFw::Recognizing::RecognizedNode&, const VARIANT& id) override
+    {
+        (V_VT(&id) == VT_BSTR ? named : numbered)++;
+        return S_OK;
+    }
+    long named = 0, numbered = 0;
+};
+
+struct WalkContext
+{
+    CCrRawBrowserHelper* helper = nullptr;
+    CountingBuilder builder;
+    HRESULT result = E_FAIL;
+};
+
+HRESULT STDMETHODCALLTYPE WalkAll(void* context)
+{
+    auto* walk = static_cast<WalkContext*>(context);
+    CCrRawBrowserHelper* helper = walk->helper;
+    CCrNodeHandle window(helper), document(helper);
+    HRESULT hr = helper->GetWindowNode(window.Out());
+    if (SUCCEEDED(hr))
+        hr = helper->GetDocument(window.Get(), document.Out());
+    if (FAILED(hr))
+        return hr;
+    CCrFwAdapters* a = helper->Adapters();
+    CCrFwDocumentAllEnumerator all(helper, a->nodeLifetime.get(), document.Get());
+    walk->result = a->domAllWalk->DomAllBuild(all, walk->builder, a->nodeAcceptor.get());
+    return walk->result;
+}
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+std::wstring DefaultSnapshot()
+{
+    std::string path = std::string(VX_PAGES_DIR) + "/large/snapshots/capi3ref.json";
+    std::wstring out = L"Z:";
+    for (char c : path)
+        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    return out;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::wstring path = argc > 1 ? argv[1] : DefaultSnapshot();
+    Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native;
+    try {
+        native = harness::CreateSnapshotNativeObject(path);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cannot load %ls: %s\n", path.c_str(), e.what());
+        return 2;
+    }
+    Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper;
+    vx::com::CreateComObject(helper);
+    helper->AttachNative(nullptr, native.Get());
+    const long elements = static_cast<long>(native->Page().Prop(native->Page().documents[0].node, L"all")->list.size());
+    const long handlesBefore = native->LiveHandles();
+
+    const int rounds = 5;
+    std::printf("page: %ls\nnodes: %ld, elements in document.all: %ld, rounds: %d\n", path.c_str(),
+                native->Page().NodeCount(), elements, rounds);
+    std::printf("%-6s %14s %14s %16s %16s %10s\n", "round", "calls/elem", "lookups", "library us/elem",
+                "stand-in us/elem", "lib/stand");
+    for (int round = 1; round <= rounds; ++round) {
+        native->ResetCounters();
+        WalkContext context;
+        context.helper = helper.Get();
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        HRESULT hr = native->RunOnRendererThread(&WalkAll, &context, 600000);
+        QueryPerformanceCounter(&end);
+        if (FAILED(hr)) {
+            std::fprintf(stderr, "walk failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+            return 1;
+        }
+        long calls = 0;
+        for (int slot = static_cast<int>(harness::NativeSlot::GetWindowNode);
+             slot < static_cast<int>(harness::NativeSlot::Count); ++slot)
+            if (slot != static_cast<int>(harness::NativeSlot::RunOnRendererThread))
+                calls += native->SlotCalls(static_cast<harness::NativeSlot>(slot));
+        double total = Seconds(start, end);
+        double standIn = native->OwnSeconds();
+        double library = total - standIn;
+        std::printf("%-6d %14.2f %14ld %16.2f %16.2f %10.2f\n", round, static_cast<double>(calls) / elements,
+                    native->SlotCalls(harness::NativeSlot::GetIDOfName), library * 1e6 / elements,
+                    standIn * 1e6 / elements, standIn > 0 ? library / standIn : 0.0);
+        if (round == rounds)
+            std::printf("members named: %ld, numbered: %ld; reads per element: nodeType %.2f, tagName %.2f, id %.2f, "
+                        "name %.2f\n",
+                        context.builder.named, context.builder.numbered,
+                        static_cast<double>(native->MemberCalls(L"nodeType")) / elements,
+                        static_cast<double>(native->MemberCalls(L"tagName")) / elements,
+                        static_cast<double>(native->MemberCalls(L"id")) / elements,
+                        static_cast<double>(native->MemberCalls(L"name")) / elements);
+    }
+    std::printf("handles left behind: %ld\n", native->LiveHandles() - handlesBefore);
+    helper.Reset();
+    native.Reset();
+    CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,1107 @@
+#include "harness/nativeobject/SnapshotNativeObject.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cwctype>
+
+#include "platform/com/BStr.h"
+#include "platform/com/Variant.h"
+
+namespace harness {
+
+namespace {
+
+// Members that are not stored per node but derived from the structure, plus
+// the methods the stand-in can call.
+const wchar_t* const kBuiltInMembers[] = {
+    L"parentNode", L"childNodes", L"firstChild", L"lastChild", L"previousSibling", L"nextSibling",
+    L"hasChildNodes", L"ownerDocument", L"attributes", L"length", L"item", L"getNamedItem", L"name",
+    L"value", L"specified", L"left", L"top", L"right", L"bottom", L"x", L"y", L"width", L"height",
+    L"document", L"innerWidth", L"innerHeight", L"scrollX", L"scrollY", L"pageXOffset", L"pageYOffset",
+    L"devicePixelRatio", L"frameElement", L"scrollTo", L"getComputedStyle", L"getPropertyValue",
+    L"elementFromPoint", L"getElementsByTagName", L"getBoundingClientRect", L"focus",
+    L"addEventListener", L"removeEventListener", L"getAttribute", L"baseVal", L"nodeType", L"nodeName",
+    L"nodeValue"};
+
+class OwnTime
+{
+public:
+    explicit OwnTime(LONGLONG& total) : total_(total) { QueryPerformanceCounter(&start_); }
+    ~OwnTime()
+    {
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&end);
+        total_ += end.QuadPart - start_.QuadPart;
+    }
+
+private:
+    LONGLONG& total_;
+    LARGE_INTEGER start_;
+};
+
+bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+}
+
+HRESULT ArgAsDouble(VARIANT* arg, double& out)
+{
+    vx::com::Variant v;
+    HRESULT hr = VariantChangeType(v.Get(), arg, 0, VT_R8);
+    if (FAILED(hr))
+        return DISP_E_TYPEMISMATCH;
+    out = V_R8(v.Get());
+    return S_OK;
+}
+
+HRESULT ArgAsString(VARIANT* arg, std::wstring& out)
+{
+    vx::com::Variant v;
+    if (FAILED(VariantChangeType(v.Get(), arg, 0, VT_BSTR)))
+        return DISP_E_TYPEMISMATCH;
+    BSTR s = V_BSTR(v.Get());
+    out.assign(s ? s : L"", s ? SysStringLen(s) : 0);
+    return S_OK;
+}
+
+void PutString(const std::wstring& s, VARIANT* out)
+{
+    V_VT(out) = VT_BSTR;
+    V_BSTR(out) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
+}
+
+void PutNumber(double d, VARIANT* out)
+{
+    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
+        V_VT(out) = VT_I4;
+        V_I4(out) = static_cast<LONG>(d);
+    } else {
+        V_VT(out) = VT_R8;
+        V_R8(out) = d;
+    }
+}
+
+void PutBool(bool b, VARIANT* out)
+{
+    V_VT(out) = VT_BOOL;
+    V_BOOL(out) = b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+} // namespace
+
+SnapshotNativeObject::SnapshotNativeObject(SnapshotPage page) : page_(std::move(page))
+{
+    auto add = [this](const std::wstring& name) {
+        if (memberIds_.emplace(name, static_cast<LONG>(memberNames_.size() + 1)).second)
+            memberNames_.push_back(name);
+    };
+    for (const wchar_t* name : kBuiltInMembers)
+        add(name);
+    for (const std::wstring& name : page_.MemberNames())
+        add(name);
+    for (const SnapDocument& doc : page_.documents) {
+        const SnapValue* active = page_.Prop(doc.node, L"activeElement");
+        activeElement_.push_back(active && active->kind == SnapValue::Kind::Node ? active->ref : 0);
+    }
+}
+
+SnapshotNativeObject::~SnapshotNativeObject()
+{
+    for (Handle* h : live_)
+        delete h;
+}
+
+Microsoft::WRL::ComPtr<SnapshotNativeObject> CreateSnapshotNativeObject(const std::wstring& path)
+{
+    Microsoft::WRL::ComPtr<SnapshotNativeObject> object;
+    HRESULT hr = vx::com::CreateComObject(object, SnapshotPage::Load(path));
+    if (FAILED(hr))
+        throw std::runtime_error("cannot create the native object stand-in");
+    return object;
+}
+
+// ------------------------------------------------------------ handles
+
+NodeImpl* SnapshotNativeObject::Issue(Handle h)
+{
+    Handle* record = new Handle(std::move(h));
+    live_.insert(record);
+    ++issued_;
+    return reinterpret_cast<NodeImpl*>(record);
+}
+
+SnapshotNativeObject::Handle* SnapshotNativeObject::Find(NodeImpl* node)
+{
+    Handle* h = reinterpret_cast<Handle*>(node);
+    if (live_.count(h))
+        return h;
+    ++faults_;
+    return nullptr;
+}
+
+void SnapshotNativeObject::CountDomCall(NativeSlot slot)
+{
+    ++slotCalls_[static_cast<int>(slot)];
+    if (!renderer_.IsCurrent())
+        ++offThread_;
+}
+
+void SnapshotNativeObject::PutNode(long id, VARIANT* out)
+{
+    if (id <= 0 || !page_.HasNode(id)) {
+        V_VT(out) = VT_NULL;
+        return;
+    }
+    Handle h;
+    h.kind = Kind::Node;
+    h.node = id;
+    V_VT(out) = VT_PTR;
+    V_BYREF(out) = Issue(std::move(h));
+}
+
+std::vector<long> SnapshotNativeObject::LiveList(const std::vector<long>& ids) const
+{
+    std::vector<long> out;
+    out.reserve(ids.size());
+    for (long id : ids)
+        if (id <= 0 || !page_.HasNode(id) || !page_.Node(id).removed)
+            out.push_back(id);
+    return out;
+}
+
+HRESULT SnapshotNativeObject::ToVariant(const SnapValue& v, VARIANT* out)
+{
+    switch (v.kind) {
+    case SnapValue::Kind::Undefined:
+        return S_OK;
+    case SnapValue::Kind::Null:
+        V_VT(out) = VT_NULL;
+        return S_OK;
+    case SnapValue::Kind::Bool:
+        PutBool(v.boolean, out);
+        return S_OK;
+    case SnapValue::Kind::Number:
+        PutNumber(v.number, out);
+        return S_OK;
+    case SnapValue::Kind::String:
+        PutString(v.text, out);
+        return S_OK;
+    case SnapValue::Kind::Node:
+        PutNode(v.ref, out);
+        return S_OK;
+    case SnapValue::Kind::Window: {
+        Handle h;
+        h.kind = Kind::Window;
+        h.doc = static_cast<int>(v.ref);
+        V_VT(out) = VT_PTR;
+        V_BYREF(out) = Issue(std::move(h));
+        return S_OK;
+    }
+    case SnapValue::Kind::List: {
+        Handle h;
+        h.kind = Kind::Collection;
+        h.list = LiveList(v.list);
+        V_VT(out) = VT_PTR;
+        V_BYREF(out) = Issue(std::move(h));
+        return S_OK;
+    }
+    case SnapValue::Kind::Object: {
+        Handle h;
+        h.kind = Kind::Object;
+        h.object = v;
+        V_VT(out) = VT_PTR;
+        V_BYREF(out) = Issue(std::move(h));
+        return S_OK;
+    }
+    case SnapValue::Kind::Error:
+        return DISP_E_EXCEPTION;
+    }
+    return E_UNEXPECTED;
+}
+
+SnapRect SnapshotNativeObject::CurrentRect(long id) const
+{
+    const SnapNode& node = page_.Node(id);
+    SnapRect r = node.rect;
+    const SnapWindow& w = page_.documents.at(static_cast<size_t>(node.doc)).window;
+    r.x -= w.scrollX - w.capturedScrollX;
+    r.y -= w.scrollY - w.capturedScrollY;
+    return r;
+}
+
+long SnapshotNativeObject::HitTest(int doc, double x, double y) const
+{
+    const SnapDocument& d = page_.documents.at(static_cast<size_t>(doc));
+    const SnapHitGrid& g = d.hitGrid;
+    if (!g.present || g.step <= 0 || x < 0 || y < 0 || x >= d.window.innerWidth || y >= d.window.innerHeight)
+        return 0;
+    double px = x + d.window.scrollX - d.window.capturedScrollX;
+    double py = y + d.window.scrollY - d.window.capturedScrollY;
+    if (px < 0 || py < 0)
+        return 0;
+    int column = static_cast<int>(px) / g.step, row = static_cast<int>(py) / g.step;
+    if (column >= g.columns || row >= g.rows)
+        return 0;
+    long id = g.ids.at(static_cast<size_t>(row * g.columns + column));
+    return id > 0 && page_.HasNode(id) && !page_.Node(id).removed ? id : 0;
+}
+
+void SnapshotNativeObject::CollectElementsByTag(long id, const std::wstring& tag, std::vector<long>& out) const
+{
+    for (long child : page_.Node(id).children) {
+        if (page_.Node(child).nodeType == 1 && (tag == L"*" || EqualsNoCase(page_.StringProp(child, L"tagName"), tag)))
+            out.push_back(child);
+        CollectElementsByTag(child, tag, out);
+    }
+}
+
+std::wstring SnapshotNativeObject::NameOf(LONG member)
+{
+    if (member < 1 || member > static_cast<LONG>(memberNames_.size()))
+        return std::wstring();
+    return memberNames_[static_cast<size_t>(member - 1)];
+}
+
+// ------------------------------------------------------------ reads
+
+HRESULT SnapshotNativeObject::ReadNodeMember(long id, const std::wstring& name, VARIANT* value)
+{
+    SnapNode& node = page_.Node(id);
+    const std::vector<long>* siblings = node.parent ? &page_.Node(node.parent).children : nullptr;
+    auto position = [&]() -> long {
+        if (!siblings)
+            return -1;
+        auto it = std::find(siblings->begin(), siblings->end(), id);
+        return it == siblings->end() ? -1 : static_cast<long>(it - siblings->begin());
+    };
+
+    if (name == L"parentNode") {
+        PutNode(node.parent, value);
+    } else if (name == L"childNodes") {
+        Handle h;
+        h.kind = Kind::Collection;
+        h.list = node.children;
+        V_VT(value) = VT_PTR;
+        V_BYREF(value) = Issue(std::move(h));
+    } else if (name == L"firstChild") {
+        PutNode(node.children.empty() ? 0 : node.children.front(), value);
+    } else if (name == L"lastChild") {
+        PutNode(node.children.empty() ? 0 : node.children.back(), value);
+    } else if (name == L"previousSibling") {
+        long p = position();
+        PutNode(p > 0 ? (*siblings)[static_cast<size_t>(p - 1)] : 0, value);
+    } else if (name == L"nextSibling") {
+        long p = position();
+        PutNode(p >= 0 && p + 1 < static_cast<long>(siblings->size()) ? (*siblings)[static_cast<size_t>(p + 1)] : 0,
+                value);
+    } else if (name == L"hasChildNodes") {
+        PutBool(!node.children.empty(), value);
+    } else if (name == L"ownerDocument") {
+        PutNode(node.nodeType == 9 ? 0 : page_.documents.at(static_cast<size_t>(node.doc)).node, value);
+    } else if (name == L"attributes" && node.nodeType == 1) {
+        Handle h;
+        h.kind = Kind::AttributeMap;
+        h.node = id;
+        V_VT(value) = VT_PTR;
+        V_BYREF(value) = Issue(std::move(h));
+    } else if (name == L"activeElement" && node.nodeType == 9) {
+        PutNode(activeElement_.at(static_cast<size_t>(node.doc)), value);
+    } else {
+        auto it = node.props.find(name);
+        if (it == node.props.end())
+            return DISP_E_MEMBERNOTFOUND; // the node has no such member (undefined in script)
+        return ToVariant(it->second, value);
+    }
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VARIANT* value)
+{
+    switch (h.kind) {
+    case Kind::Node:
+        return ReadNodeMember(h.node, name, value);
+    case Kind::Window: {
+        const SnapDocument& doc = page_.documents.at(static_cast<size_t>(h.doc));
+        const SnapWindow& w = doc.window;
+        if (name == L"document")
+            PutNode(doc.node, value);
+        else if (name == L"innerWidth")
+            PutNumber(w.innerWidth, value);
+        else if (name == L"innerHeight")
+            PutNumber(w.innerHeight, value);
+        else if (name == L"scrollX" || name == L"pageXOffset")
+            PutNumber(w.scrollX, value);
+        else if (name == L"scrollY" || name == L"pageYOffset")
+            PutNumber(w.scrollY, value);
+        else if (name == L"devicePixelRatio")
+            PutNumber(w.devicePixelRatio, value);
+        else if (name == L"frameElement")
+            PutNode(doc.frameElement, value);
+        else
+            return DISP_E_MEMBERNOTFOUND;
+        return S_OK;
+    }
+    case Kind::Collection:
+        if (name != L"length")
+            return DISP_E_MEMBERNOTFOUND;
+        PutNumber(static_cast<double>(h.list.size()), value);
+        return S_OK;
+    case Kind::AttributeMap:
+        if (name != L"length")
+            return DISP_E_MEMBERNOTFOUND;
+        PutNumber(static_cast<double>(page_.Node(h.node).attrs.size()), value);
+        return S_OK;
+    case Kind::Attribute: {
+        const auto& attr = page_.Node(h.node).attrs.at(h.index);
+        if (name == L"name" || name == L"nodeName")
+            PutString(attr.first, value);
+        else if (name == L"value" || name == L"nodeValue")
+            PutString(attr.second, value);
+        else if (name == L"specified")
+            PutBool(page_.Node(h.node).attrSpecified.at(h.index), value);
+        else if (name == L"nodeType")
+            PutNumber(2, value);
+        else
+            return DISP_E_MEMBERNOTFOUND;
+        return S_OK;
+    }
+    case Kind::Rect: {
+        SnapRect r = CurrentRect(h.node);
+        if (name == L"left" || name == L"x")
+            PutNumber(r.x, value);
+        else if (name == L"top" || name == L"y")
+            PutNumber(r.y, value);
+        else if (name == L"width")
+            PutNumber(r.width, value);
+        else if (name == L"height")
+            PutNumber(r.height, value);
+        else if (name == L"right")
+            PutNumber(r.x + r.width, value);
+        else if (name == L"bottom")
+            PutNumber(r.y + r.height, value);
+        else
+            return DISP_E_MEMBERNOTFOUND;
+        return S_OK;
+    }
+    case Kind::Object: {
+        auto it = h.object.members.find(name);
+        return it == h.object.members.end() ? DISP_E_MEMBERNOTFOUND : ToVariant(it->second, value);
+    }
+    case Kind::Style:
+    case Kind::Function:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// ------------------------------------------------------------ calls
+
+HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, const std::vector<VARIANT*>& args,
+                                         VARIANT* result)
+{
+    auto need = [&](size_t n) { return args.size() >= n; };
+    if ((h.kind == Kind::Collection || h.kind == Kind::AttributeMap) && name == L"item") {
+        double index = 0;
+        if (!need(1) || FAILED(ArgAsDouble(args[0], index)))
+            return DISP_E_BADPARAMCOUNT;
+        size_t size = h.kind == Kind::Collection ? h.list.size() : page_.Node(h.node).attrs.size();
+        if (index < 0 || index >= static_cast<double>(size)) {
+            V_VT(result) = VT_NULL;
+            return S_OK;
+        }
+        if (h.kind == Kind::Collection) {
+            PutNode(h.list[static_cast<size_t>(index)], result);
+        } else {
+            Handle a;
+            a.kind = Kind::Attribute;
+            a.node = h.node;
+            a.index = static_cast<size_t>(index);
+            V_VT(result) = VT_PTR;
+            V_BYREF(result) = Issue(std::move(a));
+        }
+        return S_OK;
+    }
+    if (h.kind == Kind::AttributeMap && name == L"getNamedItem") {
+        std::wstring wanted;
+        if (!need(1) || FAILED(ArgAsString(args[0], wanted)))
+            return DISP_E_BADPARAMCOUNT;
+        const auto& attrs = page_.Node(h.node).attrs;
+        for (size_t i = 0; i < attrs.size(); ++i)
+            if (EqualsNoCase(attrs[i].first, wanted)) {
+                Handle a;
+                a.kind = Kind::Attribute;
+                a.node = h.node;
+                a.index = i;
+                V_VT(result) = VT_PTR;
+                V_BYREF(result) = Issue(std::move(a));
+                return S_OK;
+            }
+        V_VT(result) = VT_NULL;
+        return S_OK;
+    }
+    if (h.kind == Kind::Window && name == L"scrollTo") {
+        double x = 0, y = 0;
+        if (!need(2) || FAILED(ArgAsDouble(args[0], x)) || FAILED(ArgAsDouble(args[1], y)))
+            return DISP_E_BADPARAMCOUNT;
+        SnapDocument& doc = page_.documents.at(static_cast<size_t>(h.doc));
+        const SnapValue* root = page_.Prop(doc.node, L"documentElement");
+        double maxX = 1e9, maxY = 1e9;
+        if (root && root->kind == SnapValue::Kind::Node) {
+            const SnapValue* sw = page_.Prop(root->ref, L"scrollWidth");
+            const SnapValue* sh = page_.Prop(root->ref, L"scrollHeight");
+            if (sw && sw->kind == SnapValue::Kind::Number)
+                maxX = std::max(0.0, sw->number - doc.window.innerWidth);
+            if (sh && sh->kind == SnapValue::Kind::Number)
+                maxY = std::max(0.0, sh->number - doc.window.innerHeight);
+        }
+        doc.window.scrollX = std::clamp(std::floor(x), 0.0, maxX);
+        doc.window.scrollY = std::clamp(std::floor(y), 0.0, maxY);
+        return S_OK;
+    }
+    if (h.kind == Kind::Window && name == L"getComputedStyle") {
+        Handle* element = need(1) && V_VT(args[0]) == VT_PTR ? Find(static_cast<NodeImpl*>(V_BYREF(args[0]))) : nullptr;
+        if (!element || element->kind != Kind::Node || page_.Node(element->node).nodeType != 1)
+            return DISP_E_TYPEMISMATCH;
+        Handle s;
+        s.kind = Kind::Style;
+        s.node = element->node;
+        V_VT(result) = VT_PTR;
+        V_BYREF(result) = Issue(std::move(s));
+        return S_OK;
+    }
+    if (h.kind == Kind::Style && name == L"getPropertyValue") {
+        std::wstring property;
+        if (!need(1) || FAILED(ArgAsString(args[0], property)))
+            return DISP_E_BADPARAMCOUNT;
+        const auto& style = page_.Node(h.node).style;
+        auto it = style.find(property);
+        PutString(it == style.end() ? std::wstring() : it->second, result);
+        return S_OK;
+    }
+    if (h.kind != Kind::Node)
+        return DISP_E_MEMBERNOTFOUND;
+
+    SnapNode& node = page_.Node(h.node);
+    if (name == L"getElementsByTagName" && (node.nodeType == 1 || node.nodeType == 9)) {
+        std::wstring tag;
+        if (!need(1) || FAILED(ArgAsString(args[0], tag)))
+            return DISP_E_BADPARAMCOUNT;
+        Handle c;
+        c.kind = Kind::Collection;
+        CollectElementsByTag(h.node, tag, c.list);
+        V_VT(result) = VT_PTR;
+        V_BYREF(result) = Issue(std::move(c));
+        return S_OK;
+    }
+    if (name == L"elementFromPoint" && node.nodeType == 9) {
+        double x = 0, y = 0;
+        if (!need(2) || FAILED(ArgAsDouble(args[0], x)) || FAILED(ArgAsDouble(args[1], y)))
+            return DISP_E_BADPARAMCOUNT;
+        PutNode(HitTest(node.doc, x, y), result);
+        return S_OK;
+    }
+    if (name == L"getBoundingClientRect" && node.nodeType == 1) {
+        Handle r;
+        r.kind = Kind::Rect;
+        r.node = h.node;
+        V_VT(result) = VT_PTR;
+        V_BYREF(result) = Issue(std::move(r));
+        return S_OK;
+    }
+    if (name == L"focus" && node.nodeType == 1) {
+        if (!node.removed)
+            activeElement_.at(static_cast<size_t>(node.doc)) = h.node;
+        return S_OK;
+    }
+    if (name == L"getAttribute" && node.nodeType == 1) {
+        std::wstring wanted;
+        if (!need(1) || FAILED(ArgAsString(args[0], wanted)))
+            return DISP_E_BADPARAMCOUNT;
+        V_VT(result) = VT_NULL;
+        for (const auto& attr : node.attrs)
+            if (EqualsNoCase(attr.first, wanted)) {
+                PutString(attr.second, result);
+                break;
+            }
+        return S_OK;
+    }
+    if (name == L"hasChildNodes") {
+        PutBool(!node.children.empty(), result);
+        return S_OK;
+    }
+    if (name == L"addEventListener" || name == L"removeEventListener") {
+        std::wstring type;
+        if (!need(2) || FAILED(ArgAsString(args[0], type)) || V_VT(args[1]) != VT_PTR)
+            return DISP_E_TYPEMISMATCH;
+        Handle* fn = Find(static_cast<NodeImpl*>(V_BYREF(args[1])));
+        if (!fn || fn->kind != Kind::Function)
+            return DISP_E_TYPEMISMATCH;
+        bool capture = false;
+        if (need(3)) {
+            vx::com::Variant b;
+            if (SUCCEEDED(VariantChangeType(b.Get(), args[2], 0, VT_BOOL)))
+                capture = V_BOOL(b.Get()) != VARIANT_FALSE;
+        }
+        auto same = [&](const Listener& l) {
+            return l.node == h.node && l.type == type && l.cookie == fn->cookie && l.capture == capture;
+        };
+        auto it = std::find_if(listeners_.begin(), listeners_.end(), same);
+        if (name == L"addEventListener" && it == listeners_.end())
+            listeners_.push_back({h.node, type, fn->cookie, capture});
+        else if (name == L"removeEventListener" && it != listeners_.end())
+            listeners_.erase(it);
+        return S_OK;
+    }
+    return DISP_E_MEMBERNOTFOUND;
+}
+
+// ------------------------------------------------------------ interface
+
+HRESULT SnapshotNativeObject::GetVersion(LONG* version)
+{
+    if (!version)
+        return E_POINTER;
+    ++slotCalls_[static_cast<int>(NativeSlot::GetVersion)];
+    *version = 1;
+    return S_OK;
+}
+
+LONG SnapshotNativeObject::GetBrowserWindow()
+{
+    ++slotCalls_[static_cast<int>(NativeSlot::GetBrowserWindow)];
+    return 0x00C0FFEE;
+}
+
+HRESULT SnapshotNativeObject::GetInfoString(BSTR* info)
+{
+    if (!info)
+        return E_POINTER;
+    ++slotCalls_[static_cast<int>(NativeSlot::GetInfoString)];
+    std::lock_guard<std::mutex> lock(mutex_);
+    *info = SysAllocString((L"snapshot " + page_.url).c_str());
+    return *info ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT SnapshotNativeObject::GetExclusionAttributeName(BSTR* name)
+{
+    if (!name)
+        return E_POINTER;
+    ++slotCalls_[static_cast<int>(NativeSlot::GetExclusionAttributeName)];
+    std::lock_guard<std::mutex> lock(mutex_);
+    *name = SysAllocString(page_.exclusionAttributeName.c_str());
+    return *name ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT SnapshotNativeObject::GetWindowNode(NodeImpl** window)
+{
+    if (!window)
+        return E_POINTER;
+    *window = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::GetWindowNode);
+    if (page_.documents.empty() || !page_.documents[0].window.present)
+        return S_OK;
+    Handle h;
+    h.kind = Kind::Window;
+    h.doc = 0;
+    *window = Issue(std::move(h));
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone)
+{
+    if (!clone)
+        return E_POINTER;
+    *clone = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::CloneNode);
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    *clone = Issue(*h);
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::ReleaseNode(NodeImpl* node)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::ReleaseNode);
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    live_.erase(h);
+    delete h;
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::GetNodeId(NodeImpl* node, LONG* id)
+{
+    if (!id)
+        return E_POINTER;
+    *id = 0;
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::GetNodeId);
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    if (h->kind == Kind::Node)
+        *id = h->node;
+    else if (h->kind == Kind::Window)
+        *id = 0x40000000 + h->doc;
+    else
+        return E_NOINTERFACE; // not a DOM node
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::GetIDOfName(BSTR name, LONG* member)
+{
+    if (!member)
+        return E_POINTER;
+    *member = 0;
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::GetIDOfName);
+    std::wstring key(name ? name : L"", name ? SysStringLen(name) : 0);
+    ++lookupCalls_[key];
+    auto refused = refused_.find(key);
+    if (refused != refused_.end() && refused->second > 0) {
+        --refused->second;
+        return DISP_E_UNKNOWNNAME;
+    }
+    auto it = memberIds_.find(key);
+    if (it == memberIds_.end())
+        return DISP_E_UNKNOWNNAME;
+    *member = it->second;
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::GetNameOfID(LONG member, BSTR* name)
+{
+    if (!name)
+        return E_POINTER;
+    *name = nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++slotCalls_[static_cast<int>(NativeSlot::GetNameOfID)];
+    std::wstring text = NameOf(member);
+    if (text.empty())
+        return DISP_E_MEMBERNOTFOUND;
+    *name = SysAllocString(text.c_str());
+    return *name ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT SnapshotNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present)
+{
+    if (!present)
+        return E_POINTER;
+    *present = FALSE;
+    vx::com::Variant value;
+    HRESULT hr = GetProperty(node, member, value.Get());
+    if (hr == DISP_E_MEMBERNOTFOUND)
+        hr = S_OK;
+    if (FAILED(hr))
+        return hr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++slotCalls_[static_cast<int>(NativeSlot::HasMember)];
+    --slotCalls_[static_cast<int>(NativeSlot::GetProperty)];
+    if (value.Type() == VT_PTR) {
+        Handle* h = Find(static_cast<NodeImpl*>(V_BYREF(value.Get())));
+        live_.erase(h);
+        delete h;
+    }
+    *present = hr == S_OK && value.Type() != VT_EMPTY;
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* value)
+{
+    if (!value)
+        return E_POINTER;
+    VariantInit(value);
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::GetProperty);
+    std::wstring name = NameOf(member);
+    if (name.empty())
+        return DISP_E_MEMBERNOTFOUND;
+    ++memberCalls_[name];
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    return ReadMember(*h, name, value);
+}
+
+HRESULT SnapshotNativeObject::PutProperty(NodeImpl* node, LONG member, VARIANT* value)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    CountDomCall(NativeSlot::PutProperty);
+    return Find(node) ? E_NOTIMPL : E_INVALIDARG;
+}
+
+HRESULT SnapshotNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* params, VARIANT* result)
+{
+    if (result)
+        VariantInit(result);
+    vx::com::Variant ignored;
+    VARIANT* out = result ? result : ignored.Get();
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::Invoke);
+    std::wstring name = NameOf(member);
+    if (name.empty())
+        return DISP_E_MEMBERNOTFOUND;
+    ++memberCalls_[name];
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    if (params && params->cNamedArgs)
+        return DISP_E_NONAMEDARGS;
+    std::vector<VARIANT*> args; // in call order
+    if (params)
+        for (UINT i = params->cArgs; i > 0; --i)
+            args.push_back(&params->rgvarg[i - 1]);
+    return CallMember(*h, name, args, out);
+}
+
+namespace {
+
+// The script object of a node: IDispatch over the stand-in's members, DISPIDs
+// being the member identifiers. Reads with DISPATCH_PROPERTYGET, calls with
+// DISPATCH_METHOD; node results come back as script objects themselves. It
+// holds a handle of its node, given back when it goes.
+class SnapshotScriptObject : public vx::com::ComObject<SnapshotScriptObject, IDispatch>
+{
+public:
+    SnapshotScriptObject(SnapshotNativeObject* owner, NodeImpl* handle) : owner_(owner), handle_(handle) {}
+    ~SnapshotScriptObject() override { owner_->ReleaseNode(handle_); }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        if (info)
+            *info = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        if (!names || !ids)
+            return E_POINTER;
+        HRESULT result = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            vx::com::BStr name(names[i]);
+            LONG member = 0;
+            if (FAILED(owner_->GetIDOfName(name.Get(), &member))) {
+                ids[i] = DISPID_UNKNOWN;
+                result = DISP_E_UNKNOWNNAME;
+            } else {
+                ids[i] = member;
+            }
+        }
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override
+    {
+        vx::com::Variant value;
+        bool call = (flags & DISPATCH_METHOD) && (!(flags & DISPATCH_PROPERTYGET) || (params && params->cArgs));
+        HRESULT hr = call ? owner_->Invoke(handle_, id, params, value.Get())
+                          : owner_->GetProperty(handle_, id, value.Get());
+        if (FAILED(hr))
+            return hr;
+        if (value.Type() == VT_PTR) {
+            auto* node = static_cast<NodeImpl*>(V_BYREF(value.Get()));
+            V_VT(value.Get()) = VT_EMPTY;
+            Microsoft::WRL::ComPtr<SnapshotScriptObject> wrapped;
+            hr = vx::com::CreateComObject(wrapped, owner_.Get(), node);
+            if (FAILED(hr)) {
+                owner_->ReleaseNode(node);
+                return hr;
+            }
+            V_VT(value.Get()) = VT_DISPATCH;
+            V_DISPATCH(value.Get()) = wrapped.Detach();
+        }
+        if (result)
+            value.Detach(result);
+        return S_OK;
+    }
+
+private:
+    Microsoft::WRL::ComPtr<SnapshotNativeObject> owner_;
+    NodeImpl* handle_;
+};
+
+} // namespace
+
+HRESULT SnapshotNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    ++slotCalls_[static_cast<int>(NativeSlot::GetNodeScriptObject)];
+    NodeImpl* own = nullptr;
+    HRESULT hr = CloneNode(node, &own);
+    if (FAILED(hr))
+        return hr;
+    Microsoft::WRL::ComPtr<SnapshotScriptObject> script;
+    hr = vx::com::CreateComObject(script, this, own);
+    if (FAILED(hr)) {
+        ReleaseNode(own);
+        return hr;
+    }
+    *object = script.Detach();
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::GetNodeScriptObjectEx(NodeImpl* node, BSTR members, IDispatch** object)
+{
+    // The member list only tells which members will be used; every member is answered.
+    HRESULT hr = GetNodeScriptObject(node, object);
+    --slotCalls_[static_cast<int>(NativeSlot::GetNodeScriptObject)];
+    ++slotCalls_[static_cast<int>(NativeSlot::GetNodeScriptObjectEx)];
+    return hr;
+}
+
+HRESULT SnapshotNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,
+                                                  ULONG timeout)
+{
+    ++slotCalls_[static_cast<int>(NativeSlot::RunOnRendererThread)];
+    return renderer_.Run(callback, context, timeout);
+}
+
+HRESULT SnapshotNativeObject::CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie,
+                                                   NodeImpl** function)
+{
+    if (!cookie || !function)
+        return E_POINTER;
+    *cookie = 0;
+    *function = nullptr;
+    if (!callback)
+        return E_INVALIDARG;
+    std::lock_guard<std::mutex> lock(mutex_);
+    CountDomCall(NativeSlot::CreateScriptCallback);
+    ULONGLONG c = nextCookie_++;
+    callbacks_[c] = callback;
+    Handle h;
+    h.kind = Kind::Function;
+    h.cookie = c;
+    *cookie = c;
+    *function = Issue(std::move(h));
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::ReleaseScriptCallback(ULONGLONG cookie)
+{
+    Microsoft::WRL::ComPtr<IvxCrScriptCallback0> dropped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    CountDomCall(NativeSlot::ReleaseScriptCallback);
+    auto it = callbacks_.find(cookie);
+    if (it == callbacks_.end())
+        return E_INVALIDARG;
+    dropped = std::move(it->second);
+    callbacks_.erase(it);
+    return S_OK;
+}
+
+HRESULT SnapshotNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
+{
+    if (!alive)
+        return E_POINTER;
+    *alive = FALSE;
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(NativeSlot::IsNodeAlive);
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    bool nodeBound = h->kind != Kind::Window && h->kind != Kind::Collection && h->kind != Kind::Function &&
+                     h->kind != Kind::Object;
+    *alive = nodeBound ? !page_.Node(h->node).removed : TRUE;
+    return S_OK;
+}
+
+// ------------------------------------------------------------ observation and steering
+
+long SnapshotNativeObject::LiveHandles()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<long>(live_.size());
+}
+
+long SnapshotNativeObject::HandlesIssued()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return issued_;
+}
+
+long SnapshotNativeObject::Faults()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return faults_;
+}
+
+long SnapshotNativeObject::SlotCalls(NativeSlot slot)
+{
+    return slotCalls_[static_cast<int>(slot)];
+}
+
+long SnapshotNativeObject::MemberCalls(const std::wstring& name)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = memberCalls_.find(name);
+    return it == memberCalls_.end() ? 0 : it->second;
+}
+
+long SnapshotNativeObject::TotalMemberCalls()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    long total = 0;
+    for (const auto& entry : memberCalls_)
+        total += entry.second;
+    return total;
+}
+
+long SnapshotNativeObject::LookupCalls(const std::wstring& name)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = lookupCalls_.find(name);
+    return it == lookupCalls_.end() ? 0 : it->second;
+}
+
+long SnapshotNativeObject::OffRendererThreadCalls()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return offThread_;
+}
+
+void SnapshotNativeObject::ResetCounters()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& count : slotCalls_)
+        count = 0;
+    memberCalls_.clear();
+    lookupCalls_.clear();
+    offThread_ = 0;
+    ownTicks_ = 0;
+}
+
+double SnapshotNativeObject::OwnSeconds()
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<double>(ownTicks_) / static_cast<double>(frequency.QuadPart);
+}
+
+long SnapshotNativeObject::NodeIdOf(NodeImpl* handle)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Handle* h = reinterpret_cast<Handle*>(handle);
+    return live_.count(h) && h->kind == Kind::Node ? h->node : 0;
+}
+
+NodeImpl* SnapshotNativeObject::HandleOf(long nodeId)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!page_.HasNode(nodeId))
+        return nullptr;
+    Handle h;
+    h.kind = Kind::Node;
+    h.node = nodeId;
+    return Issue(std::move(h));
+}
+
+void SnapshotNativeObject::RefuseMember(const std::wstring& name, int times)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refused_[name] = times;
+}
+
+void SnapshotNativeObject::RemoveNode(long nodeId)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!page_.HasNode(nodeId))
+        return;
+    SnapNode& node = page_.Node(nodeId);
+    if (node.parent) {
+        auto& siblings = page_.Node(node.parent).children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), nodeId), siblings.end());
+        node.parent = 0;
+    }
+    std::vector<long> pending{nodeId};
+    while (!pending.empty()) {
+        long id = pending.back();
+        pending.pop_back();
+        SnapNode& n = page_.Node(id);
+        n.removed = true;
+        for (long& active : activeElement_)
+            if (active == id) {
+                const SnapValue* body = page_.Prop(page_.documents.at(static_cast<size_t>(n.doc)).node, L"body");
+                active = body && body->kind == SnapValue::Kind::Node ? body->ref : 0;
+            }
+        pending.insert(pending.end(), n.children.begin(), n.children.end());
+    }
+}
+
+long SnapshotNativeObject::ActiveElement(int doc)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return activeElement_.at(static_cast<size_t>(doc));
+}
+
+long SnapshotNativeObject::ListenerCount()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<long>(listeners_.size());
+}
+
+namespace {
+struct FireContext
+{
+    std::vector<std::pair<Microsoft::WRL::ComPtr<IvxCrScriptCallback0>, ULONGLONG>> calls;
+    int made = 0;
+};
+
+HRESULT STDMETHODCALLTYPE FireOnRenderer(void* context)
+{
+    auto* fire = static_cast<FireContext*>(context);
+    for (auto& call : fire->calls) {
+        call.first->Invoke(call.second);
+        ++fire->made;
+    }
+    return S_OK;
+}
+} // namespace
+
+int SnapshotNativeObject::FireEvent(long nodeId, const std::wstring& type)
+{
+    FireContext fire;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<long> path; // target first, then ancestors
+        for (long id = nodeId; id && page_.HasNode(id); id = page_.Node(id).parent)
+            path.push_back(id);
+        // Capturing listeners from the top down, then bubbling ones from the target up.
+        for (auto it = path.rbegin(); it != path.rend(); ++it)
+            for (const Listener& l : listeners_)
+                if (l.capture && l.node == *it && l.type == type && callbacks_.count(l.cookie))
+                    fire.calls.emplace_back(callbacks_[l.cookie], l.cookie);
+        for (long id : path)
+            for (const Listener& l : listeners_)
+                if (!l.capture && l.node == id && l.type == type && callbacks_.count(l.cookie))
+                    fire.calls.emplace_back(callbacks_[l.cookie], l.cookie);
+    }
+    renderer_.Run(&FireOnRenderer, &fire, INFINITE);
+    return fire.made;
+}
+
+} // namespace harness

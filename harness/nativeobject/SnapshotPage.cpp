@@ -1,0 +1,211 @@
+#include "harness/nativeobject/SnapshotPage.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+namespace harness {
+
+using Json = nlohmann::json;
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+namespace {
+
+long RefOrZero(const Json& j)
+{
+    return j.is_number() ? j.get<long>() : 0;
+}
+
+SnapValue ToValue(const Json& j)
+{
+    SnapValue v;
+    if (j.is_null()) {
+        v.kind = SnapValue::Kind::Null;
+    } else if (j.is_boolean()) {
+        v.kind = SnapValue::Kind::Bool;
+        v.boolean = j.get<bool>();
+    } else if (j.is_number()) {
+        v.kind = SnapValue::Kind::Number;
+        v.number = j.get<double>();
+    } else if (j.is_string()) {
+        v.kind = SnapValue::Kind::String;
+        v.text = Utf8ToWide(j.get<std::string>());
+    } else if (j.is_object()) {
+        if (j.contains("$node")) {
+            v.kind = SnapValue::Kind::Node;
+            v.ref = j["$node"].get<long>();
+        } else if (j.contains("$window")) {
+            v.kind = SnapValue::Kind::Window;
+            v.ref = j["$window"].get<long>();
+        } else if (j.contains("$list")) {
+            v.kind = SnapValue::Kind::List;
+            for (const Json& m : j["$list"])
+                v.list.push_back(RefOrZero(m));
+        } else if (j.contains("$number")) {
+            v.kind = SnapValue::Kind::Number;
+            std::string s = j["$number"].get<std::string>();
+            v.number = s == "NaN" ? std::numeric_limits<double>::quiet_NaN()
+                       : s == "-Infinity" ? -std::numeric_limits<double>::infinity()
+                                          : std::numeric_limits<double>::infinity();
+        } else if (j.contains("$error")) {
+            v.kind = SnapValue::Kind::Error;
+            v.text = Utf8ToWide(j["$error"].get<std::string>());
+        } else {
+            v.kind = SnapValue::Kind::Object;
+            if (j.contains("$object"))
+                v.text = Utf8ToWide(j["$object"].get<std::string>());
+            for (auto it = j.begin(); it != j.end(); ++it)
+                if (it.key() != "$object")
+                    v.members[Utf8ToWide(it.key())] = ToValue(it.value());
+        }
+    }
+    return v;
+}
+
+SnapWindow ToWindow(const Json& j)
+{
+    SnapWindow w;
+    if (!j.is_object())
+        return w;
+    w.present = true;
+    w.innerWidth = j.value("innerWidth", 0.0);
+    w.innerHeight = j.value("innerHeight", 0.0);
+    w.devicePixelRatio = j.value("devicePixelRatio", 1.0);
+    w.scrollX = w.capturedScrollX = j.value("scrollX", 0.0);
+    w.scrollY = w.capturedScrollY = j.value("scrollY", 0.0);
+    return w;
+}
+
+SnapHitGrid ToHitGrid(const Json& j)
+{
+    SnapHitGrid g;
+    if (!j.is_object())
+        return g;
+    g.present = true;
+    g.step = j.value("step", 0);
+    g.offset = j.value("offset", 0);
+    g.columns = j.value("columns", 0);
+    g.rows = j.value("rows", 0);
+    for (const Json& id : j["ids"])
+        g.ids.push_back(RefOrZero(id));
+    return g;
+}
+
+} // namespace
+
+SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
+{
+    Json root = Json::parse(jsonText);
+    if (root.value("format", std::string()) != "page-snapshot/1")
+        throw std::runtime_error("not a page-snapshot/1 document");
+
+    SnapshotPage page;
+    page.url = Utf8ToWide(root.value("url", std::string()));
+    if (root.contains("native") && root["native"].is_object())
+        page.exclusionAttributeName =
+            Utf8ToWide(root["native"].value("exclusionAttributeName", std::string()));
+
+    for (const Json& d : root["documents"]) {
+        SnapDocument doc;
+        doc.node = RefOrZero(d["node"]);
+        doc.frameElement = RefOrZero(d["frameElement"]);
+        doc.window = ToWindow(d["window"]);
+        doc.hitGrid = ToHitGrid(d["hitGrid"]);
+        page.documents.push_back(std::move(doc));
+    }
+
+    const Json& nodes = root["nodes"];
+    page.nodes_.reserve(nodes.size());
+    for (const Json& n : nodes) {
+        SnapNode node;
+        node.id = n["id"].get<long>();
+        if (node.id != static_cast<long>(page.nodes_.size()) + 1)
+            throw std::runtime_error("node ids out of order");
+        node.parent = RefOrZero(n["parent"]);
+        node.doc = n.value("doc", 0);
+        for (auto it = n["props"].begin(); it != n["props"].end(); ++it)
+            node.props.emplace(Utf8ToWide(it.key()), ToValue(it.value()));
+        auto type = node.props.find(L"nodeType");
+        if (type != node.props.end())
+            node.nodeType = static_cast<long>(type->second.number);
+        if (n.contains("attrs"))
+            for (const Json& a : n["attrs"]) {
+                node.attrs.emplace_back(Utf8ToWide(a[0].get<std::string>()), Utf8ToWide(a[1].get<std::string>()));
+                // A third entry false marks an attribute as not specified (hand-written pages only).
+                node.attrSpecified.push_back(a.size() < 3 || a[2].get<bool>());
+            }
+        if (n.contains("rect")) {
+            const Json& r = n["rect"];
+            node.hasRect = true;
+            node.rect = {r.value("x", 0.0), r.value("y", 0.0), r.value("width", 0.0), r.value("height", 0.0)};
+        }
+        if (n.contains("style"))
+            for (auto it = n["style"].begin(); it != n["style"].end(); ++it)
+                node.style[Utf8ToWide(it.key())] = Utf8ToWide(it.value().get<std::string>());
+        page.nodes_.push_back(std::move(node));
+    }
+    // Children in id order are children in DOM order.
+    for (const SnapNode& node : page.nodes_)
+        if (node.parent && page.HasNode(node.parent))
+            page.Node(node.parent).children.push_back(node.id);
+    return page;
+}
+
+SnapshotPage SnapshotPage::Load(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot open snapshot file");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return Parse(text.str());
+}
+
+const SnapValue* SnapshotPage::Prop(long id, const std::wstring& name) const
+{
+    if (!HasNode(id))
+        return nullptr;
+    const auto& props = Node(id).props;
+    auto it = props.find(name);
+    return it == props.end() ? nullptr : &it->second;
+}
+
+std::wstring SnapshotPage::StringProp(long id, const std::wstring& name) const
+{
+    const SnapValue* v = Prop(id, name);
+    return v && v->kind == SnapValue::Kind::String ? v->text : std::wstring();
+}
+
+long SnapshotPage::FindById(const std::wstring& elementId) const
+{
+    for (const SnapNode& node : nodes_)
+        if (node.nodeType == 1 && !node.removed && StringProp(node.id, L"id") == elementId)
+            return node.id;
+    return 0;
+}
+
+std::vector<std::wstring> SnapshotPage::MemberNames() const
+{
+    std::set<std::wstring> names;
+    for (const SnapNode& node : nodes_)
+        for (const auto& prop : node.props)
+            names.insert(prop.first);
+    return std::vector<std::wstring>(names.begin(), names.end());
+}
+
+} // namespace harness

@@ -1,0 +1,36 @@
+#include "webfw/chrome/CrFwRecognizers.h"
+
+#include "quickbrowser/RawBrowserHelper.h"
+
+using namespace vxWebFw::Recognizing;
+
+HRESULT CCrFwNodeTypeRecognizer::GetNodeTypeValue(NodeImpl* node, long* value)
+{
+    return helper_->GetNodeType(node, value);
+}
+
+HRESULT CCrFwNodeTypeRecognizer::GetNodeName(NodeImpl* node, BSTR* name)
+{
+    return helper_->GetNodeName(node, name);
+}
+
+HRESULT CCrFwElementTypeRecognizer::GetTagName(NodeImpl* node, BSTR* tagName)
+{
+    return helper_->GetTagName(node, tagName);
+}
+
+HRESULT CCrFwHTMLInputElementTypeRecognizer::GetInputType(NodeImpl* node, BSTR* type)
+{
+    return helper_->GetType(node, type);
+}
+
+bool CCrFwNodeAcceptor::Accept(RecognizedNode& node)
+{
+    const long type = node.GetElementType();
+    if (type != etOBJECT && type != etSCRIPT && type != etPARAM)
+        return true;
+    bool excluded = false;
+    if (FAILED(helper_->HasExclusionAttribute(node.GetNode(), &excluded)))
+        return true;
+    return !excluded;
+}
