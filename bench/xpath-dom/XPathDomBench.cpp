@@ -1,0 +1,145 @@
+// XPath over a large captured page: each expression is evaluated on the
+// stand-in's renderer thread through the same entry the page object uses,
+// and the program prints per expression the result size, the native calls
+// made, the library's own time and the stand-in's time for answering those
+// calls, side by side (best of several rounds).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "openapphook/StubManager.h"
+#include "platform/com/BStr.h"
+#include "platform/com/Variant.h"
+#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/XPath/CrFwXPathEvaluation.h"
+
+namespace {
+
+struct EvaluationContext
+{
+    CCrRawBrowserHelper* helper = nullptr;
+    BSTR expression = nullptr;
+    BSTR prefix = nullptr;
+    vx::com::Variant result;
+    HRESULT hr = E_FAIL;
+};
+
+HRESULT STDMETHODCALLTYPE EvaluateOnRenderer(void* context)
+{
+    auto* evaluation = static_cast<EvaluationContext*>(context);
+    evaluation->hr = vxWebFw::XPath::CrFwEvaluateXPath(evaluation->helper, evaluation->expression,
+                                                       evaluation->prefix, evaluation->result.Out());
+    return S_OK;
+}
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+std::wstring DefaultSnapshot()
+{
+    std::string path = std::string(VX_PAGES_DIR) + "/large/snapshots/capi3ref.json";
+    std::wstring out = L"Z:";
+    for (char c : path)
+        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    return out;
+}
+
+long NativeCalls(harness::SnapshotNativeObject& native)
+{
+    long calls = 0;
+    for (int slot = static_cast<int>(harness::NativeSlot::GetWindowNode);
+         slot < static_cast<int>(harness::NativeSlot::Count); ++slot)
+        if (slot != static_cast<int>(harness::NativeSlot::RunOnRendererThread))
+            calls += native.SlotCalls(static_cast<harness::NativeSlot>(slot));
+    return calls;
+}
+
+long ResultSize(const VARIANT& value)
+{
+    if (V_VT(&value) == (VT_ARRAY | VT_VARIANT))
+        return static_cast<long>(V_ARRAY(&value)->rgsabound[0].cElements);
+    return V_VT(&value) == VT_EMPTY ? 0 : 1;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::wstring path = argc > 1 ? argv[1] : DefaultSnapshot();
+    Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native;
+    try {
+        native = harness::CreateSnapshotNativeObject(path);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cannot load %ls: %s\n", path.c_str(), e.what());
+        return 2;
+    }
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs;
+    vx::com::CreateComObject(stubs);
+    Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper;
+    vx::com::CreateComObject(helper);
+    helper->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs.Get()), native.Get());
+    const long handlesBefore = native->LiveHandles();
+
+    const wchar_t* expressions[] = {
+        L"count(//*)",
+        L"count(//A)",
+        L"count(//A/@href)",
+        L"(//A[@href])[position() <= 50]",
+        L"//A[@href]",
+        L"//H2",
+        L"string(//TITLE)",
+        L"count(//node())",
+        L"count(//DIV[@class]//A)",
+        L"//*[@id='nosuchid']",
+        L"boolean(//BODY/DIV[last()])",
+    };
+    const int rounds = 3;
+    std::printf("page: %ls\nnodes: %ld, rounds: %d (best shown)\n", path.c_str(), native->Page().NodeCount(),
+                rounds);
+    std::printf("%-32s %8s %10s %12s %12s %10s\n", "expression", "results", "calls", "library ms", "stand-in ms",
+                "lib/stand");
+    int failures = 0;
+    for (const wchar_t* text : expressions) {
+        vx::com::BStr expression(text), prefix(L"Cr1;");
+        double bestLibrary = 1e30, bestStandIn = 0;
+        long calls = 0, size = 0;
+        for (int round = 0; round < rounds; ++round) {
+            native->ResetCounters();
+            EvaluationContext context;
+            context.helper = helper.Get();
+            context.expression = expression.Get();
+            context.prefix = prefix.Get();
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            HRESULT hr = native->RunOnRendererThread(&EvaluateOnRenderer, &context, 600000);
+            QueryPerformanceCounter(&end);
+            if (FAILED(hr) || FAILED(context.hr)) {
+                std::fprintf(stderr, "%ls failed: 0x%08lx\n", text,
+                             static_cast<unsigned long>(FAILED(hr) ? hr : context.hr));
+                ++failures;
+                break;
+            }
+            double standIn = native->OwnSeconds();
+            double library = Seconds(start, end) - standIn;
+            if (library < bestLibrary) {
+                bestLibrary = library;
+                bestStandIn = standIn;
+            }
+            calls = NativeCalls(*native.Get());
+            size = ResultSize(*context.result);
+        }
+        std::printf("%-32ls %8ld %10ld %12.2f %12.2f %10.2f\n", text, size, calls, bestLibrary * 1e3,
+                    bestStandIn * 1e3, bestStandIn > 0 ? bestLibrary / bestStandIn : 0.0);
+    }
+    long handlesAfter = native->LiveHandles();
+    std::printf("live handles before %ld, after %ld, faults %ld\n", handlesBefore, handlesAfter, native->Faults());
+    helper.Reset();
+    return failures || handlesAfter != handlesBefore || native->Faults() ? 1 : 0;
+}
