@@ -2,6 +2,7 @@
 
 #include "module/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
+#include "module/RemoteServicesSync.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
@@ -56,6 +57,11 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
     return S_OK;
 }
 
+HRESULT CCrHookModule::RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData)
+{
+    return RunOnSynchronousInvoker(callback, userData);
+}
+
 void CCrHookModule::Shutdown()
 {
     {
@@ -69,7 +75,8 @@ void CCrHookModule::Shutdown()
         host_.Reset();
         stubManager = std::move(stubManager_);
     }
-    UnregisterFromHost();
+    // Base shutdown: unregisters from the host and releases the supports.
+    CBaseHookModule::Shutdown();
     if (stubManager)
         stubManager->DisconnectAll();
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "generated/vxCrHook.h"
 #include "generated/vxOpenAppServices.h"
 #include "openapphook/BaseHookModule.h"
 #include "openapphook/StubManager.h"
@@ -14,11 +15,15 @@ class CCrHookModuleAsync;
 // the support objects through which the host asks about windows and pages,
 // the worker thread on which tab and browser notifications are handled, and
 // the start-up warnings about Chrome's command line and the extension.
-class CCrHookModule : public vxOpenAppHook::CBaseHookModule<CCrHookModule>
+class CCrHookModule : public vxOpenAppHook::CBaseHookModule<CCrHookModule, IvxCrRemoteServicesSync>
 {
 public:
     // Reads the command-line flags of the current process.
     CCrHookModule();
+
+    // IvxCrRemoteServicesSync: runs the callback on the synchronous invoker,
+    // where every proxy to the browser's services is created.
+    HRESULT STDMETHODCALLTYPE RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) override;
 
     HRESULT Initialize(IvxModuleRegistry* registry, IUnknown* host);
     // Stops the worker, disconnects remote clients and unregisters from the

@@ -27,6 +27,20 @@ int main()
         std::printf("worker: %d\n", module->HasWorker() ? 1 : 0);
         std::printf("registered: %zu\n", host->Registry().Registered().size());
 
+        // The synchronous invoker runs a callback on its own thread.
+        ComPtr<IvxCrRemoteServicesSync> sync;
+        module->QueryInterface(IID_PPV_ARGS(&sync));
+        DWORD invokerThread = 0;
+        HRESULT syncResult = sync ? sync->RunSynchronously(
+                                        [](void* data) -> HRESULT {
+                                            *static_cast<DWORD*>(data) = GetCurrentThreadId();
+                                            return S_FALSE;
+                                        },
+                                        &invokerThread)
+                                  : E_NOINTERFACE;
+        std::printf("sync-result: 0x%08lX\n", static_cast<unsigned long>(syncResult));
+        std::printf("sync-other-thread: %d\n", invokerThread != 0 && invokerThread != GetCurrentThreadId() ? 1 : 0);
+
         WNDCLASSW wc = {};
         wc.lpfnWndProc = DefWindowProcW;
         wc.hInstance = GetModuleHandleW(nullptr);

@@ -8,9 +8,11 @@ using namespace testsupport;
 
 namespace {
 
-ChildResult RunProbe(const std::wstring& switches)
+ChildResult RunProbe(const std::wstring& switches, ChildOptions options = {})
 {
-    return RunChild(Quote(ExecutableDirectory() + L"\\module_probe.exe") + L" " + switches);
+    if (!options.setEnvironment.count(L"Vantorix8_Product_Path"))
+        options.removeEnvironment.push_back(L"Vantorix8_Product_Path");
+    return RunChild(Quote(ExecutableDirectory() + L"\\module_probe.exe") + L" " + switches, options);
 }
 
 TEST(CrHookModule, ConflictFlagNeedsAWholeSwitchInAnyCase)
@@ -33,10 +35,24 @@ TEST(CrHookModule, InitializeRegistersAndStartsTheWorkerShutdownTakesBoth)
     ChildResult run = RunProbe(L"");
     EXPECT_EQ(run.Value("initialize: "), "0x00000000") << run.output;
     EXPECT_EQ(run.Value("worker: "), "1");
+    // Without the COM utility module in the product folder there is no
+    // synchronous invoker: the failure comes back instead of a call.
+    EXPECT_NE(run.Value("sync-result: "), "0x00000000");
     EXPECT_EQ(run.Value("registered: "), "1");
     EXPECT_EQ(run.Value("worker-after-shutdown: "), "0");
     EXPECT_EQ(run.Value("registered-after-shutdown: "), "0");
     EXPECT_EQ(run.Value("second-shutdown: "), "ok");
+    EXPECT_EQ(run.exitCode, 0u);
+}
+
+TEST(CrHookModule, RemoteServicesSyncRunsOnTheSynchronousInvoker)
+{
+    // The product folder of the test layout holds the COM utility module.
+    ChildOptions options;
+    options.setEnvironment[L"Vantorix8_Product_Path"] = ParentDirectory(ExecutableDirectory()) + L"\\layout";
+    ChildResult run = RunProbe(L"", options);
+    EXPECT_EQ(run.Value("sync-result: "), "0x00000001") << run.output;
+    EXPECT_EQ(run.Value("sync-other-thread: "), "1");
     EXPECT_EQ(run.exitCode, 0u);
 }
 
