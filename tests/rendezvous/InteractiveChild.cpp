@@ -81,11 +81,27 @@ InteractiveChild::InteractiveChild(const std::wstring& commandLine, const std::m
     CloseHandle(info.hThread);
     processId_ = info.dwProcessId;
 
+    // The reader polls instead of reading to the pipe's end: a process the
+    // child starts may inherit the pipe and keep it open after the child has
+    // gone, and a blocked read would then never return.
     reader_ = std::thread([this] {
         std::string pending;
         char buffer[1024];
-        DWORD got = 0;
-        while (ReadFile(output_.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        bool childGone = false;
+        for (;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(output_.Get(), nullptr, 0, nullptr, &available, nullptr))
+                break; // every writer is gone
+            if (available == 0) {
+                if (childGone || stop_)
+                    break;
+                childGone = WaitForSingleObject(process_.Get(), 5) == WAIT_OBJECT_0;
+                continue; // one more look at the pipe after the child ended
+            }
+            DWORD got = 0;
+            if (!ReadFile(output_.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
+                got == 0)
+                break;
             pending.append(buffer, got);
             size_t end;
             while ((end = pending.find('\n')) != std::string::npos) {
@@ -110,7 +126,8 @@ InteractiveChild::~InteractiveChild()
         TerminateProcess(process_.Get(), 99);
         WaitForSingleObject(process_.Get(), 5000);
     }
-    // The pipe's write end closes with the process; the reader then ends.
+    // The reader ends once the process has gone and the pipe is drained.
+    stop_ = true;
     if (reader_.joinable())
         reader_.join();
 }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <map>
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -45,6 +46,7 @@ private:
     std::condition_variable arrived_;
     std::deque<std::string> lines_;
     bool ended_ = false;
+    std::atomic<bool> stop_{false};
 };
 
 std::wstring ProgramPath(const wchar_t* name);
