@@ -16,6 +16,11 @@ std::unique_ptr<CCrFwAdapters> CreateCrFwAdapters(CCrRawBrowserHelper* helper)
         a->nodeTypeRecognizer.get(), a->elementTypeRecognizer.get(), a->inputElementTypeRecognizer.get()});
     a->childNodesProvider.reset(new (std::nothrow) CCrFwChildNodesProvider(helper, a->nodeLifetime.get()));
     a->parentNodeProvider.reset(new (std::nothrow) CCrFwParentNodeProvider(helper, a->nodeLifetime.get()));
+    a->textBlockRecognizer.reset(new (std::nothrow) CCrFwTextBlockRecognizer(
+        helper, a->childNodesProvider.get(), a->recognizerSet.get()));
+    a->treeItemRecognizer.reset(new (std::nothrow) CCrFwTreeItemRecognizer(helper, a->textBlockRecognizer.get()));
+    a->tableCellIdsEvaluator.reset(new (std::nothrow) CCrFwTableCellIdsEvaluator(
+        helper, a->recognizerSet.get(), a->parentNodeProvider.get()));
     a->nodeNamePropStrEvaluator.reset(new (std::nothrow) CCrFwNodeNamePropStrEvaluator(helper));
     a->domNodeStringIdEvaluator.reset(
         new (std::nothrow) CCrFwDOMNodeStringIdEvaluator(helper, a->optionsProvider.get()));
@@ -23,6 +28,11 @@ std::unique_ptr<CCrFwAdapters> CreateCrFwAdapters(CCrRawBrowserHelper* helper)
                                                                               a->domNodeStringIdEvaluator.get()));
     a->domFramesWalk.reset(new (std::nothrow) vxWebFw::DOMModel::CDOMModelFramesWalk(
         a->recognizerSet.get(), a->domNodeStringIdEvaluator.get()));
+    a->treeItemStringIdEvaluator.reset(new (std::nothrow) CCrFwTreeItemStringIdEvaluator(
+        helper, a->optionsProvider.get(), a->nodeNamePropStrEvaluator.get()));
+    a->treeItemsBuild.reset(new (std::nothrow) vxWebFw::TreeModel::TreeItemsBuild(
+        a->recognizerSet.get(), a->treeItemRecognizer.get(), a->childNodesProvider.get(),
+        a->treeItemStringIdEvaluator.get(), a->tableCellIdsEvaluator.get()));
     a->nodeAcceptor.reset(new (std::nothrow) CCrFwNodeAcceptor(helper));
     return a;
 }

@@ -2,12 +2,12 @@
 // The web-framework objects of one page context, created once per
 // CCrRawBrowserHelper in dependency order and destroyed in the reverse order
 // (members are destroyed last to first). A member whose allocation failed
-// stays null. The Tree-model objects (text-block and tree-item recognisers,
-// table-cell ids, tree-item string ids and the Tree-model walk) take their
-// places between these when the Tree model is built in.
+// stays null.
 #include <memory>
 
 #include "webfw/DOMModel/DOMModelWalks.h"
+#include "webfw/TreeModel/CrFwTreeModel.h"
+#include "webfw/TreeModel/TreeItemsBuild.h"
 #include "webfw/chrome/CrFwDOMModel.h"
 #include "webfw/chrome/CrFwNativeModel.h"
 #include "webfw/chrome/CrFwRecognizers.h"
@@ -22,10 +22,15 @@ struct CCrFwAdapters
     std::unique_ptr<vxWebFw::Recognizing::RecognizerSet> recognizerSet;
     std::unique_ptr<CCrFwChildNodesProvider> childNodesProvider;
     std::unique_ptr<CCrFwParentNodeProvider> parentNodeProvider;
+    std::unique_ptr<CCrFwTextBlockRecognizer> textBlockRecognizer;
+    std::unique_ptr<CCrFwTreeItemRecognizer> treeItemRecognizer;
+    std::unique_ptr<CCrFwTableCellIdsEvaluator> tableCellIdsEvaluator;
     std::unique_ptr<CCrFwNodeNamePropStrEvaluator> nodeNamePropStrEvaluator;
     std::unique_ptr<CCrFwDOMNodeStringIdEvaluator> domNodeStringIdEvaluator;
     std::unique_ptr<vxWebFw::DOMModel::CDOMModelAllWalk> domAllWalk;
     std::unique_ptr<vxWebFw::DOMModel::CDOMModelFramesWalk> domFramesWalk;
+    std::unique_ptr<CCrFwTreeItemStringIdEvaluator> treeItemStringIdEvaluator;
+    std::unique_ptr<vxWebFw::TreeModel::TreeItemsBuild> treeItemsBuild;
     std::unique_ptr<CCrFwNodeAcceptor> nodeAcceptor;
 };
 

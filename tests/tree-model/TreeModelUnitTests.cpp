@@ -1,0 +1,144 @@
+// Tree-model pieces on their own: type names, categories, the recognition
+// tables and the text tests, and cell indexes outside a row.
+#include "TreeLevel.h"
+
+using namespace treetests;
+using namespace vxWebFw::Recognizing;
+
+namespace {
+
+TEST(TreeItemTypeNames, NamesEveryTypeAndRefusesOthers)
+{
+    const TreeItemTypeNames& names = TreeItemTypeNames::Instance();
+    EXPECT_EQ(&names, &TreeItemTypeNames::Instance());
+    ASSERT_EQ(26u, names.GetAllNames().size());
+    EXPECT_EQ(L"TextNode", names.GetAllNames().front());
+    EXPECT_EQ(L"Textbox", names.GetAllNames().back());
+
+    vx::com::BStr name;
+    EXPECT_EQ(S_OK, names.GetName(tiSubmitButton, name.Out()));
+    EXPECT_EQ(L"SubmitButton", name.Str());
+    EXPECT_EQ(S_OK, names.GetFrameName(name.Out()));
+    EXPECT_EQ(L"Frame", name.Str());
+    EXPECT_EQ(S_OK, names.GetCellName(name.Out()));
+    EXPECT_EQ(L"Cell", name.Str());
+    for (long bad : {0L, 27L, -1L}) {
+        EXPECT_EQ(E_UNEXPECTED, names.GetName(bad, name.Out())) << bad;
+        EXPECT_EQ(nullptr, name.Get());
+    }
+}
+
+TEST(TreeItemCategory, FollowsKindAndType)
+{
+    EXPECT_EQ(ticNone, GetTreeItemCategory({tiPanel, tikSkipped}));
+    EXPECT_EQ(ticNone, GetTreeItemCategory({tiCell, tikTransparent}));
+    EXPECT_EQ(ticItem, GetTreeItemCategory({tiPanel, tikItem}));
+    EXPECT_EQ(ticItem, GetTreeItemCategory({tiTextNode, tikTextContainer}));
+    EXPECT_EQ(ticCell, GetTreeItemCategory({tiCell, tikItem}));
+    EXPECT_EQ(ticFrame, GetTreeItemCategory({tiFrame, tikItem}));
+}
+
+TEST(TextBlockText, BlankMeansOnlyTabsLineBreaksAndSpaces)
+{
+    vx::com::BStr blank(L" \t\r\n "), text(L" \t x"), nbsp(L"\u00a0");
+    EXPECT_TRUE(CTextBlockRecognizerImpl::IsBlank(nullptr));
+    EXPECT_TRUE(CTextBlockRecognizerImpl::IsBlank(blank.Get()));
+    EXPECT_FALSE(CTextBlockRecognizerImpl::IsBlank(text.Get()));
+    EXPECT_FALSE(CTextBlockRecognizerImpl::IsBlank(nbsp.Get()));
+}
+
+// Answers the text tests from fixed values and counts the questions.
+class FixedTextBlocks : public ITextBlockRecognizer
+{
+public:
+    bool IsIgnored(RecognizedNode&) override { return ++asked, ignored; }
+    bool HasTextChild(RecognizedNode&) override { return ++asked, hasText; }
+    bool StartsWithText(RecognizedNode&) override { return ++asked, startsWithText; }
+    bool ignored = false, hasText = false, startsWithText = false;
+    int asked = 0;
+};
+
+class TreeRecognition : public TreeFixture
+{
+protected:
+    void SetUp() override { Load("snapshots/inputs.json"); }
+
+    TreeItemRecognition Recognize(const wchar_t* elementId)
+    {
+        CCrNodeHandle node = Element(elementId);
+        RecognizedNode recognized(node.Get(), Adapters().recognizerSet.get());
+        TreeItemRecognition r;
+        EXPECT_EQ(S_OK, recognizer_.Recognize(recognized, &r));
+        return r;
+    }
+
+    FixedTextBlocks text_;
+    CTreeItemRecognizerImpl recognizer_{&text_};
+};
+
+TEST_F(TreeRecognition, ListedElementsAndInputsNeedNoTextTests)
+{
+    EXPECT_EQ((TreeItemRecognition{tiPanel, tikItem}), Recognize(L"col1"));
+    EXPECT_EQ((TreeItemRecognition{tiForm, tikItem}), Recognize(L"allInputs"));
+    EXPECT_EQ((TreeItemRecognition{tiSelect, tikItem}), Recognize(L"select1"));
+    EXPECT_EQ((TreeItemRecognition{tiNone, tikSkipped}), Recognize(L"groupA"));
+    EXPECT_EQ((TreeItemRecognition{tiTextbox, tikItem}), Recognize(L"email1"));
+    EXPECT_EQ((TreeItemRecognition{tiTextbox, tikItem}), Recognize(L"textUpper"));
+    EXPECT_EQ((TreeItemRecognition{tiNone, tikTransparent}), Recognize(L"hidden1"));
+    EXPECT_EQ((TreeItemRecognition{tiButton, tikItem}), Recognize(L"buttonSubmit")) << "BUTTON of type submit";
+    EXPECT_EQ((TreeItemRecognition{tiImageButton, tikItem}), Recognize(L"image1"));
+    EXPECT_EQ(0, text_.asked);
+}
+
+TEST_F(TreeRecognition, OtherElementsAreDecidedByTheirText)
+{
+    // The B inside a BUTTON is an element outside the tables.
+    CCrNodeHandle button = Element(L"buttonPlain");
+    CCrNodeHandle bold(helper_.Get());
+    ASSERT_EQ(S_OK, helper_->GetLastChild(button.Get(), bold.Out()));
+    auto recognize = [&] {
+        RecognizedNode recognized(bold.Get(), Adapters().recognizerSet.get());
+        TreeItemRecognition r;
+        EXPECT_EQ(S_OK, recognizer_.Recognize(recognized, &r));
+        return r;
+    };
+    EXPECT_EQ((TreeItemRecognition{tiNone, tikTransparent}), recognize());
+    text_.hasText = true;
+    EXPECT_EQ((TreeItemRecognition{tiTextNode, tikTextContainer}), recognize());
+    text_.startsWithText = true;
+    EXPECT_EQ((TreeItemRecognition{tiTextNode, tikItem}), recognize());
+    text_.ignored = true;
+    EXPECT_EQ((TreeItemRecognition{tiNone, tikSkipped}), recognize());
+}
+
+class CellIndexes : public TreeFixture
+{
+protected:
+    void SetUp() override { Load("snapshots/tables.json"); }
+};
+
+TEST_F(CellIndexes, RowComesFromTheNearestRowAbove)
+{
+    ITableCellIdsEvaluator& ids = *Adapters().tableCellIdsEvaluator;
+    long row = 7, cell = 7;
+    EXPECT_EQ(S_OK, ids.GetRowIndex(Element(L"r2c1").Get(), &row));
+    EXPECT_EQ(S_OK, ids.GetCellIndex(Element(L"r2c1").Get(), &cell));
+    EXPECT_EQ(2, row);
+    EXPECT_EQ(1, cell);
+    EXPECT_EQ(S_OK, ids.GetRowIndex(Element(L"r5").Get(), &row)) << "a row is its own row";
+    EXPECT_EQ(5, row);
+    EXPECT_EQ(S_OK, ids.GetRowIndex(Element(L"n1c0").Get(), &row)) << "the nested table's own row";
+    EXPECT_EQ(1, row);
+}
+
+TEST_F(CellIndexes, NoRowAboveGivesFailureAndMinusOne)
+{
+    ITableCellIdsEvaluator& ids = *Adapters().tableCellIdsEvaluator;
+    long row = 7, cell = 7;
+    EXPECT_EQ(E_FAIL, ids.GetRowIndex(Element(L"outer").Get(), &row));
+    EXPECT_EQ(-1, row);
+    EXPECT_FAILED(ids.GetCellIndex(Element(L"outer").Get(), &cell));
+    EXPECT_EQ(-1, cell);
+}
+
+} // namespace

@@ -1,0 +1,45 @@
+#include "webfw/TreeModel/CrFwTreeModel.h"
+
+#include "quickbrowser/NodeHandle.h"
+#include "quickbrowser/RawBrowserHelper.h"
+
+bool CCrFwTextBlockRecognizer::HasLayoutBox(NodeImpl* node)
+{
+    CCrNodeHandle rect(helper_);
+    if (FAILED(helper_->GetBoundingClientRect(node, rect.Out())) || !rect.Get())
+        return false;
+    double width = 0, height = 0;
+    if (FAILED(helper_->GetRectWidth(rect.Get(), &width)) || FAILED(helper_->GetRectHeight(rect.Get(), &height)))
+        return false;
+    return static_cast<long>(width) != 0 && static_cast<long>(height) != 0;
+}
+
+HRESULT CCrFwTextBlockRecognizer::GetTextData(NodeImpl* textNode, BSTR* data)
+{
+    return helper_->GetData(textNode, data);
+}
+
+HRESULT CCrFwTableCellIdsEvaluator::ReadCellIndex(NodeImpl* cell, long* index)
+{
+    return helper_->GetCellIndex(cell, index);
+}
+
+HRESULT CCrFwTableCellIdsEvaluator::ReadRowIndex(NodeImpl* row, long* index)
+{
+    return helper_->GetRowIndex(row, index);
+}
+
+HRESULT CCrFwTreeItemStringIdEvaluator::GetIdString(NodeImpl* node, BSTR* id)
+{
+    return helper_->GetIdWithFallback(node, id);
+}
+
+HRESULT CCrFwTreeItemStringIdEvaluator::GetNameString(NodeImpl* node, BSTR* name)
+{
+    return helper_->GetNameWithFallback(node, name);
+}
+
+HRESULT CCrFwTreeItemStringIdEvaluator::GetValueString(NodeImpl* node, BSTR* value)
+{
+    return helper_->GetValue(node, value);
+}
