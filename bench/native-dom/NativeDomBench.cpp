@@ -2,10 +2,13 @@
 // page the way the quick browser builds it (document.all enumeration,
 // recognition, acceptance, string ids, unique names) on the stand-in's
 // renderer thread, and prints per element: native calls, the library's own
-// time and the stand-in's time for answering those calls, side by side.
+// time and the stand-in's time for answering those calls, side by side. A
+// second table does the same per item for the whole Tree model, expanded to
+// every level.
 #include <windows.h>
 
 #include <cstdio>
+#include <deque>
 #include <string>
 
 #include "harness/nativeobject/SnapshotNativeObject.h"
@@ -13,6 +16,7 @@
 #include "quickbrowser/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
+#include "webfw/TreeModel/TreeItemsBuild.h"
 
 namespace {
 
@@ -53,6 +57,82 @@ HRESULT STDMETHODCALLTYPE WalkAll(void* context)
     CCrFwDocumentAllEnumerator all(helper, a->nodeLifetime.get(), document.Get());
     walk->result = a->domAllWalk->DomAllBuild(all, walk->builder, a->nodeAcceptor.get());
     return walk->result;
+}
+
+// Counts the items of one level and keeps a handle of every expandable one,
+// so that the expansion can go on below it.
+class ExpandingTreeBuilder : public vxWebFw::TreeModel::ITreeItemsBuilder
+{
+public:
+    explicit ExpandingTreeBuilder(CCrRawBrowserHelper* helper) : helper_(helper) {}
+    HRESULT Clear() override { return S_OK; }
+    HRESULT AddItem(NodeImpl* node, bool expandable, vxWebFw::TreeModel::TreeItemType, const VARIANT&) override
+    {
+        return Add(node, expandable);
+    }
+    HRESULT AddFrame(NodeImpl* node, bool expandable, const VARIANT&) override { return Add(node, expandable); }
+    HRESULT AddCell(NodeImpl* node, bool expandable, const VARIANT&, long, long) override
+    {
+        return Add(node, expandable);
+    }
+
+    long items = 0;
+    std::deque<CCrNodeHandle> pending;
+
+private:
+    HRESULT Add(NodeImpl* node, bool expandable)
+    {
+        ++items;
+        if (expandable) {
+            pending.emplace_back(helper_);
+            helper_->CloneNode(node, pending.back().Out());
+        }
+        return S_OK;
+    }
+    CCrRawBrowserHelper* helper_;
+};
+
+struct TreeContext
+{
+    CCrRawBrowserHelper* helper = nullptr;
+    long items = 0;
+    long levels = 0;
+};
+
+HRESULT STDMETHODCALLTYPE ExpandTree(void* context)
+{
+    auto* tree = static_cast<TreeContext*>(context);
+    CCrRawBrowserHelper* helper = tree->helper;
+    CCrNodeHandle window(helper), document(helper);
+    HRESULT hr = helper->GetWindowNode(window.Out());
+    if (SUCCEEDED(hr))
+        hr = helper->GetDocument(window.Get(), document.Out());
+    if (FAILED(hr))
+        return hr;
+    CCrFwAdapters* a = helper->Adapters();
+    ExpandingTreeBuilder builder(helper);
+    builder.pending.emplace_back(helper);
+    helper->CloneNode(document.Get(), builder.pending.back().Out());
+    while (!builder.pending.empty()) {
+        CCrNodeHandle parent = std::move(builder.pending.front());
+        builder.pending.pop_front();
+        hr = a->treeItemsBuild->BuildChildren(parent.Get(), builder, a->nodeAcceptor.get());
+        if (FAILED(hr))
+            return hr;
+        ++tree->levels;
+    }
+    tree->items = builder.items;
+    return S_OK;
+}
+
+long NativeCalls(harness::SnapshotNativeObject& native)
+{
+    long calls = 0;
+    for (int slot = static_cast<int>(harness::NativeSlot::GetWindowNode);
+         slot < static_cast<int>(harness::NativeSlot::Count); ++slot)
+        if (slot != static_cast<int>(harness::NativeSlot::RunOnRendererThread))
+            calls += native.SlotCalls(static_cast<harness::NativeSlot>(slot));
+    return calls;
 }
 
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
@@ -107,11 +187,7 @@ int wmain(int argc, wchar_t** argv)
             std::fprintf(stderr, "walk failed: 0x%08lx\n", static_cast<unsigned long>(hr));
             return 1;
         }
-        long calls = 0;
-        for (int slot = static_cast<int>(harness::NativeSlot::GetWindowNode);
-             slot < static_cast<int>(harness::NativeSlot::Count); ++slot)
-            if (slot != static_cast<int>(harness::NativeSlot::RunOnRendererThread))
-                calls += native->SlotCalls(static_cast<harness::NativeSlot>(slot));
+        long calls = NativeCalls(*native.Get());
         double total = Seconds(start, end);
         double standIn = native->OwnSeconds();
         double library = total - standIn;
@@ -126,6 +202,30 @@ int wmain(int argc, wchar_t** argv)
                         static_cast<double>(native->MemberCalls(L"tagName")) / elements,
                         static_cast<double>(native->MemberCalls(L"id")) / elements,
                         static_cast<double>(native->MemberCalls(L"name")) / elements);
+    }
+    std::printf("handles left behind: %ld\n", native->LiveHandles() - handlesBefore);
+
+    std::printf("\nTree model, expanded to every level\n");
+    std::printf("%-6s %10s %10s %14s %16s %16s %10s\n", "round", "items", "levels", "calls/item", "library us/item",
+                "stand-in us/item", "lib/stand");
+    for (int round = 1; round <= rounds; ++round) {
+        native->ResetCounters();
+        TreeContext context;
+        context.helper = helper.Get();
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        HRESULT hr = native->RunOnRendererThread(&ExpandTree, &context, 600000);
+        QueryPerformanceCounter(&end);
+        if (FAILED(hr) || context.items == 0) {
+            std::fprintf(stderr, "tree expansion failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+            return 1;
+        }
+        double total = Seconds(start, end);
+        double standIn = native->OwnSeconds();
+        double library = total - standIn;
+        std::printf("%-6d %10ld %10ld %14.2f %16.2f %16.2f %10.2f\n", round, context.items, context.levels,
+                    static_cast<double>(NativeCalls(*native.Get())) / context.items, library * 1e6 / context.items,
+                    standIn * 1e6 / context.items, standIn > 0 ? library / standIn : 0.0);
     }
     std::printf("handles left behind: %ld\n", native->LiveHandles() - handlesBefore);
     helper.Reset();
