@@ -90,18 +90,23 @@ InteractiveChild::InteractiveChild(const std::wstring& commandLine, const std::m
         bool childGone = false;
         for (;;) {
             DWORD available = 0;
-            if (!PeekNamedPipe(output_.Get(), nullptr, 0, nullptr, &available, nullptr))
-                break; // every writer is gone
-            if (available == 0) {
-                if (childGone || stop_)
-                    break;
-                childGone = WaitForSingleObject(process_.Get(), 5) == WAIT_OBJECT_0;
-                continue; // one more look at the pipe after the child ended
-            }
             DWORD got = 0;
-            if (!ReadFile(output_.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
-                got == 0)
+            if (PeekNamedPipe(output_.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+                if (available == 0) {
+                    if (childGone || stop_)
+                        break;
+                    childGone = WaitForSingleObject(process_.Get(), 5) == WAIT_OBJECT_0;
+                    continue; // one more look at the pipe after the child ended
+                }
+                if (!ReadFile(output_.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got,
+                              nullptr) ||
+                    got == 0)
+                    break;
+            } else if (!ReadFile(output_.Get(), buffer, sizeof buffer, &got, nullptr) || got == 0) {
+                // Every writer is gone (Wine says so before the pipe is
+                // empty); the rest reads without blocking until it is.
                 break;
+            }
             pending.append(buffer, got);
             size_t end;
             while ((end = pending.find('\n')) != std::string::npos) {

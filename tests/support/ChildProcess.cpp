@@ -113,13 +113,23 @@ ChildResult RunChild(const std::wstring& commandLine, const ChildOptions& option
     // long after the child has gone.
     const DWORD start = GetTickCount();
     auto drainAvailable = [&] {
-        DWORD available = 0;
-        while (PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
+        char buffer[4096];
+        for (;;) {
+            DWORD available = 0;
             DWORD got = 0;
+            if (!PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr)) {
+                // Every writer has closed: what is left can be read without
+                // blocking (Wine reports the broken pipe before the pipe is
+                // empty).
+                while (ReadFile(reader.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+                    result.output.append(buffer, got);
+                return;
+            }
+            if (available == 0)
+                return;
             if (!ReadFile(reader.Get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) ||
                 got == 0)
-                break;
+                return;
             result.output.append(buffer, got);
         }
     };
