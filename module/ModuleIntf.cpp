@@ -1,6 +1,7 @@
 #include "module/ModuleIntf.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "generated/vxOpenAppServices.h"
 #include "module/ChromeProcess.h"
@@ -193,13 +194,10 @@ ComPtr<CModuleIntf> PeekModuleSingleton()
 
 void ReleaseModuleSingleton()
 {
-    CModuleIntf* released = nullptr;
-    {
-        CriticalSectionLock guard(ModuleLock());
-        released = moduleSingleton;
-        moduleSingleton = nullptr;
-        moduleSingletonReleased = true;
-        if (released)
-            released->Release();
-    }
+    // Released under the module lock: its destructor detaches, and nobody may
+    // create or fetch the singleton meanwhile.
+    CriticalSectionLock guard(ModuleLock());
+    if (CModuleIntf* released = std::exchange(moduleSingleton, nullptr))
+        released->Release();
+    moduleSingletonReleased = true;
 }
