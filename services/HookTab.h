@@ -1,0 +1,156 @@
+#pragma once
+// One Chrome tab as the browser module keeps it: URL, loading state and group
+// from the tabs service, the connection to the renderer's quick browser that
+// serves the tab's page, the tab window, waits for loading and navigation,
+// and the page identification object handed to the test engine.
+#include <windows.h>
+#include <oaidl.h>
+#include <wrl/client.h>
+
+#include "generated/vxCrHook.h"
+#include "module/ProcessOptions.h"
+#include "openapphook/StubManager.h"
+#include "platform/com/BStr.h"
+#include "platform/com/ComObject.h"
+#include "services/GlobalInterfaceCookie.h"
+#include "services/LoadWaitEvents.h"
+
+class CCrHookModule;
+class CCrTabsServiceRemote;
+class CCrBrowserServiceRemote;
+class CCrQuickBrowserRemote;
+class CCrHookTabInstance;
+
+// {2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC}
+class DECLSPEC_UUID("2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC") CCrHookTab
+    : public vx::com::ComObject<CCrHookTab, IUnknown>
+{
+public:
+    // Time limits of the waits, in milliseconds.
+    static constexpr DWORD kWaitStartMs = 1500;
+    static constexpr DWORD kWaitStopMs = 58500;
+    static constexpr DWORD kNavigateStartMs = 3000;
+    static constexpr DWORD kNavigateStopMs = 57000;
+    static constexpr int kReconnectTries = 5;
+    static constexpr DWORD kReconnectIntervalMs = 500;
+
+    CCrHookTab();
+
+    // Stores everything, marks the tab alive, creates the identification
+    // object and the tab's own stub manager, copies the option values.
+    HRESULT Initialize(vxOpenAppHook::CStubManager* stubManager, CCrHookModule* module, LONG tabId,
+                       IvxCrRemoteServicesSync* invoker, CCrTabsServiceRemote* tabsService,
+                       CCrBrowserServiceRemote* browserService);
+    // Tab removed or module shut down: disconnects and releases everything.
+    void Close();
+    bool IsAlive();
+
+    LONG TabId() const noexcept { return tabId_; }
+    vx::com::BStr Url();
+    void SetUrl(BSTR url);
+    bool IsLoading();
+    // Signals the registered loading-started (true) or loading-stopped
+    // (false) waiters when the value changes.
+    void SetLoading(bool loading);
+    LONG GroupIndex();
+    bool HasGroup();
+    void SetGroup(LONG index, bool grouped);
+
+    // Connects to the renderer's quick browser when none is held.
+    HRESULT ConnectRenderer();
+    void ResetRenderer();
+    // True when the tab's renderer connection has this browser key.
+    bool HoldsBrowserKey(BSTR key);
+    // True while a quick browser is held.
+    bool IsRendererConnected();
+
+    // The tab's Chrome_RenderWidgetHostHWND: from the renderer connection, or
+    // found by the content rectangle. E_FAIL when there is none.
+    HRESULT TabWindow(HWND& window);
+    HRESULT Geometry(LONG& left, LONG& top, LONG& width, LONG& height);
+    HRESULT IsVisible(bool& visible);
+    HRESULT IsFocused(bool& focused);
+    HRESULT SetFocused(bool focused);
+
+    // IvxWebPage Wait: waits for a load to start and stop; `url` is the URL
+    // afterwards.
+    HRESULT WaitForLoad(vx::com::BStr& url);
+    // IvxWebPage NavigateTo: S_OK when loading finished, S_FALSE when a wait
+    // timed out.
+    HRESULT Navigate(BSTR url);
+
+    // Sends the option values that changed in the process options store since
+    // the last push to the renderer.
+    void PushChangedOptions();
+
+    // The page identification object (IvxWebPage and friends).
+    HRESULT GetTabInstance(Microsoft::WRL::ComPtr<IDispatch>& instance);
+
+    // The object-name prefix of a model: "Cr<id>!" for the Tree model,
+    // "Cr<id>Wnd!" for the DOM model.
+    vx::com::BStr ObjectNamePrefix(bool treeModel);
+    // Counts renderer resets and the close; objects built on an earlier
+    // value are out of date.
+    LONG ChangeCounter(bool treeModel);
+    // The page objects that the renderer reported (connecting first when
+    // needed): the page's script object and its quick-browser object. S_OK
+    // with null when the renderer reported none.
+    HRESULT GetPageScriptObject(Microsoft::WRL::ComPtr<IDispatch>& scriptObject);
+    HRESULT GetPageQuickBrowserObject(Microsoft::WRL::ComPtr<IDispatch>& pageObject);
+    // The tab's own stub manager, for the objects made for this tab.
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> ObjectStubManager();
+    // The synchronous invoker (null when the tab has none).
+    Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> Invoker();
+
+protected:
+    ~CCrHookTab() override;
+
+private:
+    struct RendererConnection;
+
+    // Runs work on the synchronous invoker, or here when the tab has none.
+    template <class Work>
+    HRESULT RunOnInvoker(Work& work);
+    HRESULT ConnectRendererLocked();
+    void ResetRendererLocked();
+    HRESULT FindTabWindowByRectangle(HWND& window);
+    HRESULT FetchPageObject(const GlobalInterfaceCookie& cookie, Microsoft::WRL::ComPtr<IDispatch>& object);
+    HRESULT PushAllOptions(CCrQuickBrowserRemote& quickBrowser, const ProcessOptionValues& values);
+    // Waits for loading to start (unless `alreadyLoading`) and then to stop;
+    // true when it stopped within the limits.
+    bool WaitStartThenStop(LoadWaitEvents::Waiter& started, LoadWaitEvents::Waiter& stopped, bool alreadyLoading,
+                           DWORD startLimitMs, DWORD stopLimitMs);
+
+    bool alive_ = false;
+    LONG tabId_ = 0;
+    Microsoft::WRL::ComPtr<CCrHookModule> module_;
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
+    Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> invoker_;
+    Microsoft::WRL::ComPtr<CCrTabsServiceRemote> tabsService_;
+    Microsoft::WRL::ComPtr<CCrBrowserServiceRemote> browserService_;
+    Microsoft::WRL::ComPtr<CCrHookTabInstance> instance_;
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> ownStubManager_;
+    vx::com::BStr treePrefix_;
+    vx::com::BStr domPrefix_;
+
+    vx::com::BStr url_;
+    bool loading_ = false;
+    LONG groupIndex_ = 0;
+    bool grouped_ = false;
+
+    // Renderer connection.
+    vx::com::BStr browserKey_;
+    Microsoft::WRL::ComPtr<CCrQuickBrowserRemote> quickBrowser_;
+    GlobalInterfaceCookie pageScriptCookie_;
+    GlobalInterfaceCookie pageObjectCookie_;
+    HWND tabWindow_ = nullptr;
+    LONG treeChangeCounter_ = 0;
+    LONG domChangeCounter_ = 0;
+
+    // Option values as last sent to the renderer; guarded by optionLock_.
+    vx::com::CriticalSection optionLock_;
+    ProcessOptionValues options_;
+
+    LoadWaitEvents startedEvents_;
+    LoadWaitEvents stoppedEvents_;
+};
