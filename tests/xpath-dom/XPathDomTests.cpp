@@ -94,8 +94,9 @@ TEST_F(LinksPageXPath, ElementsOfTheDomModelCarryTheirInstancePath)
     elements.clear();
     ExpectHandlesBackAfter(result);
 
-    // Outside the DOM model no element gets an instance path.
-    UseObjectModel(3);
+    // Under a model setting that is neither the DOM nor the Tree model no
+    // element gets an instance path.
+    UseObjectModel(1);
     ASSERT_EQ(S_OK, Evaluate(L"//A[@id='spaceLink']", result, L"Cr7;"));
     elements = Elements(result);
     ASSERT_EQ(1u, elements.size());
@@ -290,4 +291,51 @@ TEST_F(FramesPageXPath, CountsCoverEveryReachableDocument)
     ASSERT_EQ(VT_R8, result.Type());
     EXPECT_EQ(static_cast<double>(divs), V_R8(result.Get()));
     ExpectHandlesBackAfter(result);
+}
+
+class TextBlocksPageXPath : public XPathPageFixture
+{
+protected:
+    void SetUp() override { Load("snapshots/text-blocks.json"); }
+
+    // The moniker of the one element that `expression` selects.
+    std::wstring MonikerOfOne(const wchar_t* expression)
+    {
+        Variant result;
+        EXPECT_EQ(S_OK, Evaluate(expression, result, L"T;")) << expression;
+        std::vector<VARIANT*> elements = Elements(result);
+        EXPECT_EQ(1u, elements.size()) << expression;
+        std::wstring moniker = elements.size() == 1 ? Moniker(elements[0]) : L"<not one>";
+        if (elements.size() == 1) {
+            EXPECT_TRUE(Instance(elements[0])) << expression;
+        }
+        elements.clear();
+        ExpectHandlesBackAfter(result);
+        return moniker;
+    }
+};
+
+TEST_F(TextBlocksPageXPath, TreeModelGivesPathsToTreeItemsOnly)
+{
+    UseObjectModel(3);
+    // Items: a link, a paragraph starting with text, one holding text after
+    // an element, a SPAN starting with text, a DIV panel.
+    EXPECT_EQ(L"T;" + IdOf(L"linkInP1"), MonikerOfOne(L"//A[@id='linkInP1']"));
+    EXPECT_EQ(L"T;" + IdOf(L"startsWithText"), MonikerOfOne(L"//P[@id='startsWithText']"));
+    EXPECT_EQ(L"T;" + IdOf(L"startsWithBold"), MonikerOfOne(L"//P[@id='startsWithBold']"));
+    EXPECT_EQ(L"T;" + IdOf(L"spanAfterBlank"), MonikerOfOne(L"//SPAN[@id='spanAfterBlank']"));
+    EXPECT_EQ(L"T;" + IdOf(L"onlyComment"), MonikerOfOne(L"//DIV[@id='onlyComment']"));
+    // Not items: transparent wrappers (BODY, an empty paragraph, one holding
+    // only blank text and an element) and an unrendered NOSCRIPT.
+    EXPECT_EQ(L"", MonikerOfOne(L"//BODY"));
+    EXPECT_EQ(L"", MonikerOfOne(L"//P[@id='emptyParagraph']"));
+    EXPECT_EQ(L"", MonikerOfOne(L"//P[@id='blankThenSpan']"));
+    EXPECT_EQ(L"", MonikerOfOne(L"//NOSCRIPT[@id='zeroNoscript']"));
+}
+
+TEST_F(TextBlocksPageXPath, DomModelMembershipDiffersFromTheTreeModel)
+{
+    // The same empty paragraph is an object of the DOM model.
+    UseObjectModel(0);
+    EXPECT_EQ(L"T;" + IdOf(L"emptyParagraph"), MonikerOfOne(L"//P[@id='emptyParagraph']"));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // A captured page behind a CCrRawBrowserHelper with a stub manager (the
 // registry the result objects join), evaluated through the renderer-side
-// XPath entry. Expected values are computed from the snapshot's own node
+// XPath entry. The helper sees the stand-in through ElementByIdNativeObject,
+// which adds the document's getElementById. Expected values are computed from the snapshot's own node
 // table, not from the code under test.
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ElementByIdNativeObject.h"
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "openapphook/HookObjectWithMonikerAndInstance.h"
 #include "openapphook/StubManager.h"
@@ -65,9 +67,10 @@ protected:
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(
             native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
+        ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(byId_, native_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
-        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get()));
+        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), byId_.Get()));
         startHandles_ = native_->LiveHandles();
     }
 
@@ -79,6 +82,7 @@ protected:
         }
         helper_.Reset();
         stubs_.Reset();
+        byId_.Reset();
         native_.Reset();
     }
 
@@ -173,6 +177,7 @@ protected:
     }
 
     Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native_;
+    Microsoft::WRL::ComPtr<xpathtests::ElementByIdNativeObject> byId_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs_;
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper_;
     long startHandles_ = 0;

@@ -12,6 +12,7 @@ using vxWebFw::Recognizing::RecognizedNode;
 namespace {
 
 constexpr long kDomObjectModel = 0;
+constexpr long kTreeObjectModel = 3;
 
 } // namespace
 
@@ -27,11 +28,16 @@ bool CCrFwXPathEvaluatedNodeHandler::IsCurrentModelObject(RecognizedNode& elemen
     CCrFwAdapters* adapters = helper_ ? helper_->Adapters() : nullptr;
     if (!adapters || !adapters->optionsProvider)
         return false;
-    if (adapters->optionsProvider->GetObjectModel() != kDomObjectModel)
-        return false;
     vxWebFw::Recognizing::INodeAcceptor* acceptor = adapters->nodeAcceptor.get();
-    return vxWebFw::DOMModel::CDOMModelAllWalk::IsAllMember(element, acceptor) ||
-           vxWebFw::DOMModel::CDOMModelFramesWalk::IsFramesMember(element, acceptor);
+    switch (adapters->optionsProvider->GetObjectModel()) {
+    case kDomObjectModel:
+        return vxWebFw::DOMModel::CDOMModelAllWalk::IsAllMember(element, acceptor) ||
+               vxWebFw::DOMModel::CDOMModelFramesWalk::IsFramesMember(element, acceptor);
+    case kTreeObjectModel:
+        return adapters->treeItemsBuild &&
+               adapters->treeItemsBuild->GetCategory(element.GetNode(), acceptor) != vxWebFw::TreeModel::ticNone;
+    default: return false;
+    }
 }
 
 HRESULT CCrFwXPathEvaluatedNodeHandler::BuildInstancePath(RecognizedNode& element,

@@ -22,8 +22,8 @@ public:
                        VARIANT* value) override;
 
     // Whether the element is an object of the model the page shows: a member
-    // of All or Frames in the DOM model. (The Tree model's categories are not
-    // available to this handler yet, so no element counts there.)
+    // of All or Frames in the DOM model (0), an element with a Tree-item
+    // category in the Tree model (3); under any other model setting none is.
     bool IsCurrentModelObject(vxWebFw::Recognizing::RecognizedNode& element);
     HRESULT BuildInstancePath(vxWebFw::Recognizing::RecognizedNode& element,
                               const std::vector<vxWebFw::Recognizing::RecognizedNode>& frameChain, BSTR* path);

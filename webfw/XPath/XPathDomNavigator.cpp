@@ -319,4 +319,119 @@ Node CXPathDomNavigator::root(Node) const
     return Root();
 }
 
+CXPathDomNavigator::Record* CXPathDomNavigator::DocumentOf(Record* record) const
+{
+    while (record && record->nativeType != Recognizing::ntDocument)
+        record = record->parent;
+    return record;
+}
+
+bool CXPathDomNavigator::Identity(Record& record, LONG& identity) const
+{
+    if (!record.identityLoaded) {
+        LONG read = 0;
+        if (FAILED(providers_.elementsById->GetNodeIdentity(record.handle, &read)))
+            return false;
+        record.identity = read;
+        record.identityLoaded = true;
+    }
+    identity = record.identity;
+    return true;
+}
+
+namespace {
+
+// Node handles held while an element's ancestry is read; all are given back.
+class HeldHandles
+{
+public:
+    explicit HeldHandles(NativeModel::INodeDataProvider* lifetime) : lifetime_(lifetime) {}
+    ~HeldHandles()
+    {
+        for (NodeImpl* handle : handles_)
+            lifetime_->Release(handle);
+    }
+    HeldHandles(const HeldHandles&) = delete;
+    HeldHandles& operator=(const HeldHandles&) = delete;
+    void Hold(NodeImpl* handle)
+    {
+        if (!handle)
+            return;
+        try {
+            handles_.push_back(handle);
+        } catch (...) {
+            lifetime_->Release(handle);
+            throw;
+        }
+    }
+
+private:
+    NativeModel::INodeDataProvider* lifetime_;
+    std::vector<NodeImpl*> handles_;
+};
+
+// Far deeper than any page; stops a walk up a parent chain that never ends.
+constexpr size_t kMaxAncestry = 100000;
+
+} // namespace
+
+CXPathDomNavigator::Record* CXPathDomNavigator::Locate(Record& document, NodeImpl* element) const
+{
+    HeldHandles held(providers_.nodeData);
+    held.Hold(element);
+    LONG documentIdentity = 0;
+    if (!Identity(document, documentIdentity))
+        return nullptr;
+
+    // Identities from the element up to the document's child.
+    std::vector<LONG> ancestry;
+    NodeImpl* current = element;
+    for (;;) {
+        LONG identity = 0;
+        if (!current || FAILED(providers_.elementsById->GetNodeIdentity(current, &identity)))
+            return nullptr;
+        if (identity == documentIdentity)
+            break;
+        if (ancestry.size() >= kMaxAncestry)
+            return nullptr;
+        ancestry.push_back(identity);
+        NodeImpl* parent = nullptr;
+        HRESULT hr = providers_.elementsById->GetParentNode(current, &parent);
+        held.Hold(parent);
+        if (FAILED(hr))
+            return nullptr;
+        current = parent;
+    }
+
+    // Down again through the records, reading the children in order so that
+    // every sibling link stays as plain navigation would make it.
+    Record* at = &document;
+    for (auto step = ancestry.rbegin(); step != ancestry.rend(); ++step) {
+        Node child = firstChild(NodeOf(at));
+        LONG identity = 0;
+        while (child && !(Identity(*RecordOf(child), identity) && identity == *step))
+            child = nextSibling(child);
+        if (!child)
+            return nullptr;
+        at = RecordOf(child);
+    }
+    return at != &document && at->kind == NodeKind::Element ? at : nullptr;
+}
+
+Node CXPathDomNavigator::elementById(Node anyNode, std::wstring_view id) const
+{
+    if (!providers_.elementsById || !anyNode)
+        return Node();
+    Record* document = DocumentOf(RecordOf(anyNode));
+    if (!document)
+        return Node();
+    NodeImpl* element = nullptr;
+    HRESULT hr = providers_.elementsById->GetElementById(document->handle, std::wstring(id), &element);
+    if (hr != S_OK || !element) {
+        Give(element);
+        return Node();
+    }
+    return NodeOf(Locate(*document, element));
+}
+
 } // namespace vxWebFw::XPath

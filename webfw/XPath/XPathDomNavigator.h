@@ -17,7 +17,11 @@
 //   - element and attribute names are the native nodeName and attribute
 //     name unchanged: name tests compare exactly, so where the native model
 //     reports upper-case element names, INPUT matches and input does not;
-//   - attributes are the element's specified attributes.
+//   - attributes are the element's specified attributes;
+//   - id() asks the document of the context node (the page's or a frame's)
+//     for the element through the optional element-by-id provider, and finds
+//     that element's record by walking down its ancestry; without the
+//     provider id() selects nothing.
 // Native read failures make the node look absent (or its text empty).
 #include <windows.h>
 
@@ -28,6 +32,7 @@
 
 #include "webfw/NativeModel/NativeModelInterfaces.h"
 #include "webfw/Recognizing/RecognizedNode.h"
+#include "webfw/XPath/XPathElementByIdProvider.h"
 #include "webfw/XPath/engine/XPathNavigator.h"
 
 namespace vxWebFw::XPath {
@@ -42,6 +47,8 @@ struct XPathDomProviders
     NativeModel::IAttributeDataProvider* attributeData = nullptr;
     NativeModel::IFrameDocumentProvider* frameDocuments = nullptr;
     NativeModel::IIFrameDocumentProvider* iframeDocuments = nullptr;
+    // Optional: without it id() selects nothing.
+    IElementByIdProvider* elementsById = nullptr;
 
     bool IsComplete() const
     {
@@ -83,6 +90,7 @@ public:
     bool nameEquals(Engine::Node node, std::wstring_view localName, std::wstring_view namespaceUri) const override;
     void appendNodeValue(Engine::Node node, std::wstring& out) const override;
     Engine::Node root(Engine::Node node) const override;
+    Engine::Node elementById(Engine::Node anyNodeOfDocument, std::wstring_view id) const override;
 
 private:
     struct Record
@@ -98,6 +106,8 @@ private:
         bool nameLoaded = false;
         bool valueLoaded = false;
         bool attributesLoaded = false;
+        bool identityLoaded = false;
+        LONG identity = 0;           // native node identity, read for id()
         Record* firstChild = nullptr;
         Record* next = nullptr;
         Record* previous = nullptr;
@@ -119,6 +129,12 @@ private:
     const std::wstring& Name(Record& record) const;
     const std::wstring& Value(Record& record) const;
     void Give(NodeImpl* handle) const;
+    // The page's or frame's document record that holds the record.
+    Record* DocumentOf(Record* record) const;
+    bool Identity(Record& record, LONG& identity) const;
+    // The record of `element` (owned, given back here) below `document`, or
+    // null when its ancestry does not lead to that document.
+    Record* Locate(Record& document, NodeImpl* element) const;
 
     XPathDomProviders providers_;
     mutable std::deque<Record> records_;

@@ -126,8 +126,9 @@ CXPathEvaluator::CXPathEvaluator(const Recognizing::RecognizerSet* recognizers,
                                  NativeModel::IAttributeDataProvider* attributeData,
                                  NativeModel::IFrameDocumentProvider* frameDocuments,
                                  NativeModel::IIFrameDocumentProvider* iframeDocuments,
-                                 IXPathEvaluatedNodeHandler* handler)
-    : providers_{recognizers, nodeData, nodeAttributes, attributeData, frameDocuments, iframeDocuments},
+                                 IXPathEvaluatedNodeHandler* handler, IElementByIdProvider* elementsById)
+    : providers_{recognizers,    nodeData,        nodeAttributes, attributeData,
+                 frameDocuments, iframeDocuments, elementsById},
       handler_(handler)
 {
 }

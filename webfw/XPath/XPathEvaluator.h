@@ -49,12 +49,14 @@ class CXPathEvaluator
 {
 public:
     // Every argument is borrowed and must outlive the evaluator. A null
-    // handler leaves every non-root node of a node-set empty.
+    // handler leaves every non-root node of a node-set empty; without an
+    // element-by-id provider id() selects nothing.
     CXPathEvaluator(const Recognizing::RecognizerSet* recognizers, NativeModel::INodeDataProvider* nodeData,
                     NativeModel::INodeAttributesProvider* nodeAttributes,
                     NativeModel::IAttributeDataProvider* attributeData,
                     NativeModel::IFrameDocumentProvider* frameDocuments,
-                    NativeModel::IIFrameDocumentProvider* iframeDocuments, IXPathEvaluatedNodeHandler* handler);
+                    NativeModel::IIFrameDocumentProvider* iframeDocuments, IXPathEvaluatedNodeHandler* handler,
+                    IElementByIdProvider* elementsById = nullptr);
 
     // expression: null gives E_INVALIDARG; context: the document node
     // (borrowed) the expression is evaluated against.
