@@ -50,50 +50,22 @@ bool CovComHelpProxy::IsDisposed()
     return disposed_;
 }
 
-STDMETHODIMP CovComHelpProxy::GetGlobalInterfaceTable(IGlobalInterfaceTable** table)
+template <class Inner, class Wrapper, class Request>
+HRESULT CovComHelpProxy::WrapModuleAnswer(Request request, ModuleAnswer<Inner>& answer, ComPtr<Wrapper>& wrapper)
 {
-    if (!table)
-        return E_POINTER;
-    *table = nullptr;
-    {
-        CriticalSectionLock guard(objectLock_);
-        if (globalInterfaceTable_)
-            return globalInterfaceTable_->QueryInterface(IID_IGlobalInterfaceTable, reinterpret_cast<void**>(table));
-    }
-    // The module is called outside the lock: it may start threads or call
-    // back. Two first callers may both get here; the first to store wins.
-    ComPtr<IovComHelp> module = AttachedModule();
-    if (!module)
+    answer.module = AttachedModule();
+    if (!answer.module)
         return E_FAIL;
-    ComPtr<IGlobalInterfaceTable> moduleTable;
-    HRESULT hr = module->GetGlobalInterfaceTable(&moduleTable);
+    HRESULT hr = (answer.module.Get()->*request)(&answer.object);
     if (FAILED(hr))
         return hr;
-    if (!moduleTable)
+    if (!answer.object)
         return E_FAIL;
-    ComPtr<CovGlobalInterfaceTableProxy> wrapper;
-    hr = vx::com::CreateComObject(wrapper, moduleTable.Get());
-    if (FAILED(hr))
-        return hr;
-    ComPtr<CovGlobalInterfaceTableProxy> loser;
-    {
-        CriticalSectionLock guard(objectLock_);
-        if (globalInterfaceTable_ || disposed_)
-            loser = wrapper;
-        else
-            globalInterfaceTable_ = wrapper;
-        if (globalInterfaceTable_)
-            hr = globalInterfaceTable_->QueryInterface(IID_IGlobalInterfaceTable, reinterpret_cast<void**>(table));
-        else
-            hr = E_FAIL;
-    }
-    if (loser)
-        loser->Drop();
-    return hr;
+    return vx::com::CreateComObject(wrapper, answer.object.Get());
 }
 
-template <class Wrapper, class Answer>
-HRESULT CovComHelpProxy::GetCachedInvoker(ComPtr<Wrapper>& cache, ModuleObjectRequest request, Answer** result)
+template <class Inner, class Wrapper, class Request, class Answer>
+HRESULT CovComHelpProxy::GetCachedWrapper(ComPtr<Wrapper>& cache, Request request, Answer** result)
 {
     if (!result)
         return E_POINTER;
@@ -103,17 +75,11 @@ HRESULT CovComHelpProxy::GetCachedInvoker(ComPtr<Wrapper>& cache, ModuleObjectRe
         if (cache)
             return cache->QueryInterface(__uuidof(Answer), reinterpret_cast<void**>(result));
     }
-    ComPtr<IovComHelp> module = AttachedModule();
-    if (!module)
-        return E_FAIL;
-    ComPtr<IovInvoker> moduleInvoker;
-    HRESULT hr = (module.Get()->*request)(&moduleInvoker);
-    if (FAILED(hr))
-        return hr;
-    if (!moduleInvoker)
-        return E_FAIL;
+    // The module is called outside the lock: it may start threads or call
+    // back. Two first callers may both get here; the first to store wins.
+    ModuleAnswer<Inner> answer;
     ComPtr<Wrapper> wrapper;
-    hr = vx::com::CreateComObject(wrapper, moduleInvoker.Get());
+    HRESULT hr = WrapModuleAnswer(request, answer, wrapper);
     if (FAILED(hr))
         return hr;
     ComPtr<Wrapper> loser;
@@ -139,20 +105,12 @@ HRESULT CovComHelpProxy::CreateListedInvoker(ModuleObjectRequest request, IovInv
     if (!result)
         return E_POINTER;
     *result = nullptr;
-    ComPtr<IovComHelp> module = AttachedModule();
-    if (!module)
-        return E_FAIL;
-    ComPtr<IovInvoker> moduleInvoker;
-    HRESULT hr = (module.Get()->*request)(&moduleInvoker);
-    if (FAILED(hr))
-        return hr;
-    if (!moduleInvoker)
-        return E_FAIL;
+    ModuleAnswer<IovInvoker> answer;
     ComPtr<Wrapper> wrapper;
-    hr = vx::com::CreateComObject(wrapper, moduleInvoker.Get());
+    HRESULT hr = WrapModuleAnswer(request, answer, wrapper);
     if (FAILED(hr))
         return hr;
-    moduleInvoker.Reset();
+    answer.object.Reset();
     {
         CriticalSectionLock guard(objectLock_);
         if (!disposed_) {
@@ -166,19 +124,24 @@ HRESULT CovComHelpProxy::CreateListedInvoker(ModuleObjectRequest request, IovInv
     return E_FAIL;
 }
 
+STDMETHODIMP CovComHelpProxy::GetGlobalInterfaceTable(IGlobalInterfaceTable** table)
+{
+    return GetCachedWrapper<IGlobalInterfaceTable>(globalInterfaceTable_, &IovComHelp::GetGlobalInterfaceTable, table);
+}
+
 STDMETHODIMP CovComHelpProxy::GetSTA1(IovSTA1** invoker)
 {
-    return GetCachedInvoker(sta1_, &IovComHelp::GetSTA1, invoker);
+    return GetCachedWrapper<IovInvoker>(sta1_, &IovComHelp::GetSTA1, invoker);
 }
 
 STDMETHODIMP CovComHelpProxy::GetSeparateSTA1(IovSTA1** invoker)
 {
-    return GetCachedInvoker(separateSta1_, &IovComHelp::CreateSeparateInvoker, invoker);
+    return GetCachedWrapper<IovInvoker>(separateSta1_, &IovComHelp::CreateSeparateInvoker, invoker);
 }
 
 STDMETHODIMP CovComHelpProxy::GetMTA(IovMTA** invoker)
 {
-    return GetCachedInvoker(mta_, &IovComHelp::GetMTA, invoker);
+    return GetCachedWrapper<IovInvoker>(mta_, &IovComHelp::GetMTA, invoker);
 }
 
 STDMETHODIMP CovComHelpProxy::CreateSeparateInvoker(IovInvoker** invoker)

@@ -53,10 +53,24 @@ public:
 private:
     using ModuleObjectRequest = HRESULT (STDMETHODCALLTYPE IovComHelp::*)(IovInvoker**);
 
+    // What one request to the module holds while its answer is wrapped: the
+    // module and the object it answered. The caller decides when they go.
+    template <class Inner>
+    struct ModuleAnswer
+    {
+        Microsoft::WRL::ComPtr<IovComHelp> module;
+        Microsoft::WRL::ComPtr<Inner> object;
+    };
+
     // The module's interface while attached (own reference), or null.
     Microsoft::WRL::ComPtr<IovComHelp> AttachedModule();
-    template <class Wrapper, class Answer>
-    HRESULT GetCachedInvoker(Microsoft::WRL::ComPtr<Wrapper>& cache, ModuleObjectRequest request, Answer** result);
+    // Asks the attached module for an object (`request`, called outside the
+    // lock) and wraps it; E_FAIL when detached or when the module answers none.
+    template <class Inner, class Wrapper, class Request>
+    HRESULT WrapModuleAnswer(Request request, ModuleAnswer<Inner>& answer, Microsoft::WRL::ComPtr<Wrapper>& wrapper);
+    // The wrapper in `cache`, made from the module's answer on first use.
+    template <class Inner, class Wrapper, class Request, class Answer>
+    HRESULT GetCachedWrapper(Microsoft::WRL::ComPtr<Wrapper>& cache, Request request, Answer** result);
     template <class Wrapper>
     HRESULT CreateListedInvoker(ModuleObjectRequest request, IovInvoker** result);
 

@@ -51,31 +51,56 @@ bool IsNtFamily() noexcept
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
-std::wstring FormatV(const wchar_t* format, va_list args)
+// The C runtime's printf family for both character types.
+int FormattedLength(const wchar_t* format, va_list args)
+{
+    return _vscwprintf(format, args);
+}
+
+int FormattedLength(const char* format, va_list args)
+{
+    return _vscprintf(format, args);
+}
+
+void FormatInto(wchar_t* buffer, size_t size, const wchar_t* format, va_list args)
+{
+    _vsnwprintf(buffer, size, format, args);
+}
+
+void FormatInto(char* buffer, size_t size, const char* format, va_list args)
+{
+    _vsnprintf(buffer, size, format, args);
+}
+
+// printf-style formatting into `text`; false when the format cannot be used.
+template <class Char>
+bool FormatString(std::basic_string<Char>& text, const Char* format, va_list args)
 {
     va_list copy;
     va_copy(copy, args);
-    int length = _vscwprintf(format, copy);
+    int length = FormattedLength(format, copy);
     va_end(copy);
     if (length < 0)
-        return std::wstring();
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    _vsnwprintf(&text[0], text.size(), format, args);
+        return false;
+    text.assign(static_cast<size_t>(length) + 1, Char());
+    FormatInto(&text[0], text.size(), format, args);
     text.resize(static_cast<size_t>(length));
+    return true;
+}
+
+std::wstring FormatV(const wchar_t* format, va_list args)
+{
+    std::wstring text;
+    FormatString(text, format, args);
     return text;
 }
 
 std::wstring FormatVA(const char* format, va_list args)
 {
-    va_list copy;
-    va_copy(copy, args);
-    int length = _vscprintf(format, copy);
-    va_end(copy);
-    if (length < 0)
+    std::string narrow;
+    if (!FormatString(narrow, format, args))
         return std::wstring();
-    std::string narrow(static_cast<size_t>(length) + 1, '\0');
-    _vsnprintf(&narrow[0], narrow.size(), format, args);
-    narrow.resize(static_cast<size_t>(length));
+    const int length = static_cast<int>(narrow.size());
     int wide = MultiByteToWideChar(CP_ACP, 0, narrow.data(), length, nullptr, 0);
     std::wstring text(static_cast<size_t>(wide), L'\0');
     if (wide > 0)
@@ -83,16 +108,19 @@ std::wstring FormatVA(const char* format, va_list args)
     return text;
 }
 
-// Runs a formatter; out of memory drops the report instead of throwing.
-template <class Formatter>
-bool FormatNoThrow(std::wstring& text, Formatter&& format) noexcept
+// Formats a report with `formatText` (FormatV or FormatVA) and hands the text
+// to `deliver`; out of memory drops the report instead of throwing.
+template <class Char, class Deliver>
+void FormatAndDeliver(std::wstring (*formatText)(const Char*, va_list), const Char* format, va_list args,
+                      Deliver&& deliver) noexcept
 {
+    std::wstring text;
     try {
-        text = format();
-        return true;
+        text = formatText(format, args);
     } catch (...) {
-        return false;
+        return;
     }
+    deliver(text);
 }
 
 void Write(WORD type, const std::wstring& text) noexcept
@@ -121,33 +149,24 @@ void ReportToEventLog(WORD type, const wchar_t* format, ...) noexcept
 {
     va_list args;
     va_start(args, format);
-    std::wstring text;
-    bool formatted = FormatNoThrow(text, [&] { return FormatV(format, args); });
+    FormatAndDeliver(FormatV, format, args, [type](const std::wstring& text) { Write(type, text); });
     va_end(args);
-    if (formatted)
-        Write(type, text);
 }
 
 void ReportToEventLogA(WORD type, const char* format, ...) noexcept
 {
     va_list args;
     va_start(args, format);
-    std::wstring text;
-    bool formatted = FormatNoThrow(text, [&] { return FormatVA(format, args); });
+    FormatAndDeliver(FormatVA, format, args, [type](const std::wstring& text) { Write(type, text); });
     va_end(args);
-    if (formatted)
-        Write(type, text);
 }
 
 void ReportToDebugOutput(const wchar_t* format, ...) noexcept
 {
     va_list args;
     va_start(args, format);
-    std::wstring text;
-    bool formatted = FormatNoThrow(text, [&] { return FormatV(format, args); });
+    FormatAndDeliver(FormatV, format, args, [](const std::wstring& text) { OutputDebugStringW(text.c_str()); });
     va_end(args);
-    if (formatted)
-        OutputDebugStringW(text.c_str());
 }
 
 } // namespace vxOpenAppHook

@@ -48,8 +48,9 @@ HRESULT Collect(IUnknown* support, std::vector<ComPtr<I>>& list)
     return S_OK;
 }
 
-template <class I>
-void Append(std::vector<ComPtr<I>>& to, std::vector<ComPtr<I>>&& from)
+// Moves the entries of `from` to the end of `to`; From is I or derives from it.
+template <class I, class From>
+void Append(std::vector<ComPtr<I>>& to, std::vector<ComPtr<From>>&& from)
 {
     for (auto& item : from)
         to.push_back(std::move(item));
@@ -92,17 +93,20 @@ void AddAnswerObjects(const VARIANT& answer, std::vector<ComPtr<IDispatch>>& obj
     }
 }
 
-HRESULT MakeDispatchArray(std::vector<ComPtr<IDispatch>>& objects, VARIANT* out)
+// Puts a one-dimensional array (lower bound 0) of `count` elements of
+// `type` in `out`; `elementAt(i)` is what SafeArrayPutElement copies in at i.
+template <class ElementAt>
+HRESULT MakeArray(VARTYPE type, size_t count, ElementAt&& elementAt, VARIANT* out)
 {
-    vx::com::SafeArray array(SafeArrayCreateVector(VT_DISPATCH, 0, static_cast<ULONG>(objects.size())));
+    vx::com::SafeArray array(SafeArrayCreateVector(type, 0, static_cast<ULONG>(count)));
     if (!array.Get())
         return E_OUTOFMEMORY;
-    for (LONG i = 0; i < static_cast<LONG>(objects.size()); ++i) {
-        HRESULT hr = SafeArrayPutElement(array.Get(), &i, objects[i].Get());
+    for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
+        HRESULT hr = SafeArrayPutElement(array.Get(), &i, elementAt(i));
         if (FAILED(hr))
             return hr;
     }
-    V_VT(out) = VT_ARRAY | VT_DISPATCH;
+    V_VT(out) = VT_ARRAY | type;
     V_ARRAY(out) = array.Detach();
     return S_OK;
 }
@@ -112,6 +116,52 @@ void ClearOut(T** out)
 {
     if (out)
         *out = nullptr;
+}
+
+// True when one of the supports answers true to `ask`; they are asked in
+// registration order and the first true ends the walk.
+template <class Support, class Ask>
+VARIANT_BOOL AnySupportAnswersTrue(const wchar_t* operationId, const std::vector<ComPtr<Support>>& supports,
+                                   Ask&& ask)
+{
+    return GuardedAnswer(operationId, [&]() -> VARIANT_BOOL {
+        for (const auto& support : supports)
+            if (ask(support.Get()) != VARIANT_FALSE)
+                return VARIANT_TRUE;
+        return VARIANT_FALSE;
+    });
+}
+
+// Asks the supports in turn for a window and an object until one answers
+// true; the out values are set only then. `copySupports` takes the list of
+// supports once the out values are cleared and checked.
+template <class CopySupports, class Ask>
+VARIANT_BOOL FirstWindowAndObject(const wchar_t* operationId, LONG_PTR* window, IDispatch** object,
+                                  CopySupports&& copySupports, Ask&& ask)
+{
+    ClearOut(object);
+    if (window)
+        *window = 0;
+    if (!window || !object)
+        return VARIANT_FALSE;
+    LONG_PTR foundWindow = 0;
+    ComPtr<IDispatch> found;
+    const auto supports = copySupports();
+    VARIANT_BOOL answer = GuardedAnswer(operationId, [&]() -> VARIANT_BOOL {
+        for (const auto& support : supports) {
+            foundWindow = 0;
+            found.Reset();
+            if (ask(support.Get(), &foundWindow, found.ReleaseAndGetAddressOf()) != VARIANT_FALSE)
+                return VARIANT_TRUE;
+        }
+        found.Reset();
+        return VARIANT_FALSE;
+    });
+    if (answer != VARIANT_FALSE) {
+        *window = foundWindow;
+        *object = found.Detach();
+    }
+    return answer;
 }
 
 } // namespace
@@ -210,12 +260,8 @@ void HookModuleSupports::Clear()
 VARIANT_BOOL HookModuleSupports::HandlesObject(const VARIANT& object)
 {
     const List<IvxModuleObjects> supports = Copy(objects_);
-    return GuardedAnswer(Ids::ObjectsHandlesObject, [&]() -> VARIANT_BOOL {
-        for (const auto& support : supports)
-            if (support->HandlesObject(object) != VARIANT_FALSE)
-                return VARIANT_TRUE;
-        return VARIANT_FALSE;
-    });
+    return AnySupportAnswersTrue(Ids::ObjectsHandlesObject, supports,
+                                 [&](IvxModuleObjects* support) { return support->HandlesObject(object); });
 }
 
 VARIANT_BOOL HookModuleSupports::GetObjects(const VARIANT& parent, VARIANT* objects)
@@ -235,7 +281,8 @@ VARIANT_BOOL HookModuleSupports::GetObjects(const VARIANT& parent, VARIANT* obje
     });
     if (answer == VARIANT_FALSE)
         return VARIANT_FALSE;
-    return SUCCEEDED(MakeDispatchArray(found, objects)) ? VARIANT_TRUE : VARIANT_FALSE;
+    HRESULT hr = MakeArray(VT_DISPATCH, found.size(), [&](LONG i) { return found[i].Get(); }, objects);
+    return SUCCEEDED(hr) ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
 HRESULT HookModuleSupports::GetExtendedObject(IDispatch* object, IDispatch** extension, VARIANT_BOOL* handled)
@@ -246,8 +293,7 @@ HRESULT HookModuleSupports::GetExtendedObject(IDispatch* object, IDispatch** ext
     if (!extension || !handled)
         return E_POINTER;
     List<IvxModuleExtendedObjects> supports = Copy(extendedObjects_);
-    for (auto& support : Copy(extendedObjects2_))
-        supports.push_back(std::move(support));
+    Append(supports, Copy(extendedObjects2_));
     ComPtr<IDispatch> answer;
     HRESULT hr = RunGuarded(Ids::ExtendedObjectsGet, [&]() -> HRESULT {
         for (const auto& support : supports) {
@@ -274,8 +320,7 @@ VARIANT_BOOL HookModuleSupports::GetObjectFromWindow(LONG_PTR window, IDispatch*
     if (!object)
         return VARIANT_FALSE;
     List<IvxModuleWindows> supports = Copy(windows_);
-    for (auto& support : Copy(windows2_))
-        supports.push_back(std::move(support));
+    Append(supports, Copy(windows2_));
     ComPtr<IDispatch> found;
     VARIANT_BOOL answer = GuardedAnswer(Ids::WindowsObjectFromWindow, [&]() -> VARIANT_BOOL {
         for (const auto& support : supports) {
@@ -297,8 +342,7 @@ VARIANT_BOOL HookModuleSupports::GetWindowFromObject(IDispatch* object, LONG_PTR
         return VARIANT_FALSE;
     *window = 0;
     List<IvxModuleWindows> supports = Copy(windows_);
-    for (auto& support : Copy(windows2_))
-        supports.push_back(std::move(support));
+    Append(supports, Copy(windows2_));
     LONG_PTR found = 0;
     VARIANT_BOOL answer = GuardedAnswer(Ids::WindowsWindowFromObject, [&]() -> VARIANT_BOOL {
         for (const auto& support : supports) {
@@ -318,69 +362,27 @@ VARIANT_BOOL HookModuleSupports::GetWindowFromObject(IDispatch* object, LONG_PTR
 VARIANT_BOOL HookModuleSupports::IsControl(IDispatch* object)
 {
     const List<IvxModuleControls> supports = Copy(controls_);
-    return GuardedAnswer(Ids::ControlsIsControl, [&]() -> VARIANT_BOOL {
-        for (const auto& support : supports)
-            if (support->IsControl(object) != VARIANT_FALSE)
-                return VARIANT_TRUE;
-        return VARIANT_FALSE;
-    });
+    return AnySupportAnswersTrue(Ids::ControlsIsControl, supports,
+                                 [&](IvxModuleControls* support) { return support->IsControl(object); });
 }
 
 VARIANT_BOOL HookModuleSupports::GetObjectFromPoint(IDispatch* windowObject, LONG x, LONG y, LONG_PTR* window,
                                                     IDispatch** object)
 {
-    ClearOut(object);
-    if (window)
-        *window = 0;
-    if (!window || !object)
-        return VARIANT_FALSE;
-    LONG_PTR foundWindow = 0;
-    ComPtr<IDispatch> found;
-    const List<IvxModuleControls> supports = Copy(controls_);
-    VARIANT_BOOL answer = GuardedAnswer(Ids::ControlsObjectFromPoint, [&]() -> VARIANT_BOOL {
-        for (const auto& support : supports) {
-            foundWindow = 0;
-            found.Reset();
-            if (support->GetObjectFromPoint(windowObject, x, y, &foundWindow, found.ReleaseAndGetAddressOf()) !=
-                VARIANT_FALSE)
-                return VARIANT_TRUE;
-        }
-        found.Reset();
-        return VARIANT_FALSE;
-    });
-    if (answer != VARIANT_FALSE) {
-        *window = foundWindow;
-        *object = found.Detach();
-    }
-    return answer;
+    return FirstWindowAndObject(
+        Ids::ControlsObjectFromPoint, window, object, [this] { return Copy(controls_); },
+        [&](IvxModuleControls* support, LONG_PTR* foundWindow, IDispatch** found) {
+            return support->GetObjectFromPoint(windowObject, x, y, foundWindow, found);
+        });
 }
 
 VARIANT_BOOL HookModuleSupports::GetFocusedObject(IDispatch* windowObject, LONG_PTR* window, IDispatch** object)
 {
-    ClearOut(object);
-    if (window)
-        *window = 0;
-    if (!window || !object)
-        return VARIANT_FALSE;
-    LONG_PTR foundWindow = 0;
-    ComPtr<IDispatch> found;
-    const List<IvxModuleControls> supports = Copy(controls_);
-    VARIANT_BOOL answer = GuardedAnswer(Ids::ControlsFocusedObject, [&]() -> VARIANT_BOOL {
-        for (const auto& support : supports) {
-            foundWindow = 0;
-            found.Reset();
-            if (support->GetFocusedObject(windowObject, &foundWindow, found.ReleaseAndGetAddressOf()) !=
-                VARIANT_FALSE)
-                return VARIANT_TRUE;
-        }
-        found.Reset();
-        return VARIANT_FALSE;
-    });
-    if (answer != VARIANT_FALSE) {
-        *window = foundWindow;
-        *object = found.Detach();
-    }
-    return answer;
+    return FirstWindowAndObject(
+        Ids::ControlsFocusedObject, window, object, [this] { return Copy(controls_); },
+        [&](IvxModuleControls* support, LONG_PTR* foundWindow, IDispatch** found) {
+            return support->GetFocusedObject(windowObject, foundWindow, found);
+        });
 }
 
 // ---------------------------------------------------------------- test fixtures
@@ -466,17 +468,8 @@ HRESULT HookModuleSupports::RecognizeObject(IDispatch* object, VARIANT* recogniz
             collected.push_back(answers[i].Get());
     if (collected.empty())
         return S_FALSE;
-    vx::com::SafeArray array(SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(collected.size())));
-    if (!array.Get())
-        return E_OUTOFMEMORY;
-    for (LONG i = 0; i < static_cast<LONG>(collected.size()); ++i) {
-        HRESULT put = SafeArrayPutElement(array.Get(), &i, const_cast<VARIANT*>(collected[i]));
-        if (FAILED(put))
-            return put;
-    }
-    V_VT(recognized) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(recognized) = array.Detach();
-    return S_OK;
+    return MakeArray(VT_VARIANT, collected.size(), [&](LONG i) { return const_cast<VARIANT*>(collected[i]); },
+                     recognized);
 }
 
 // ---------------------------------------------------------------- custom controls

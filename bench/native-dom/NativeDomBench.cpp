@@ -36,6 +36,20 @@ public:
     long named = 0, numbered = 0;
 };
 
+// Runs `body(adapters, document)` with the page's document, reached from the
+// window as the quick browser reaches it; the handles go after the body.
+template <class Body>
+HRESULT WithDocument(CCrRawBrowserHelper* helper, Body&& body)
+{
+    CCrNodeHandle window(helper), document(helper);
+    HRESULT hr = helper->GetWindowNode(window.Out());
+    if (SUCCEEDED(hr))
+        hr = helper->GetDocument(window.Get(), document.Out());
+    if (FAILED(hr))
+        return hr;
+    return body(*helper->Adapters(), document.Get());
+}
+
 struct WalkContext
 {
     CCrRawBrowserHelper* helper = nullptr;
@@ -46,17 +60,11 @@ struct WalkContext
 HRESULT STDMETHODCALLTYPE WalkAll(void* context)
 {
     auto* walk = static_cast<WalkContext*>(context);
-    CCrRawBrowserHelper* helper = walk->helper;
-    CCrNodeHandle window(helper), document(helper);
-    HRESULT hr = helper->GetWindowNode(window.Out());
-    if (SUCCEEDED(hr))
-        hr = helper->GetDocument(window.Get(), document.Out());
-    if (FAILED(hr))
-        return hr;
-    CCrFwAdapters* a = helper->Adapters();
-    CCrFwDocumentAllEnumerator all(helper, a->nodeLifetime.get(), document.Get());
-    walk->result = a->domAllWalk->DomAllBuild(all, walk->builder, a->nodeAcceptor.get());
-    return walk->result;
+    return WithDocument(walk->helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+        CCrFwDocumentAllEnumerator all(walk->helper, a.nodeLifetime.get(), document);
+        walk->result = a.domAllWalk->DomAllBuild(all, walk->builder, a.nodeAcceptor.get());
+        return walk->result;
+    });
 }
 
 // Counts the items of one level and keeps a handle of every expandable one,
@@ -103,26 +111,21 @@ HRESULT STDMETHODCALLTYPE ExpandTree(void* context)
 {
     auto* tree = static_cast<TreeContext*>(context);
     CCrRawBrowserHelper* helper = tree->helper;
-    CCrNodeHandle window(helper), document(helper);
-    HRESULT hr = helper->GetWindowNode(window.Out());
-    if (SUCCEEDED(hr))
-        hr = helper->GetDocument(window.Get(), document.Out());
-    if (FAILED(hr))
-        return hr;
-    CCrFwAdapters* a = helper->Adapters();
-    ExpandingTreeBuilder builder(helper);
-    builder.pending.emplace_back(helper);
-    helper->CloneNode(document.Get(), builder.pending.back().Out());
-    while (!builder.pending.empty()) {
-        CCrNodeHandle parent = std::move(builder.pending.front());
-        builder.pending.pop_front();
-        hr = a->treeItemsBuild->BuildChildren(parent.Get(), builder, a->nodeAcceptor.get());
-        if (FAILED(hr))
-            return hr;
-        ++tree->levels;
-    }
-    tree->items = builder.items;
-    return S_OK;
+    return WithDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+        ExpandingTreeBuilder builder(helper);
+        builder.pending.emplace_back(helper);
+        helper->CloneNode(document, builder.pending.back().Out());
+        while (!builder.pending.empty()) {
+            CCrNodeHandle parent = std::move(builder.pending.front());
+            builder.pending.pop_front();
+            HRESULT hr = a.treeItemsBuild->BuildChildren(parent.Get(), builder, a.nodeAcceptor.get());
+            if (FAILED(hr))
+                return hr;
+            ++tree->levels;
+        }
+        tree->items = builder.items;
+        return S_OK;
+    });
 }
 
 long NativeCalls(harness::SnapshotNativeObject& native)
@@ -140,6 +143,27 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
     LARGE_INTEGER f;
     QueryPerformanceFrequency(&f);
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// One measured run of `callback` on the stand-in's renderer thread: the
+// library's time is the whole time less the stand-in's own.
+struct TimedRun
+{
+    HRESULT hr = E_FAIL;
+    double librarySeconds = 0;
+    double standInSeconds = 0;
+};
+
+TimedRun RunTimed(harness::SnapshotNativeObject& native, VxCrRendererThreadCallback callback, void* context)
+{
+    TimedRun run;
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    run.hr = native.RunOnRendererThread(callback, context, 600000);
+    QueryPerformanceCounter(&end);
+    run.standInSeconds = native.OwnSeconds();
+    run.librarySeconds = Seconds(start, end) - run.standInSeconds;
+    return run;
 }
 
 std::wstring DefaultSnapshot()
@@ -179,18 +203,13 @@ int wmain(int argc, wchar_t** argv)
         native->ResetCounters();
         WalkContext context;
         context.helper = helper.Get();
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        HRESULT hr = native->RunOnRendererThread(&WalkAll, &context, 600000);
-        QueryPerformanceCounter(&end);
-        if (FAILED(hr)) {
-            std::fprintf(stderr, "walk failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+        const TimedRun run = RunTimed(*native.Get(), &WalkAll, &context);
+        if (FAILED(run.hr)) {
+            std::fprintf(stderr, "walk failed: 0x%08lx\n", static_cast<unsigned long>(run.hr));
             return 1;
         }
         long calls = NativeCalls(*native.Get());
-        double total = Seconds(start, end);
-        double standIn = native->OwnSeconds();
-        double library = total - standIn;
+        const double library = run.librarySeconds, standIn = run.standInSeconds;
         std::printf("%-6d %14.2f %14ld %16.2f %16.2f %10.2f\n", round, static_cast<double>(calls) / elements,
                     native->SlotCalls(harness::NativeSlot::GetIDOfName), library * 1e6 / elements,
                     standIn * 1e6 / elements, standIn > 0 ? library / standIn : 0.0);
@@ -212,17 +231,12 @@ int wmain(int argc, wchar_t** argv)
         native->ResetCounters();
         TreeContext context;
         context.helper = helper.Get();
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        HRESULT hr = native->RunOnRendererThread(&ExpandTree, &context, 600000);
-        QueryPerformanceCounter(&end);
-        if (FAILED(hr) || context.items == 0) {
-            std::fprintf(stderr, "tree expansion failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+        const TimedRun run = RunTimed(*native.Get(), &ExpandTree, &context);
+        if (FAILED(run.hr) || context.items == 0) {
+            std::fprintf(stderr, "tree expansion failed: 0x%08lx\n", static_cast<unsigned long>(run.hr));
             return 1;
         }
-        double total = Seconds(start, end);
-        double standIn = native->OwnSeconds();
-        double library = total - standIn;
+        const double library = run.librarySeconds, standIn = run.standInSeconds;
         std::printf("%-6d %10ld %10ld %14.2f %16.2f %16.2f %10.2f\n", round, context.items, context.levels,
                     static_cast<double>(NativeCalls(*native.Get())) / context.items, library * 1e6 / context.items,
                     standIn * 1e6 / context.items, standIn > 0 ? library / standIn : 0.0);

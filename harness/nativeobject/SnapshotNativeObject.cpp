@@ -21,7 +21,7 @@ const wchar_t* const kBuiltInMembers[] = {
     L"devicePixelRatio", L"frameElement", L"scrollTo", L"getComputedStyle", L"getPropertyValue",
     L"elementFromPoint", L"getElementsByTagName", L"getBoundingClientRect", L"focus",
     L"addEventListener", L"removeEventListener", L"getAttribute", L"baseVal", L"nodeType", L"nodeName",
-    L"nodeValue"};
+    L"nodeValue", L"getElementById"};
 
 class OwnTime
 {
@@ -88,6 +88,12 @@ void PutBool(bool b, VARIANT* out)
     V_BOOL(out) = b ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
+long CountOf(const std::unordered_map<std::wstring, long>& counts, const std::wstring& name)
+{
+    auto it = counts.find(name);
+    return it == counts.end() ? 0 : it->second;
+}
+
 } // namespace
 
 SnapshotNativeObject::SnapshotNativeObject(SnapshotPage page) : page_(std::move(page))
@@ -140,11 +146,51 @@ SnapshotNativeObject::Handle* SnapshotNativeObject::Find(NodeImpl* node)
     return nullptr;
 }
 
+void SnapshotNativeObject::Retire(Handle* h)
+{
+    live_.erase(h);
+    delete h;
+}
+
 void SnapshotNativeObject::CountDomCall(NativeSlot slot)
 {
     ++slotCalls_[static_cast<int>(slot)];
     if (!renderer_.IsCurrent())
         ++offThread_;
+}
+
+template <class Body>
+HRESULT SnapshotNativeObject::OnHandle(NativeSlot slot, NodeImpl* node, Body&& body)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(slot);
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    return body(*h);
+}
+
+template <class Body>
+HRESULT SnapshotNativeObject::OnMember(NativeSlot slot, NodeImpl* node, LONG member, Body&& body)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    OwnTime time(ownTicks_);
+    CountDomCall(slot);
+    std::wstring name = NameOf(member);
+    if (name.empty())
+        return DISP_E_MEMBERNOTFOUND;
+    ++memberCalls_[name];
+    Handle* h = Find(node);
+    if (!h)
+        return E_INVALIDARG;
+    return body(*h, name);
+}
+
+void SnapshotNativeObject::PutHandle(Handle h, VARIANT* out)
+{
+    V_VT(out) = VT_PTR;
+    V_BYREF(out) = Issue(std::move(h));
 }
 
 void SnapshotNativeObject::PutNode(long id, VARIANT* out)
@@ -153,11 +199,22 @@ void SnapshotNativeObject::PutNode(long id, VARIANT* out)
         V_VT(out) = VT_NULL;
         return;
     }
+    PutHandle(Handle::Bound(Kind::Node, id), out);
+}
+
+void SnapshotNativeObject::PutCollection(std::vector<long> ids, VARIANT* out)
+{
     Handle h;
-    h.kind = Kind::Node;
-    h.node = id;
-    V_VT(out) = VT_PTR;
-    V_BYREF(out) = Issue(std::move(h));
+    h.kind = Kind::Collection;
+    h.list = std::move(ids);
+    PutHandle(std::move(h), out);
+}
+
+void SnapshotNativeObject::PutAttribute(long element, size_t index, VARIANT* out)
+{
+    Handle h = Handle::Bound(Kind::Attribute, element);
+    h.index = index;
+    PutHandle(std::move(h), out);
 }
 
 std::vector<long> SnapshotNativeObject::LiveList(const std::vector<long>& ids) const
@@ -190,28 +247,17 @@ HRESULT SnapshotNativeObject::ToVariant(const SnapValue& v, VARIANT* out)
     case SnapValue::Kind::Node:
         PutNode(v.ref, out);
         return S_OK;
-    case SnapValue::Kind::Window: {
-        Handle h;
-        h.kind = Kind::Window;
-        h.doc = static_cast<int>(v.ref);
-        V_VT(out) = VT_PTR;
-        V_BYREF(out) = Issue(std::move(h));
+    case SnapValue::Kind::Window:
+        PutHandle(Handle::OfWindow(static_cast<int>(v.ref)), out);
         return S_OK;
-    }
-    case SnapValue::Kind::List: {
-        Handle h;
-        h.kind = Kind::Collection;
-        h.list = LiveList(v.list);
-        V_VT(out) = VT_PTR;
-        V_BYREF(out) = Issue(std::move(h));
+    case SnapValue::Kind::List:
+        PutCollection(LiveList(v.list), out);
         return S_OK;
-    }
     case SnapValue::Kind::Object: {
         Handle h;
         h.kind = Kind::Object;
         h.object = v;
-        V_VT(out) = VT_PTR;
-        V_BYREF(out) = Issue(std::move(h));
+        PutHandle(std::move(h), out);
         return S_OK;
     }
     case SnapValue::Kind::Error:
@@ -256,6 +302,23 @@ void SnapshotNativeObject::CollectElementsByTag(long id, const std::wstring& tag
     }
 }
 
+// The first element below `id` in document order whose id attribute is
+// exactly `elementId`; 0 when none. Frame documents are not children of
+// their frame elements, so the search stays in one document.
+long SnapshotNativeObject::FirstElementWithId(long id, const std::wstring& elementId) const
+{
+    for (long child : page_.Node(id).children) {
+        const SnapNode& node = page_.Node(child);
+        if (node.nodeType == 1)
+            for (const auto& attr : node.attrs)
+                if (attr.first == L"id" && attr.second == elementId)
+                    return child;
+        if (long found = FirstElementWithId(child, elementId))
+            return found;
+    }
+    return 0;
+}
+
 std::wstring SnapshotNativeObject::NameOf(LONG member)
 {
     if (member < 1 || member > static_cast<LONG>(memberNames_.size()))
@@ -279,11 +342,7 @@ HRESULT SnapshotNativeObject::ReadNodeMember(long id, const std::wstring& name, 
     if (name == L"parentNode") {
         PutNode(node.parent, value);
     } else if (name == L"childNodes") {
-        Handle h;
-        h.kind = Kind::Collection;
-        h.list = node.children;
-        V_VT(value) = VT_PTR;
-        V_BYREF(value) = Issue(std::move(h));
+        PutCollection(node.children, value);
     } else if (name == L"firstChild") {
         PutNode(node.children.empty() ? 0 : node.children.front(), value);
     } else if (name == L"lastChild") {
@@ -300,11 +359,7 @@ HRESULT SnapshotNativeObject::ReadNodeMember(long id, const std::wstring& name, 
     } else if (name == L"ownerDocument") {
         PutNode(node.nodeType == 9 ? 0 : page_.documents.at(static_cast<size_t>(node.doc)).node, value);
     } else if (name == L"attributes" && node.nodeType == 1) {
-        Handle h;
-        h.kind = Kind::AttributeMap;
-        h.node = id;
-        V_VT(value) = VT_PTR;
-        V_BYREF(value) = Issue(std::move(h));
+        PutHandle(Handle::Bound(Kind::AttributeMap, id), value);
     } else if (name == L"activeElement" && node.nodeType == 9) {
         PutNode(activeElement_.at(static_cast<size_t>(node.doc)), value);
     } else {
@@ -410,16 +465,10 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
             V_VT(result) = VT_NULL;
             return S_OK;
         }
-        if (h.kind == Kind::Collection) {
+        if (h.kind == Kind::Collection)
             PutNode(h.list[static_cast<size_t>(index)], result);
-        } else {
-            Handle a;
-            a.kind = Kind::Attribute;
-            a.node = h.node;
-            a.index = static_cast<size_t>(index);
-            V_VT(result) = VT_PTR;
-            V_BYREF(result) = Issue(std::move(a));
-        }
+        else
+            PutAttribute(h.node, static_cast<size_t>(index), result);
         return S_OK;
     }
     if (h.kind == Kind::AttributeMap && name == L"getNamedItem") {
@@ -429,12 +478,7 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         const auto& attrs = page_.Node(h.node).attrs;
         for (size_t i = 0; i < attrs.size(); ++i)
             if (EqualsNoCase(attrs[i].first, wanted)) {
-                Handle a;
-                a.kind = Kind::Attribute;
-                a.node = h.node;
-                a.index = i;
-                V_VT(result) = VT_PTR;
-                V_BYREF(result) = Issue(std::move(a));
+                PutAttribute(h.node, i, result);
                 return S_OK;
             }
         V_VT(result) = VT_NULL;
@@ -463,11 +507,7 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         Handle* element = need(1) && V_VT(args[0]) == VT_PTR ? Find(static_cast<NodeImpl*>(V_BYREF(args[0]))) : nullptr;
         if (!element || element->kind != Kind::Node || page_.Node(element->node).nodeType != 1)
             return DISP_E_TYPEMISMATCH;
-        Handle s;
-        s.kind = Kind::Style;
-        s.node = element->node;
-        V_VT(result) = VT_PTR;
-        V_BYREF(result) = Issue(std::move(s));
+        PutHandle(Handle::Bound(Kind::Style, element->node), result);
         return S_OK;
     }
     if (h.kind == Kind::Style && name == L"getPropertyValue") {
@@ -487,11 +527,17 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         std::wstring tag;
         if (!need(1) || FAILED(ArgAsString(args[0], tag)))
             return DISP_E_BADPARAMCOUNT;
-        Handle c;
-        c.kind = Kind::Collection;
-        CollectElementsByTag(h.node, tag, c.list);
-        V_VT(result) = VT_PTR;
-        V_BYREF(result) = Issue(std::move(c));
+        std::vector<long> found;
+        CollectElementsByTag(h.node, tag, found);
+        PutCollection(std::move(found), result);
+        return S_OK;
+    }
+    if (name == L"getElementById" && node.nodeType == 9) {
+        std::wstring wanted;
+        if (!need(1) || FAILED(ArgAsString(args[0], wanted)))
+            return DISP_E_BADPARAMCOUNT;
+        // An empty id names no element.
+        PutNode(wanted.empty() ? 0 : FirstElementWithId(h.node, wanted), result);
         return S_OK;
     }
     if (name == L"elementFromPoint" && node.nodeType == 9) {
@@ -502,11 +548,7 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         return S_OK;
     }
     if (name == L"getBoundingClientRect" && node.nodeType == 1) {
-        Handle r;
-        r.kind = Kind::Rect;
-        r.node = h.node;
-        V_VT(result) = VT_PTR;
-        V_BYREF(result) = Issue(std::move(r));
+        PutHandle(Handle::Bound(Kind::Rect, h.node), result);
         return S_OK;
     }
     if (name == L"focus" && node.nodeType == 1) {
@@ -603,10 +645,7 @@ HRESULT SnapshotNativeObject::GetWindowNode(NodeImpl** window)
     CountDomCall(NativeSlot::GetWindowNode);
     if (page_.documents.empty() || !page_.documents[0].window.present)
         return S_OK;
-    Handle h;
-    h.kind = Kind::Window;
-    h.doc = 0;
-    *window = Issue(std::move(h));
+    *window = Issue(Handle::OfWindow(0));
     return S_OK;
 }
 
@@ -615,27 +654,18 @@ HRESULT SnapshotNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone)
     if (!clone)
         return E_POINTER;
     *clone = nullptr;
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::CloneNode);
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    *clone = Issue(*h);
-    return S_OK;
+    return OnHandle(NativeSlot::CloneNode, node, [&](Handle& h) -> HRESULT {
+        *clone = Issue(h);
+        return S_OK;
+    });
 }
 
 HRESULT SnapshotNativeObject::ReleaseNode(NodeImpl* node)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::ReleaseNode);
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    live_.erase(h);
-    delete h;
-    return S_OK;
+    return OnHandle(NativeSlot::ReleaseNode, node, [&](Handle& h) -> HRESULT {
+        Retire(&h);
+        return S_OK;
+    });
 }
 
 HRESULT SnapshotNativeObject::GetNodeId(NodeImpl* node, LONG* id)
@@ -643,19 +673,15 @@ HRESULT SnapshotNativeObject::GetNodeId(NodeImpl* node, LONG* id)
     if (!id)
         return E_POINTER;
     *id = 0;
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::GetNodeId);
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    if (h->kind == Kind::Node)
-        *id = h->node;
-    else if (h->kind == Kind::Window)
-        *id = 0x40000000 + h->doc;
-    else
-        return E_NOINTERFACE; // not a DOM node
-    return S_OK;
+    return OnHandle(NativeSlot::GetNodeId, node, [&](Handle& h) -> HRESULT {
+        if (h.kind == Kind::Node)
+            *id = h.node;
+        else if (h.kind == Kind::Window)
+            *id = 0x40000000 + h.doc;
+        else
+            return E_NOINTERFACE; // not a DOM node
+        return S_OK;
+    });
 }
 
 HRESULT SnapshotNativeObject::GetIDOfName(BSTR name, LONG* member)
@@ -708,11 +734,8 @@ HRESULT SnapshotNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* prese
     std::lock_guard<std::mutex> lock(mutex_);
     ++slotCalls_[static_cast<int>(NativeSlot::HasMember)];
     --slotCalls_[static_cast<int>(NativeSlot::GetProperty)];
-    if (value.Type() == VT_PTR) {
-        Handle* h = Find(static_cast<NodeImpl*>(V_BYREF(value.Get())));
-        live_.erase(h);
-        delete h;
-    }
+    if (value.Type() == VT_PTR)
+        Retire(Find(static_cast<NodeImpl*>(V_BYREF(value.Get()))));
     *present = hr == S_OK && value.Type() != VT_EMPTY;
     return S_OK;
 }
@@ -722,17 +745,8 @@ HRESULT SnapshotNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* 
     if (!value)
         return E_POINTER;
     VariantInit(value);
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::GetProperty);
-    std::wstring name = NameOf(member);
-    if (name.empty())
-        return DISP_E_MEMBERNOTFOUND;
-    ++memberCalls_[name];
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    return ReadMember(*h, name, value);
+    return OnMember(NativeSlot::GetProperty, node, member,
+                    [&](Handle& h, const std::wstring& name) -> HRESULT { return ReadMember(h, name, value); });
 }
 
 HRESULT SnapshotNativeObject::PutProperty(NodeImpl* node, LONG member, VARIANT* value)
@@ -748,23 +762,15 @@ HRESULT SnapshotNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* pa
         VariantInit(result);
     vx::com::Variant ignored;
     VARIANT* out = result ? result : ignored.Get();
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::Invoke);
-    std::wstring name = NameOf(member);
-    if (name.empty())
-        return DISP_E_MEMBERNOTFOUND;
-    ++memberCalls_[name];
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    if (params && params->cNamedArgs)
-        return DISP_E_NONAMEDARGS;
-    std::vector<VARIANT*> args; // in call order
-    if (params)
-        for (UINT i = params->cArgs; i > 0; --i)
-            args.push_back(&params->rgvarg[i - 1]);
-    return CallMember(*h, name, args, out);
+    return OnMember(NativeSlot::Invoke, node, member, [&](Handle& h, const std::wstring& name) -> HRESULT {
+        if (params && params->cNamedArgs)
+            return DISP_E_NONAMEDARGS;
+        std::vector<VARIANT*> args; // in call order
+        if (params)
+            for (UINT i = params->cArgs; i > 0; --i)
+                args.push_back(&params->rgvarg[i - 1]);
+        return CallMember(h, name, args, out);
+    });
 }
 
 namespace {
@@ -875,7 +881,10 @@ HRESULT SnapshotNativeObject::RunOnRendererThread(VxCrRendererThreadCallback cal
                                                   ULONG timeout)
 {
     ++slotCalls_[static_cast<int>(NativeSlot::RunOnRendererThread)];
-    return renderer_.Run(callback, context, timeout);
+    HRESULT hr = renderer_.Run(callback, context, timeout);
+    if (dropRendererErrorInfo_)
+        SetErrorInfo(0, nullptr);
+    return hr;
 }
 
 HRESULT SnapshotNativeObject::CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie,
@@ -917,16 +926,12 @@ HRESULT SnapshotNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
     if (!alive)
         return E_POINTER;
     *alive = FALSE;
-    std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
-    CountDomCall(NativeSlot::IsNodeAlive);
-    Handle* h = Find(node);
-    if (!h)
-        return E_INVALIDARG;
-    bool nodeBound = h->kind != Kind::Window && h->kind != Kind::Collection && h->kind != Kind::Function &&
-                     h->kind != Kind::Object;
-    *alive = nodeBound ? !page_.Node(h->node).removed : TRUE;
-    return S_OK;
+    return OnHandle(NativeSlot::IsNodeAlive, node, [&](Handle& h) -> HRESULT {
+        bool nodeBound = h.kind != Kind::Window && h.kind != Kind::Collection && h.kind != Kind::Function &&
+                         h.kind != Kind::Object;
+        *alive = nodeBound ? !page_.Node(h.node).removed : TRUE;
+        return S_OK;
+    });
 }
 
 // ------------------------------------------------------------ observation and steering
@@ -957,8 +962,7 @@ long SnapshotNativeObject::SlotCalls(NativeSlot slot)
 long SnapshotNativeObject::MemberCalls(const std::wstring& name)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = memberCalls_.find(name);
-    return it == memberCalls_.end() ? 0 : it->second;
+    return CountOf(memberCalls_, name);
 }
 
 long SnapshotNativeObject::TotalMemberCalls()
@@ -973,8 +977,7 @@ long SnapshotNativeObject::TotalMemberCalls()
 long SnapshotNativeObject::LookupCalls(const std::wstring& name)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = lookupCalls_.find(name);
-    return it == lookupCalls_.end() ? 0 : it->second;
+    return CountOf(lookupCalls_, name);
 }
 
 long SnapshotNativeObject::OffRendererThreadCalls()
@@ -1014,10 +1017,7 @@ NodeImpl* SnapshotNativeObject::HandleOf(long nodeId)
     std::lock_guard<std::mutex> lock(mutex_);
     if (!page_.HasNode(nodeId))
         return nullptr;
-    Handle h;
-    h.kind = Kind::Node;
-    h.node = nodeId;
-    return Issue(std::move(h));
+    return Issue(Handle::Bound(Kind::Node, nodeId));
 }
 
 void SnapshotNativeObject::RefuseMember(const std::wstring& name, int times)

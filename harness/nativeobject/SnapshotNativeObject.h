@@ -10,6 +10,7 @@
 // - mutations: removing nodes, focus and scrolling (through the members the
 //   library calls), firing DOM events at script callbacks;
 // - refusing member names in GetIDOfName;
+// - losing the COM error information of renderer-thread callbacks;
 // - the time spent inside its own methods (for benchmarks).
 // Member reads answer as script would: numbers that are whole as VT_I4,
 // others VT_R8, strings VT_BSTR, null VT_NULL, DOM objects as VT_PTR handles;
@@ -95,6 +96,9 @@ public:
     int FireEvent(long nodeId, const std::wstring& type);
     long ListenerCount();
     RendererThread& Renderer() { return renderer_; }
+    // RunOnRendererThread then drops the COM error information the callback
+    // set, as a native object that does not carry it to the caller would.
+    void DropRendererErrorInfo(bool drop) { dropRendererErrorInfo_ = drop; }
 
 private:
     enum class Kind { Node, Window, Collection, AttributeMap, Attribute, Rect, Style, Function, Object };
@@ -107,6 +111,23 @@ private:
         std::vector<long> list;     // Collection
         ULONGLONG cookie = 0;       // Function
         SnapValue object;           // Object
+
+        // A handle bound to one node: the node itself, or the element that an
+        // attribute map, rectangle or style belongs to.
+        static Handle Bound(Kind kind, long node)
+        {
+            Handle h;
+            h.kind = kind;
+            h.node = node;
+            return h;
+        }
+        static Handle OfWindow(int doc)
+        {
+            Handle h;
+            h.kind = Kind::Window;
+            h.doc = doc;
+            return h;
+        }
     };
     struct Listener
     {
@@ -118,14 +139,28 @@ private:
 
     NodeImpl* Issue(Handle h);
     Handle* Find(NodeImpl* node);
+    void Retire(Handle* h);
     void CountDomCall(NativeSlot slot);
+    // Runs `body(handle)` for one call of a DOM slot: under the lock, counted
+    // and timed; a handle the object did not issue answers E_INVALIDARG.
+    template <class Body>
+    HRESULT OnHandle(NativeSlot slot, NodeImpl* node, Body&& body);
+    // The same for a member read or call, `body(handle, memberName)`: the
+    // member is resolved (DISP_E_MEMBERNOTFOUND) and counted before the
+    // handle is checked.
+    template <class Body>
+    HRESULT OnMember(NativeSlot slot, NodeImpl* node, LONG member, Body&& body);
     HRESULT ReadMember(Handle& h, const std::wstring& name, VARIANT* value);
     HRESULT ReadNodeMember(long id, const std::wstring& name, VARIANT* value);
     HRESULT CallMember(Handle& h, const std::wstring& name, const std::vector<VARIANT*>& args, VARIANT* result);
     HRESULT ToVariant(const SnapValue& v, VARIANT* out);
+    void PutHandle(Handle h, VARIANT* out);
     void PutNode(long id, VARIANT* out);
+    void PutCollection(std::vector<long> ids, VARIANT* out);
+    void PutAttribute(long element, size_t index, VARIANT* out);
     std::vector<long> LiveList(const std::vector<long>& ids) const;
     void CollectElementsByTag(long id, const std::wstring& tag, std::vector<long>& out) const;
+    long FirstElementWithId(long id, const std::wstring& elementId) const;
     SnapRect CurrentRect(long id) const;
     long HitTest(int doc, double x, double y) const;
     std::wstring NameOf(LONG member);
@@ -147,6 +182,7 @@ private:
     std::unordered_map<std::wstring, long> memberCalls_;
     std::unordered_map<std::wstring, long> lookupCalls_;
     LONGLONG ownTicks_ = 0;
+    std::atomic<bool> dropRendererErrorInfo_{false};
     RendererThread renderer_;
 };
 

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "ElementByIdNativeObject.h"
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
@@ -95,10 +94,9 @@ public:
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         native_ = harness::CreateSnapshotNativeObject(WindowsPath(std::string(VX_PAGES_DIR) + "/" + snapshot));
-        vx::com::CreateComObject(byId_, native_);
         vx::com::CreateComObject(stubs_);
         vx::com::CreateComObject(helper_);
-        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), byId_.Get());
+        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get());
         startHandles_ = native_->LiveHandles();
     }
 
@@ -165,13 +163,11 @@ public:
     {
         helper_.Reset();
         stubs_.Reset();
-        byId_.Reset();
         native_.Reset();
     }
 
 private:
     Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native_;
-    Microsoft::WRL::ComPtr<xpathtests::ElementByIdNativeObject> byId_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs_;
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper_;
     HRESULT attached_ = E_FAIL;

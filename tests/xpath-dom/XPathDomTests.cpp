@@ -10,16 +10,6 @@ using vx::com::Variant;
 
 namespace {
 
-std::wstring ErrorDescription()
-{
-    Microsoft::WRL::ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, &info) != S_OK || !info)
-        return L"<no error info>";
-    vx::com::BStr description;
-    info->GetDescription(description.Out());
-    return description.Str();
-}
-
 std::wstring ExpectedMessage(const std::wstring& expression)
 {
     return L"Invalid syntax of the XPath expression:\n " + expression +
@@ -165,7 +155,7 @@ TEST_F(LinksPageXPath, SyntaxAndEvaluationErrorsGiveTheMessage)
         Variant result;
         EXPECT_EQ(DISP_E_EXCEPTION, Evaluate(expression, result));
         EXPECT_EQ(VT_EMPTY, result.Type());
-        EXPECT_EQ(ExpectedMessage(expression), ErrorDescription());
+        EXPECT_EQ(ExpectedMessage(expression), xpathtests::ThreadErrorDescription());
         EXPECT_EQ(startHandles_, native_->LiveHandles());
     }
 }

@@ -40,33 +40,20 @@ protected:
     void SetUp() override
     {
         Load("snapshots/iframes.json");
-        CCrFwAdapters& adapters = *helper_->Adapters();
-        auto* lifetime = adapters.nodeLifetime.get();
-        nodeData_ = std::make_unique<CCrFwNodeDataProvider>(helper_.Get(), lifetime);
-        attributes_ = std::make_unique<CCrFwNodeAttributesProvider>(helper_.Get(), lifetime);
-        attributeData_ = std::make_unique<CCrFwAttributeDataProvider>(helper_.Get());
-        frames_ = std::make_unique<CCrFwFrameDocumentProvider>(helper_.Get(), lifetime);
-        iframes_ = std::make_unique<CCrFwIFrameDocumentProvider>(helper_.Get(), lifetime);
+        chrome_ = std::make_unique<xpathtests::ChromeProviders>(helper_.Get());
         evaluator_ = std::make_unique<vxWebFw::XPath::CXPathEvaluator>(
-            adapters.recognizerSet.get(), nodeData_.get(), attributes_.get(), attributeData_.get(), frames_.get(),
-            iframes_.get(), &handler_);
+            helper_->Adapters()->recognizerSet.get(), &chrome_->nodeData, &chrome_->attributes,
+            &chrome_->attributeData, &chrome_->frames, &chrome_->iframes, &handler_);
     }
 
     HRESULT Run(const wchar_t* expression, vx::com::Variant& result)
     {
-        CCrNodeHandle window(helper_.Get());
-        EXPECT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
-        CCrNodeHandle document(helper_.Get());
-        EXPECT_EQ(S_OK, helper_->GetDocument(window.Get(), document.Out()));
+        CCrNodeHandle document = Document();
         return evaluator_->Evaluate(expression, document.Get(), result.Out());
     }
 
     ScriptedHandler handler_;
-    std::unique_ptr<CCrFwNodeDataProvider> nodeData_;
-    std::unique_ptr<CCrFwNodeAttributesProvider> attributes_;
-    std::unique_ptr<CCrFwAttributeDataProvider> attributeData_;
-    std::unique_ptr<CCrFwFrameDocumentProvider> frames_;
-    std::unique_ptr<CCrFwIFrameDocumentProvider> iframes_;
+    std::unique_ptr<xpathtests::ChromeProviders> chrome_;
     std::unique_ptr<vxWebFw::XPath::CXPathEvaluator> evaluator_;
 };
 

@@ -49,7 +49,7 @@ TEST_F(NamingPageIds, OneIdSelectsTheFirstElementCarryingIt)
     EXPECT_EQ(L"x one", Text(result));
     ASSERT_EQ(S_OK, Evaluate(L"name(id('body-element')/..)", result));
     EXPECT_EQ(L"HTML", Text(result));
-    EXPECT_GT(byId_->Lookups(), 0);
+    EXPECT_GT(native_->MemberCalls(L"getElementById"), 0);
     ExpectHandlesBackAfter(result);
 }
 
@@ -147,4 +147,112 @@ TEST_F(FramesPageIds, NodeFoundInANestedFrameIsTheNavigatedNode)
     ASSERT_EQ(S_OK, Evaluate(L"count(//*[id('fromSrcdoc') and count(. | id('fromSrcdoc')) = 1])", result));
     EXPECT_EQ(1.0, Number(result));
     ExpectHandlesBackAfter(result);
+}
+
+// The stand-in's own getElementById, which id() above relies on: called
+// directly on document handles, as the library calls it.
+class StandInElementById : public XPathPageFixture
+{
+protected:
+    void SetUp() override { Load("snapshots/naming.json"); }
+
+    // Node id of what getElementById(`elementId`) answers on the node
+    // `nodeId`; 0 for null. The handle found is given back at once.
+    long Lookup(long nodeId, const wchar_t* elementId, HRESULT expected = S_OK)
+    {
+        LONG member = 0;
+        vx::com::BStr name(L"getElementById");
+        EXPECT_EQ(S_OK, native_->GetIDOfName(name.Get(), &member));
+        Variant argument;
+        V_VT(argument.Get()) = VT_BSTR;
+        V_BSTR(argument.Get()) = SysAllocString(elementId);
+        DISPPARAMS params = {argument.Get(), nullptr, 1, 0};
+        NodeImpl* node = native_->HandleOf(nodeId);
+        Variant result;
+        const long before = native_->LiveHandles();
+        EXPECT_EQ(expected, native_->Invoke(node, member, &params, result.Get())) << elementId;
+        long found = 0;
+        if (result.Type() == VT_PTR) {
+            EXPECT_EQ(before + 1, native_->LiveHandles()) << "the element comes back as a new handle";
+            found = native_->NodeIdOf(static_cast<NodeImpl*>(V_BYREF(result.Get())));
+            EXPECT_NE(0, found);
+            native_->ReleaseNode(static_cast<NodeImpl*>(V_BYREF(result.Get())));
+            V_VT(result.Get()) = VT_EMPTY;
+        } else if (expected == S_OK) {
+            EXPECT_EQ(VT_NULL, result.Type()) << elementId;
+            EXPECT_EQ(before, native_->LiveHandles());
+        }
+        native_->ReleaseNode(node);
+        return found;
+    }
+
+    long DocumentNode(size_t index) { return native_->Page().documents.at(index).node; }
+
+    // The element of document `doc` whose id attribute is `elementId`
+    // (the snapshot has one per frame document).
+    long ElementOfDocument(int doc, const wchar_t* elementId)
+    {
+        const harness::SnapshotPage& page = native_->Page();
+        for (long id = 1; id <= page.NodeCount(); ++id) {
+            const std::wstring* value = Attribute(page.Node(id), L"id");
+            if (page.Node(id).doc == doc && value && *value == elementId)
+                return id;
+        }
+        return 0;
+    }
+};
+
+TEST_F(StandInElementById, AnswersTheFirstElementInTreeOrderWithExactlyThatId)
+{
+    const long top = DocumentNode(0);
+    // Two DIVs carry id x: the first in tree order is the one the page's
+    // own id property names first.
+    EXPECT_EQ(native_->Page().FindById(L"x"), Lookup(top, L"x"));
+    EXPECT_EQ(native_->Page().FindById(L"DUP"), Lookup(top, L"DUP"));
+    EXPECT_EQ(native_->Page().FindById(L"Dup"), Lookup(top, L"Dup"));
+    EXPECT_EQ(native_->Page().FindById(L"dup"), Lookup(top, L"dup"));
+    EXPECT_EQ(0, Lookup(top, L"dUp"));
+    EXPECT_EQ(0, Lookup(top, L""));
+    EXPECT_EQ(0, Lookup(top, L"no-such-id"));
+}
+
+TEST_F(StandInElementById, EachDocumentAnswersForItsOwnElementsOnly)
+{
+    ASSERT_GE(native_->Page().documents.size(), 3u);
+    EXPECT_EQ(0, Lookup(DocumentNode(0), L"frameBox"));
+    for (int doc = 1; doc < static_cast<int>(native_->Page().documents.size()); ++doc) {
+        long expected = ElementOfDocument(doc, L"frameBox");
+        ASSERT_NE(0, expected) << "document " << doc;
+        EXPECT_EQ(expected, Lookup(DocumentNode(static_cast<size_t>(doc)), L"frameBox")) << "document " << doc;
+        EXPECT_EQ(0, Lookup(DocumentNode(static_cast<size_t>(doc)), L"x")) << "document " << doc;
+    }
+}
+
+TEST_F(StandInElementById, RemovedElementsAreNoLongerFound)
+{
+    const long top = DocumentNode(0);
+    const long first = Lookup(top, L"x");
+    ASSERT_NE(0, first);
+    native_->RemoveNode(first);
+    const long second = Lookup(top, L"x");
+    EXPECT_NE(0, second);
+    EXPECT_NE(first, second);
+    native_->RemoveNode(second);
+    EXPECT_EQ(0, Lookup(top, L"x"));
+}
+
+TEST_F(StandInElementById, OnlyDocumentsHaveTheMethod)
+{
+    const long element = native_->Page().FindById(L"x");
+    EXPECT_EQ(0, Lookup(element, L"x", DISP_E_MEMBERNOTFOUND));
+
+    LONG member = 0;
+    vx::com::BStr name(L"getElementById");
+    ASSERT_EQ(S_OK, native_->GetIDOfName(name.Get(), &member));
+    NodeImpl* document = native_->HandleOf(DocumentNode(0));
+    DISPPARAMS none = {};
+    Variant result;
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, native_->Invoke(document, member, &none, result.Get()));
+    EXPECT_EQ(VT_EMPTY, result.Type());
+    native_->ReleaseNode(document);
 }

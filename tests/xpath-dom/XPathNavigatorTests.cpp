@@ -17,24 +17,9 @@ protected:
     void SetUp() override
     {
         Load("snapshots/inputs.json");
-        CCrFwAdapters& adapters = *helper_->Adapters();
-        auto* lifetime = adapters.nodeLifetime.get();
-        nodeData_ = std::make_unique<CCrFwNodeDataProvider>(helper_.Get(), lifetime);
-        attributes_ = std::make_unique<CCrFwNodeAttributesProvider>(helper_.Get(), lifetime);
-        attributeData_ = std::make_unique<CCrFwAttributeDataProvider>(helper_.Get());
-        frames_ = std::make_unique<CCrFwFrameDocumentProvider>(helper_.Get(), lifetime);
-        iframes_ = std::make_unique<CCrFwIFrameDocumentProvider>(helper_.Get(), lifetime);
-        providers_ = {adapters.recognizerSet.get(), nodeData_.get(), attributes_.get(), attributeData_.get(),
-                      frames_.get(), iframes_.get()};
-    }
-
-    CCrNodeHandle Document()
-    {
-        CCrNodeHandle window(helper_.Get());
-        EXPECT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
-        CCrNodeHandle document(helper_.Get());
-        EXPECT_EQ(S_OK, helper_->GetDocument(window.Get(), document.Out()));
-        return document;
+        chrome_ = std::make_unique<xpathtests::ChromeProviders>(helper_.Get());
+        providers_ = {helper_->Adapters()->recognizerSet.get(), &chrome_->nodeData, &chrome_->attributes,
+                      &chrome_->attributeData, &chrome_->frames, &chrome_->iframes};
     }
 
     long NativeCalls()
@@ -59,11 +44,7 @@ protected:
         return count;
     }
 
-    std::unique_ptr<CCrFwNodeDataProvider> nodeData_;
-    std::unique_ptr<CCrFwNodeAttributesProvider> attributes_;
-    std::unique_ptr<CCrFwAttributeDataProvider> attributeData_;
-    std::unique_ptr<CCrFwFrameDocumentProvider> frames_;
-    std::unique_ptr<CCrFwIFrameDocumentProvider> iframes_;
+    std::unique_ptr<xpathtests::ChromeProviders> chrome_;
     vxWebFw::XPath::XPathDomProviders providers_;
 };
 

@@ -7,18 +7,9 @@
 #include "quickbrowser/XPathOnRendererThread.h"
 
 using vx::com::Variant;
+using xpathtests::ThreadErrorDescription;
 
 namespace {
-
-std::wstring ThreadErrorDescription()
-{
-    Microsoft::WRL::ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, &info) != S_OK || !info)
-        return L"<no error info>";
-    vx::com::BStr description;
-    info->GetDescription(description.Out());
-    return description.Str();
-}
 
 void SetStaleErrorInfo()
 {
@@ -86,7 +77,7 @@ TEST_F(XPathOnRendererThread, ErrorDescriptionReachesTheCallingThread)
 {
     // The native object loses the renderer thread's error information; the
     // entry must carry it across itself.
-    byId_->DropRendererErrorInfo(true);
+    native_->DropRendererErrorInfo(true);
     SetStaleErrorInfo();
     Variant result;
     EXPECT_EQ(DISP_E_EXCEPTION, EvaluateThere(L"//A[@href", result));

@@ -1,8 +1,7 @@
 #pragma once
 // A captured page behind a CCrRawBrowserHelper with a stub manager (the
 // registry the result objects join), evaluated through the renderer-side
-// XPath entry. The helper sees the stand-in through ElementByIdNativeObject,
-// which adds the document's getElementById. Expected values are computed from the snapshot's own node
+// XPath entry. Expected values are computed from the snapshot's own node
 // table, not from the code under test.
 #include <gtest/gtest.h>
 
@@ -10,14 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "ElementByIdNativeObject.h"
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "openapphook/HookObjectWithMonikerAndInstance.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
+#include "quickbrowser/NodeHandle.h"
 #include "quickbrowser/RawBrowserHelper.h"
 #include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "webfw/chrome/CrFwAdapters.h"
+#include "webfw/chrome/CrFwNativeModel.h"
 
 namespace xpathtests {
 
@@ -55,6 +56,41 @@ inline std::wstring StringProperty(IDispatch* object, const wchar_t* name)
     return StringProperty(object, id);
 }
 
+// The description of this thread's COM error information.
+inline std::wstring ThreadErrorDescription()
+{
+    Microsoft::WRL::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return L"<no error info>";
+    vx::com::BStr description;
+    info->GetDescription(description.Out());
+    return description.Str();
+}
+
+// The Chrome native-model providers the XPath navigator reads a page
+// through, made over a helper's adapters as the renderer-side entry makes them.
+struct ChromeProviders
+{
+    explicit ChromeProviders(CCrRawBrowserHelper* helper)
+        : ChromeProviders(helper, helper->Adapters()->nodeLifetime.get())
+    {
+    }
+    ChromeProviders(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)
+        : nodeData(helper, lifetime),
+          attributes(helper, lifetime),
+          attributeData(helper),
+          frames(helper, lifetime),
+          iframes(helper, lifetime)
+    {
+    }
+
+    CCrFwNodeDataProvider nodeData;
+    CCrFwNodeAttributesProvider attributes;
+    CCrFwAttributeDataProvider attributeData;
+    CCrFwFrameDocumentProvider frames;
+    CCrFwIFrameDocumentProvider iframes;
+};
+
 } // namespace xpathtests
 
 class XPathPageFixture : public ::testing::Test
@@ -67,10 +103,9 @@ protected:
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(
             native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
-        ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(byId_, native_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
-        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), byId_.Get()));
+        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get()));
         startHandles_ = native_->LiveHandles();
     }
 
@@ -82,7 +117,6 @@ protected:
         }
         helper_.Reset();
         stubs_.Reset();
-        byId_.Reset();
         native_.Reset();
     }
 
@@ -93,6 +127,16 @@ protected:
         V_VT(&v) = VT_I4;
         V_I4(&v) = model;
         ASSERT_EQ(S_OK, helper_->Options().UpdateOption(kObjectModelKey, v));
+    }
+
+    // The page's document, reached from its window.
+    CCrNodeHandle Document()
+    {
+        CCrNodeHandle window(helper_.Get());
+        EXPECT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
+        CCrNodeHandle document(helper_.Get());
+        EXPECT_EQ(S_OK, helper_->GetDocument(window.Get(), document.Out()));
+        return document;
     }
 
     // Evaluates on this thread (the stand-in answers on any thread).
@@ -177,7 +221,6 @@ protected:
     }
 
     Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native_;
-    Microsoft::WRL::ComPtr<xpathtests::ElementByIdNativeObject> byId_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs_;
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper_;
     long startHandles_ = 0;

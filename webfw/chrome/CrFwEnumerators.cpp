@@ -1,6 +1,7 @@
 #include "webfw/chrome/CrFwEnumerators.h"
 
 #include "quickbrowser/NodeHandle.h"
+#include "quickbrowser/RawBrowserHelper.h"
 
 // ------------------------------------------------------------ children
 
@@ -35,24 +36,56 @@ HRESULT CCrFwChildNodesEnumerator::Next(NodeImpl** node)
     return S_OK;
 }
 
+// ------------------------------------------------------------ indexed collections
+
+CCrFwIndexedCollectionWalk::~CCrFwIndexedCollectionWalk()
+{
+    helper_->ReleaseNode(collection_);
+}
+
+HRESULT CCrFwIndexedCollectionWalk::Restart()
+{
+    helper_->ReleaseNode(collection_);
+    count_ = 0;
+    index_ = -1;
+    HRESULT hr = (helper_->*open_)(owner_, &collection_);
+    if (FAILED(hr))
+        return hr;
+    if (!collection_)
+        return E_FAIL;
+    return (helper_->*length_)(collection_, &count_);
+}
+
+HRESULT CCrFwIndexedCollectionWalk::MoveNext()
+{
+    if (!collection_) {
+        HRESULT hr = Restart();
+        if (FAILED(hr))
+            return hr;
+    }
+    Skip();
+    return AtItem() ? S_OK : S_FALSE;
+}
+
+HRESULT CCrFwIndexedCollectionWalk::Item(NodeImpl** item)
+{
+    return (helper_->*item_)(collection_, index_, item);
+}
+
 // ------------------------------------------------------------ document.all
 
-CCrFwDocumentAllEnumerator::~CCrFwDocumentAllEnumerator()
+CCrFwDocumentAllEnumerator::CCrFwDocumentAllEnumerator(CCrRawBrowserHelper* helper,
+                                                       vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
+                                                       NodeImpl* document)
+    : CCrFwLifetimeForwarder(lifetime),
+      all_(helper, document, &CCrRawBrowserHelper::GetAll, &CCrRawBrowserHelper::GetAllLength,
+           &CCrRawBrowserHelper::GetAllItem)
 {
-    helper_->ReleaseNode(all_);
 }
 
 HRESULT CCrFwDocumentAllEnumerator::Reset()
 {
-    helper_->ReleaseNode(all_);
-    length_ = 0;
-    index_ = -1;
-    HRESULT hr = helper_->GetAll(document_, &all_);
-    if (FAILED(hr))
-        return hr;
-    if (!all_)
-        return E_FAIL;
-    return helper_->GetAllLength(all_, &length_);
+    return all_.Restart();
 }
 
 HRESULT CCrFwDocumentAllEnumerator::Next(NodeImpl** node)
@@ -60,35 +93,28 @@ HRESULT CCrFwDocumentAllEnumerator::Next(NodeImpl** node)
     if (!node)
         return E_POINTER;
     *node = nullptr;
-    if (!all_) {
-        HRESULT hr = Reset();
-        if (FAILED(hr))
-            return hr;
-    }
-    ++index_;
-    if (index_ >= length_)
-        return S_FALSE;
-    return helper_->GetAllItem(all_, index_, node);
+    HRESULT hr = all_.MoveNext();
+    if (hr != S_OK)
+        return hr;
+    return all_.Item(node);
 }
 
 // ------------------------------------------------------------ attributes
 
-CCrFwNodeAttributesEnumerator::~CCrFwNodeAttributesEnumerator()
+CCrFwNodeAttributesEnumerator::CCrFwNodeAttributesEnumerator(CCrRawBrowserHelper* helper,
+                                                             vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
+                                                             NodeImpl* element, bool specifiedOnly)
+    : CCrFwLifetimeForwarder(lifetime),
+      helper_(helper),
+      attributes_(helper, element, &CCrRawBrowserHelper::GetAttributes, &CCrRawBrowserHelper::GetAttributesLength,
+                  &CCrRawBrowserHelper::GetAttributesItem),
+      specifiedOnly_(specifiedOnly)
 {
-    helper_->ReleaseNode(attributes_);
 }
 
 HRESULT CCrFwNodeAttributesEnumerator::Reset()
 {
-    helper_->ReleaseNode(attributes_);
-    length_ = 0;
-    index_ = -1;
-    HRESULT hr = helper_->GetAttributes(element_, &attributes_);
-    if (FAILED(hr))
-        return hr;
-    if (!attributes_)
-        return E_FAIL;
-    return helper_->GetAttributesLength(attributes_, &length_);
+    return attributes_.Restart();
 }
 
 HRESULT CCrFwNodeAttributesEnumerator::Next(NodeImpl** node)
@@ -96,19 +122,14 @@ HRESULT CCrFwNodeAttributesEnumerator::Next(NodeImpl** node)
     if (!node)
         return E_POINTER;
     *node = nullptr;
-    if (!attributes_) {
-        HRESULT hr = Reset();
-        if (FAILED(hr))
-            return hr;
-    }
-    ++index_;
-    if (index_ >= length_)
-        return S_FALSE;
+    HRESULT hr = attributes_.MoveNext();
+    if (hr != S_OK)
+        return hr;
     // Unspecified attributes are passed over; when the last ones all are,
     // this call answers S_OK with no node and the next one S_FALSE.
-    for (; index_ < length_; ++index_) {
+    for (; attributes_.AtItem(); attributes_.Skip()) {
         CCrNodeHandle attribute(helper_);
-        HRESULT hr = helper_->GetAttributesItem(attributes_, index_, attribute.Out());
+        hr = attributes_.Item(attribute.Out());
         if (FAILED(hr))
             return hr;
         if (specifiedOnly_) {

@@ -23,24 +23,58 @@ private:
     NodeImpl* current_ = nullptr; // owned duplicate of the last child returned
 };
 
+// The walk over an indexed collection of the native object (a document's
+// "all" collection, an element's attributes) that the enumerators below
+// share: it owns the collection handle and keeps the position in it.
+class CCrFwIndexedCollectionWalk
+{
+public:
+    using OpenCollection = HRESULT (CCrRawBrowserHelper::*)(NodeImpl* owner, NodeImpl** collection);
+    using ReadLength = HRESULT (CCrRawBrowserHelper::*)(NodeImpl* collection, long* length);
+    using ReadItem = HRESULT (CCrRawBrowserHelper::*)(NodeImpl* collection, long index, NodeImpl** item);
+
+    // `owner` is borrowed: the enumerator's user keeps it alive.
+    CCrFwIndexedCollectionWalk(CCrRawBrowserHelper* helper, NodeImpl* owner, OpenCollection open, ReadLength length,
+                               ReadItem item)
+        : helper_(helper), owner_(owner), open_(open), length_(length), item_(item)
+    {
+    }
+    ~CCrFwIndexedCollectionWalk();
+    CCrFwIndexedCollectionWalk(const CCrFwIndexedCollectionWalk&) = delete;
+    CCrFwIndexedCollectionWalk& operator=(const CCrFwIndexedCollectionWalk&) = delete;
+
+    // Reads the collection and its length again; the position goes back to
+    // before the first item.
+    HRESULT Restart();
+    // Moves to the next item, reading the collection first if it has not
+    // been read: S_OK at an item, S_FALSE past the last.
+    HRESULT MoveNext();
+    bool AtItem() const { return index_ < count_; }
+    void Skip() { ++index_; }
+    // The item at the position (a new handle).
+    HRESULT Item(NodeImpl** item);
+
+private:
+    CCrRawBrowserHelper* helper_;
+    NodeImpl* owner_;
+    OpenCollection open_;
+    ReadLength length_;
+    ReadItem item_;
+    NodeImpl* collection_ = nullptr; // owned
+    long count_ = 0;
+    long index_ = -1;
+};
+
 class CCrFwDocumentAllEnumerator : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::NodeEnumerator>
 {
 public:
     CCrFwDocumentAllEnumerator(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
-                               NodeImpl* document)
-        : CCrFwLifetimeForwarder(lifetime), helper_(helper), document_(document)
-    {
-    }
-    ~CCrFwDocumentAllEnumerator() override;
+                               NodeImpl* document);
     HRESULT Reset() override;
     HRESULT Next(NodeImpl** node) override;
 
 private:
-    CCrRawBrowserHelper* helper_;
-    NodeImpl* document_;
-    NodeImpl* all_ = nullptr; // owned
-    long length_ = 0;
-    long index_ = -1;
+    CCrFwIndexedCollectionWalk all_;
 };
 
 class CCrFwNodeAttributesEnumerator
@@ -48,19 +82,12 @@ class CCrFwNodeAttributesEnumerator
 {
 public:
     CCrFwNodeAttributesEnumerator(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
-                                  NodeImpl* element, bool specifiedOnly)
-        : CCrFwLifetimeForwarder(lifetime), helper_(helper), element_(element), specifiedOnly_(specifiedOnly)
-    {
-    }
-    ~CCrFwNodeAttributesEnumerator() override;
+                                  NodeImpl* element, bool specifiedOnly);
     HRESULT Reset() override;
     HRESULT Next(NodeImpl** node) override;
 
 private:
     CCrRawBrowserHelper* helper_;
-    NodeImpl* element_;
-    NodeImpl* attributes_ = nullptr; // owned
-    long length_ = 0;
-    long index_ = -1;
+    CCrFwIndexedCollectionWalk attributes_;
     bool specifiedOnly_;
 };
