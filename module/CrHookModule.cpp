@@ -1,5 +1,8 @@
 #include "module/CrHookModule.h"
 
+#include <new>
+#include <utility>
+
 #include "module/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
 #include "module/RemoteServicesSync.h"
@@ -15,6 +18,47 @@ bool HasConflictingSwitch(const CCommandLine& commandLine)
         if (commandLine.HasSwitch(name, true))
             return true;
     return false;
+}
+
+// A copy of a borrowed string (embedded nulls kept); null stays null.
+// `ok` turns false when the copy could not be allocated.
+vx::com::BStr CopyString(BSTR text, bool& ok)
+{
+    ok = true;
+    if (!text)
+        return {};
+    BSTR copy = SysAllocStringLen(text, SysStringLen(text));
+    ok = copy != nullptr;
+    return vx::com::BStr::Attach(copy);
+}
+
+// A tab information record for a work item, owned by the item.
+TabInfoRecord* CopyRecord(LONG tabId, VARIANT_BOOL loading, BSTR url)
+{
+    bool copied = false;
+    vx::com::BStr urlCopy = CopyString(url, copied);
+    if (!copied)
+        return nullptr;
+    auto* record = new (std::nothrow) TabInfoRecord;
+    if (!record)
+        return nullptr;
+    record->tabId = tabId;
+    record->loading = loading != VARIANT_FALSE;
+    record->url = std::move(urlCopy);
+    return record;
+}
+
+// Disconnects the objects of the stub manager on the synchronous invoker:
+// the notifiers were handed to the services from that thread's apartment,
+// so their stubs live there. Directly when there is no invoker.
+void DisconnectStubs(vxOpenAppHook::CStubManager& stubManager)
+{
+    auto disconnect = [](void* manager) -> HRESULT {
+        static_cast<vxOpenAppHook::CStubManager*>(manager)->DisconnectAll();
+        return S_OK;
+    };
+    if (FAILED(RunOnSynchronousInvoker(disconnect, &stubManager)))
+        stubManager.DisconnectAll();
 }
 
 } // namespace
@@ -41,6 +85,30 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
         CriticalSectionLock guard(objectLock_);
         stubManager_ = stubManager;
     }
+
+    ComPtr<CCrBrowserServiceRemote> browserService;
+    hr = vx::com::CreateComObject(browserService);
+    if (SUCCEEDED(hr))
+        hr = browserService->Initialize(stubManager.Get(), this, this);
+    if (FAILED(hr))
+        return hr;
+    {
+        CriticalSectionLock guard(objectLock_);
+        browserService_ = browserService;
+    }
+
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    hr = vx::com::CreateComObject(tabsService);
+    if (SUCCEEDED(hr))
+        hr = tabsService->Initialize(stubManager.Get(), this, this);
+    if (FAILED(hr))
+        return hr;
+    {
+        CriticalSectionLock guard(objectLock_);
+        tabsService_ = tabsService;
+    }
+    tabs_.Attach([this](LONG tabId, ComPtr<CCrHookTab>& tab) { return MakeTab(tabId, tab); },
+                 [tabsService](std::vector<TabInfoRecord>& records) { return tabsService->GetTabList(records); });
 
     hr = RegisterWithHost(registry);
     if (FAILED(hr))
@@ -69,29 +137,226 @@ void CCrHookModule::Shutdown()
         CriticalSectionLock guard(asyncLock_);
         async_.reset();
     }
+    // Everything is taken out under the object lock and let go after it, in
+    // this order, so that no remote call runs while the lock is held.
     ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    ComPtr<IUnknown> host;
+    std::vector<ComPtr<IvxCrExtender>> extenders;
+    std::vector<ComPtr<IvxCrStartLoadingListener>> listeners;
+    ComPtr<CCrBrowserServiceRemote> browserService;
+    ComPtr<CCrTabsServiceRemote> tabsService;
     {
         CriticalSectionLock guard(objectLock_);
-        host_.Reset();
         stubManager = std::move(stubManager_);
+        host = std::move(host_);
+        extenders.swap(extenders_);
+        listeners.swap(startLoadingListeners_);
+        browserService = std::move(browserService_);
+        tabsService = std::move(tabsService_);
     }
+    if (stubManager)
+        DisconnectStubs(*stubManager.Get());
+    host.Reset();
     // Base shutdown: unregisters from the host and releases the supports.
     CBaseHookModule::Shutdown();
+    listeners.clear();
+    for (const ComPtr<IvxCrExtender>& extender : extenders)
+        extender->Shutdown();
+    extenders.clear();
+    for (const ComPtr<CCrHookTab>& tab : tabs_.TakeAll())
+        tab->Close();
+    if (browserService)
+        browserService->Uninitialize();
+    browserService.Reset();
+    if (tabsService)
+        tabsService->Uninitialize();
+    tabsService.Reset();
     if (stubManager)
-        stubManager->DisconnectAll();
+        DisconnectStubs(*stubManager.Get());
+}
+
+HRESULT CCrHookModule::AddSupport(IUnknown* support)
+{
+    HRESULT hr = CBaseHookModule::AddSupport(support);
+    if (FAILED(hr) || !support)
+        return hr;
+    ComPtr<IvxCrExtender> extender;
+    ComPtr<IvxCrStartLoadingListener> listener;
+    support->QueryInterface(IID_PPV_ARGS(&extender));
+    support->QueryInterface(IID_PPV_ARGS(&listener));
+    CriticalSectionLock guard(objectLock_);
+    if (extender)
+        extenders_.push_back(std::move(extender));
+    if (listener)
+        startLoadingListeners_.push_back(std::move(listener));
+    return hr;
+}
+
+// ---------------------------------------------------------------------------
+// Service callbacks: post to the worker.
+
+HRESULT CCrHookModule::PostWork(int32_t kind, void* data)
+{
+    {
+        CriticalSectionLock guard(asyncLock_);
+        if (async_) {
+            async_->Post(kind, data);
+            return S_OK;
+        }
+    }
+    CCrHookModuleAsync::FreeData(kind, data);
+    return S_OK;
+}
+
+HRESULT CCrHookModule::OnBrowserServiceEvent()
+{
+    return S_OK;
+}
+
+HRESULT CCrHookModule::OnRemoveBrowser(BSTR browserKey)
+{
+    bool copied = false;
+    vx::com::BStr key = CopyString(browserKey, copied);
+    auto* data = copied ? new (std::nothrow) vx::com::BStr(std::move(key)) : nullptr;
+    if (!data)
+        return E_OUTOFMEMORY;
+    return PostWork(CCrHookModuleAsync::BrowserRemoved, data);
+}
+
+HRESULT CCrHookModule::OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url)
+{
+    TabInfoRecord* record = CopyRecord(tabId, loading, url);
+    if (!record)
+        return E_OUTOFMEMORY;
+    return PostWork(CCrHookModuleAsync::TabCreated, record);
+}
+
+HRESULT CCrHookModule::OnTabRemoved(LONG tabId)
+{
+    return PostWork(CCrHookModuleAsync::TabRemoved, CCrHookModuleAsync::TabIdAsData(tabId));
+}
+
+HRESULT CCrHookModule::OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url)
+{
+    TabInfoRecord* record = CopyRecord(tabId, loading, url);
+    if (!record)
+        return E_OUTOFMEMORY;
+    return PostWork(CCrHookModuleAsync::TabUpdated, record);
+}
+
+// ---------------------------------------------------------------------------
+// The tab list.
+
+HRESULT CCrHookModule::MakeTab(LONG tabId, ComPtr<CCrHookTab>& tab)
+{
+    tab.Reset();
+    ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    ComPtr<CCrBrowserServiceRemote> browserService;
+    {
+        CriticalSectionLock guard(objectLock_);
+        stubManager = stubManager_;
+        tabsService = tabsService_;
+        browserService = browserService_;
+    }
+    if (!stubManager || !tabsService || !browserService)
+        return E_UNEXPECTED; // shut down
+    ComPtr<CCrHookTab> made;
+    HRESULT hr = vx::com::CreateComObject(made);
+    if (SUCCEEDED(hr))
+        hr = made->Initialize(stubManager.Get(), this, tabId, this, tabsService.Get(), browserService.Get());
+    if (FAILED(hr)) {
+        if (made)
+            made->Close();
+        return hr;
+    }
+    tab = std::move(made);
+    return S_OK;
+}
+
+void CCrHookModule::HandleTabCreated(const TabInfoRecord& record)
+{
+    tabs_.OnCreated(record);
+}
+
+void CCrHookModule::HandleTabRemoved(LONG tabId)
+{
+    tabs_.OnRemoved(tabId);
+}
+
+void CCrHookModule::HandleTabUpdated(const TabInfoRecord& record)
+{
+    if (ComPtr<CCrHookTab> startedLoading = tabs_.OnUpdated(record))
+        NotifyStartLoading(startedLoading.Get());
+}
+
+void CCrHookModule::HandleBrowserRemoved(BSTR browserKey)
+{
+    tabs_.OnBrowserRemoved(browserKey);
+}
+
+void CCrHookModule::NotifyStartLoading(CCrHookTab* tab)
+{
+    std::vector<ComPtr<IvxCrStartLoadingListener>> listeners;
+    {
+        CriticalSectionLock guard(objectLock_);
+        listeners = startLoadingListeners_;
+    }
+    for (const ComPtr<IvxCrStartLoadingListener>& listener : listeners)
+        listener->OnStartLoading(tab->Identity());
+}
+
+ComPtr<CCrHookTab> CCrHookModule::FindTabByWindow(HWND window)
+{
+    CheckBrowserWarnings(window);
+    return tabs_.FindByWindow(window);
+}
+
+ComPtr<CCrHookTab> CCrHookModule::FindTabById(LONG tabId)
+{
+    return tabs_.FindById(tabId);
+}
+
+std::vector<ComPtr<CCrHookTab>> CCrHookModule::CopyTabs()
+{
+    return tabs_.Copy();
+}
+
+void CCrHookModule::EnsureTabsLoaded()
+{
+    tabs_.EnsureLoaded();
+}
+
+bool CCrHookModule::TabsLoaded()
+{
+    return tabs_.IsLoaded();
 }
 
 void CCrHookModule::PushChangedOptionsToTabs()
 {
-    // Tabs and their renderer connections come with the tabs service; until
-    // it is attached there is no renderer to push to.
+    for (const ComPtr<CCrHookTab>& tab : tabs_.Copy())
+        tab->PushChangedOptions();
 }
+
+ComPtr<CCrBrowserServiceRemote> CCrHookModule::BrowserService()
+{
+    CriticalSectionLock guard(objectLock_);
+    return browserService_;
+}
+
+ComPtr<CCrTabsServiceRemote> CCrHookModule::TabsService()
+{
+    CriticalSectionLock guard(objectLock_);
+    return tabsService_;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up warnings.
 
 bool CCrHookModule::IsTabsServiceConnected()
 {
-    // No tabs service is attached in this build, so the extension counts as
-    // unreachable.
-    return false;
+    ComPtr<CCrTabsServiceRemote> tabsService = TabsService();
+    return tabsService && tabsService->IsConnected();
 }
 
 StartupWarningKind CCrHookModule::CurrentStartupWarning()

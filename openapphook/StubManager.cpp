@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "openapphook/ExceptionGuard.h"
 #include "platform/com/UniqueHandle.h"
 
 namespace vxOpenAppHook {
@@ -14,6 +15,8 @@ namespace {
 
 constexpr DWORD DisconnectTimeLimitMs = 1000;
 constexpr DWORD PassIntervalMs = 50;
+// Names the disconnect pass in a fault report.
+constexpr wchar_t kDisconnectOperationId[] = L"47F47252-FB72-4523-9E91-F8491DA6F78A";
 
 // Dispatches pending COM calls and messages once, without waiting.
 void PumpPendingCalls()
@@ -70,7 +73,10 @@ void CStubManager::DisconnectPass()
     for (IUnknown* object : snapshot) {
         if (!IsRegistered(object))
             continue;
-        HRESULT hr = CoDisconnectObject(object, 0);
+        // The registry holds no references: an object released by another
+        // thread after the check above would make this call fault, which the
+        // guard turns into a failure instead of a crash of the process.
+        HRESULT hr = RunGuarded(kDisconnectOperationId, [object]() { return CoDisconnectObject(object, 0); });
         // An object that cannot be disconnected is dropped from the registry
         // instead of being retried forever.
         if (hr != S_OK)

@@ -7,6 +7,8 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <vector>
+
 #include "generated/vxCrHook.h"
 #include "module/ProcessOptions.h"
 #include "openapphook/StubManager.h"
@@ -108,18 +110,25 @@ protected:
 private:
     struct RendererConnection;
 
-    // Runs work on the synchronous invoker, or here when the tab has none.
-    template <class Work>
-    HRESULT RunOnInvoker(Work& work);
     HRESULT ConnectRendererLocked();
+    // Steps of a connection that run on the synchronous invoker: wraps the
+    // renderer's quick browser, finds the tab window, keeps the page objects
+    // and pushes every option value.
+    HRESULT PrepareConnection(IDispatch* quickBrowser, const ProcessOptionValues& options,
+                              RendererConnection& connection);
     void ResetRendererLocked();
     HRESULT FindTabWindowByRectangle(HWND& window);
-    HRESULT FetchPageObject(const GlobalInterfaceCookie& cookie, Microsoft::WRL::ComPtr<IDispatch>& object);
-    HRESULT PushAllOptions(CCrQuickBrowserRemote& quickBrowser, const ProcessOptionValues& values);
+    HRESULT FetchPageObject(bool scriptObject, Microsoft::WRL::ComPtr<IDispatch>& object);
+    // Sends `keys` with their values in `options`; the first failure is
+    // returned after every key was tried.
+    static HRESULT PushOptions(CCrQuickBrowserRemote& quickBrowser, const std::vector<GUID>& keys,
+                               const ProcessOptionValues& options);
     // Waits for loading to start (unless `alreadyLoading`) and then to stop;
-    // true when it stopped within the limits.
-    bool WaitStartThenStop(LoadWaitEvents::Waiter& started, LoadWaitEvents::Waiter& stopped, bool alreadyLoading,
-                           DWORD startLimitMs, DWORD stopLimitMs);
+    // true when it stopped within the limits. Holds no lock.
+    static bool WaitStartThenStop(const LoadWaitEvents::Waiter& started, const LoadWaitEvents::Waiter& stopped,
+                                  bool alreadyLoading, DWORD startLimitMs, DWORD stopLimitMs);
+    // The library's error for an operation on a closed tab.
+    static HRESULT ClosedTabError();
 
     bool alive_ = false;
     LONG tabId_ = 0;

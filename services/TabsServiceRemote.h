@@ -12,6 +12,7 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/ComObject.h"
 #include "services/ServiceConnection.h"
+#include "services/ServiceNotifiers.h"
 #include "services/TabRecords.h"
 
 class CCrTabsServiceRemote : public vx::com::ComObject<CCrTabsServiceRemote, IUnknown>
@@ -46,12 +47,42 @@ public:
     void OnTabRemoved(LONG tabId);
     void OnTabUpdated(const TabInfoRecord& record);
 
+    // Tabs service: DISPID 32 registers the notifier (the result is the tabs
+    // registration), 1 gives the tab list, 5 navigates, 6 activates, 7 gives
+    // a tab's content rectangle. Tabs registration: DISPID 1 unregisters.
+    static constexpr DISPID kRegisterNotifierDispid = 32;
+    static constexpr DISPID kTabListDispid = 1;
+    static constexpr DISPID kNavigateDispid = 5;
+    static constexpr DISPID kActivateDispid = 6;
+    static constexpr DISPID kTabRectangleDispid = 7;
+    static constexpr DISPID kUnregisterDispid = 1;
+
 protected:
     ~CCrTabsServiceRemote() override;
 
 private:
+    // The service, connected (with the notifier registration) when needed.
+    HRESULT EnsureService(Microsoft::WRL::ComPtr<IDispatch>& service);
+    // Runs on the invoker inside the rendezvous: a new notifier handed to
+    // DISPID 32.
+    HRESULT RegisterNotifier(IDispatch* service, Microsoft::WRL::ComPtr<IDispatch>& registration);
+    void DetachNotifiers();
+    bool IsClosed();
+    Microsoft::WRL::ComPtr<IvxCrTabsServiceRemoteCallback> Callback();
+
     CCrServiceConnection connection_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> invoker_;
+    bool closed_ = false;
+    // The stub manager for a notifier made during a rendezvous (set while the
+    // connecting thread holds the object lock and waits for the invoker).
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> pendingStubManager_;
+
+    // The callback and every notifier handed out (so that each one's
+    // reference back to this object is cut at Uninitialize) have a lock of
+    // their own: notifications may arrive while a connecting thread holds the
+    // object lock and waits for the invoker.
+    vx::com::CriticalSection notifierLock_;
     Microsoft::WRL::ComPtr<IvxCrTabsServiceRemoteCallback> callback_;
+    std::vector<Microsoft::WRL::ComPtr<CCrTabsNotifierRemote>> notifiers_;
 };

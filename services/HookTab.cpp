@@ -1,0 +1,596 @@
+#include "services/HookTab.h"
+
+#include <cwchar>
+#include <utility>
+
+#include "module/CrHookModule.h"
+#include "openapphook/InvokeException.h"
+#include "quickbrowser/InformationRecords.h"
+#include "services/BrowserServiceRemote.h"
+#include "services/HookTabInstance.h"
+#include "services/QuickBrowserRemote.h"
+#include "services/TabOptionPush.h"
+#include "services/TabWindowLookup.h"
+#include "services/TabsServiceRemote.h"
+
+using Microsoft::WRL::ComPtr;
+using vx::com::BStr;
+using vx::com::CriticalSectionLock;
+using vx::com::Variant;
+using vxOpenAppHook::CStubManager;
+
+// What a successful connection to the renderer brings; the members release
+// themselves when the connection is given up half-way.
+struct CCrHookTab::RendererConnection
+{
+    ComPtr<CCrQuickBrowserRemote> quickBrowser;
+    HWND tabWindow = nullptr;
+    GlobalInterfaceCookie pageScriptCookie;
+    GlobalInterfaceCookie pageObjectCookie;
+};
+
+namespace {
+
+// Runs `work` on the synchronous invoker (or here without one); a C++
+// exception inside becomes E_UNEXPECTED.
+template <class Work>
+HRESULT RunOnInvoker(IvxCrRemoteServicesSync* invoker, Work& work)
+{
+    struct Trampoline
+    {
+        static HRESULT __stdcall Run(void* data)
+        {
+            try {
+                return (*static_cast<Work*>(data))();
+            } catch (...) {
+                return E_UNEXPECTED;
+            }
+        }
+    };
+    if (!invoker)
+        return Trampoline::Run(&work);
+    return invoker->RunSynchronously(&Trampoline::Run, &work);
+}
+
+BStr FormatPrefix(LONG tabId, const wchar_t* suffix)
+{
+    wchar_t text[64] = {};
+    std::swprintf(text, 64, L"Cr%d%ls", static_cast<int>(tabId), suffix);
+    return BStr(text);
+}
+
+} // namespace
+
+CCrHookTab::CCrHookTab() = default;
+
+CCrHookTab::~CCrHookTab()
+{
+    // A tab released without Close still frees its remote resources.
+    Close();
+}
+
+HRESULT CCrHookTab::ClosedTabError()
+{
+    return vxOpenAppHook::ReportInvokeException(vxOpenAppHook::CvxInvokeException(
+        vxOpenAppHook::CvxInvokeException::LevelError, L"The page is no longer available.",
+        L"The browser tab that showed this page has been closed."));
+}
+
+HRESULT CCrHookTab::Initialize(CStubManager* stubManager, CCrHookModule* module, LONG tabId,
+                               IvxCrRemoteServicesSync* invoker, CCrTabsServiceRemote* tabsService,
+                               CCrBrowserServiceRemote* browserService)
+{
+    ComPtr<CStubManager> ownStubManager;
+    HRESULT hr = vx::com::CreateComObject(ownStubManager);
+    if (FAILED(hr))
+        return hr;
+    ComPtr<CCrHookTabInstance> instance;
+    hr = vx::com::CreateComObject(instance);
+    if (FAILED(hr))
+        return hr;
+    hr = instance->Initialize(this, ownStubManager.Get());
+    if (FAILED(hr))
+        return hr;
+
+    {
+        CriticalSectionLock guard(objectLock_);
+        stubManager_ = stubManager;
+        module_ = module;
+        tabId_ = tabId;
+        invoker_ = invoker;
+        tabsService_ = tabsService;
+        browserService_ = browserService;
+        alive_ = true;
+        instance_ = std::move(instance);
+        treePrefix_ = FormatPrefix(tabId, L"!");
+        domPrefix_ = FormatPrefix(tabId, L"Wnd!");
+        ownStubManager_ = std::move(ownStubManager);
+    }
+    CriticalSectionLock options(optionLock_);
+    options_ = ProcessOptions().Snapshot();
+    return S_OK;
+}
+
+void CCrHookTab::Close()
+{
+    ComPtr<CCrHookModule> module;
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    ComPtr<CCrBrowserServiceRemote> browserService;
+    ComPtr<CCrHookTabInstance> instance;
+    ComPtr<CStubManager> ownStubManager;
+    ComPtr<CCrQuickBrowserRemote> quickBrowser;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (alive_) {
+            ++treeChangeCounter_;
+            ++domChangeCounter_;
+        }
+        alive_ = false;
+        module.Swap(module_);
+        stubManager_.Reset();
+        invoker_.Reset();
+        tabsService.Swap(tabsService_);
+        browserService.Swap(browserService_);
+        instance.Swap(instance_);
+        ownStubManager.Swap(ownStubManager_);
+        quickBrowser.Swap(quickBrowser_);
+        pageScriptCookie_.Reset();
+        pageObjectCookie_.Reset();
+        browserKey_.Reset();
+        tabWindow_ = nullptr;
+    }
+    // Disconnecting pumps COM calls and may take up to a second: done after
+    // leaving the lock so that calls arriving meanwhile are not blocked.
+    if (instance)
+        instance->DetachTab();
+    // Released first: an instance nobody else holds leaves the stub manager
+    // now instead of keeping the shutdown below waiting for it.
+    instance.Reset();
+    if (quickBrowser)
+        quickBrowser->Disconnect();
+    if (ownStubManager)
+        ownStubManager->DisconnectAll();
+}
+
+bool CCrHookTab::IsAlive()
+{
+    CriticalSectionLock guard(objectLock_);
+    return alive_;
+}
+
+BStr CCrHookTab::Url()
+{
+    CriticalSectionLock guard(objectLock_);
+    return url_;
+}
+
+void CCrHookTab::SetUrl(BSTR url)
+{
+    BStr copy(url ? BStr(std::wstring_view(url, SysStringLen(url))) : BStr());
+    CriticalSectionLock guard(objectLock_);
+    url_ = std::move(copy);
+}
+
+bool CCrHookTab::IsLoading()
+{
+    CriticalSectionLock guard(objectLock_);
+    return loading_;
+}
+
+void CCrHookTab::SetLoading(bool loading)
+{
+    CriticalSectionLock guard(objectLock_);
+    if (loading_ == loading)
+        return;
+    loading_ = loading;
+    (loading ? startedEvents_ : stoppedEvents_).SignalAll();
+}
+
+LONG CCrHookTab::GroupIndex()
+{
+    CriticalSectionLock guard(objectLock_);
+    return groupIndex_;
+}
+
+bool CCrHookTab::HasGroup()
+{
+    CriticalSectionLock guard(objectLock_);
+    return grouped_;
+}
+
+void CCrHookTab::SetGroup(LONG index, bool grouped)
+{
+    CriticalSectionLock guard(objectLock_);
+    groupIndex_ = index;
+    grouped_ = grouped;
+}
+
+// ------------------------------------------------------------ renderer
+
+HRESULT CCrHookTab::ConnectRenderer()
+{
+    CriticalSectionLock guard(objectLock_);
+    return ConnectRendererLocked();
+}
+
+HRESULT CCrHookTab::ConnectRendererLocked()
+{
+    if (!alive_)
+        return ClosedTabError();
+    if (quickBrowser_)
+        return S_OK;
+    if (!browserService_)
+        return E_FAIL;
+    BStr key;
+    HRESULT hr = browserService_->GetBrowserKey(tabId_, key);
+    if (FAILED(hr))
+        return hr;
+
+    ProcessOptionValues options;
+    {
+        CriticalSectionLock optionGuard(optionLock_);
+        options = options_;
+    }
+    RendererConnection connection;
+    ComPtr<CCrBrowserServiceRemote> browserService = browserService_;
+    auto work = [&]() -> HRESULT {
+        ComPtr<IDispatch> quickBrowser;
+        HRESULT result = browserService->GetRendererQuickBrowser(key.Get(), quickBrowser);
+        if (FAILED(result))
+            return result;
+        if (!quickBrowser)
+            return E_UNEXPECTED;
+        return PrepareConnection(quickBrowser.Get(), options, connection);
+    };
+    hr = RunOnInvoker(invoker_.Get(), work);
+    if (FAILED(hr)) {
+        ResetRendererLocked();
+        return hr;
+    }
+    quickBrowser_ = std::move(connection.quickBrowser);
+    tabWindow_ = connection.tabWindow;
+    pageScriptCookie_ = std::move(connection.pageScriptCookie);
+    pageObjectCookie_ = std::move(connection.pageObjectCookie);
+    browserKey_ = std::move(key);
+    return S_OK;
+}
+
+HRESULT CCrHookTab::PrepareConnection(IDispatch* quickBrowser, const ProcessOptionValues& options,
+                                      RendererConnection& connection)
+{
+    ComPtr<CCrQuickBrowserRemote> remote;
+    HRESULT hr = vx::com::CreateComObject(remote);
+    if (FAILED(hr))
+        return hr;
+    hr = remote->Initialize(quickBrowser);
+    if (FAILED(hr))
+        return hr;
+    // The remote wrapper revokes its table entry when it is released, so a
+    // connection given up below leaves nothing behind.
+    connection.quickBrowser = remote;
+
+    HWND inBrowserWindow = nullptr;
+    hr = remote->GetInBrowserWindow(inBrowserWindow);
+    if (FAILED(hr))
+        return hr;
+    connection.tabWindow = FindRenderWidgetAncestor(inBrowserWindow);
+    if (!connection.tabWindow)
+        return E_FAIL;
+
+    Variant record;
+    hr = remote->GetPageObjectInformation(record.Get());
+    if (FAILED(hr))
+        return hr;
+    ObjectThisInformation page;
+    hr = ReadThisInformation(*record, page);
+    if (FAILED(hr))
+        return hr;
+    hr = connection.pageScriptCookie.Register(page.scriptObject.Get(), IID_IDispatch);
+    if (FAILED(hr))
+        return hr;
+    hr = connection.pageObjectCookie.Register(page.object.Get(), IID_IDispatch);
+    if (FAILED(hr))
+        return hr;
+    return PushOptions(*remote.Get(), RendererOptionKeys(), options);
+}
+
+void CCrHookTab::ResetRenderer()
+{
+    CriticalSectionLock guard(objectLock_);
+    ResetRendererLocked();
+}
+
+void CCrHookTab::ResetRendererLocked()
+{
+    tabWindow_ = nullptr;
+    browserKey_.Reset();
+    if (quickBrowser_) {
+        quickBrowser_->Disconnect();
+        quickBrowser_.Reset();
+    }
+    pageScriptCookie_.Reset();
+    pageObjectCookie_.Reset();
+    ++treeChangeCounter_;
+    ++domChangeCounter_;
+}
+
+bool CCrHookTab::HoldsBrowserKey(BSTR key)
+{
+    if (!key)
+        return false;
+    CriticalSectionLock guard(objectLock_);
+    return browserKey_.Get() && browserKey_.View() == std::wstring_view(key, SysStringLen(key));
+}
+
+bool CCrHookTab::IsRendererConnected()
+{
+    CriticalSectionLock guard(objectLock_);
+    return quickBrowser_ != nullptr;
+}
+
+HRESULT CCrHookTab::FetchPageObject(bool scriptObject, ComPtr<IDispatch>& object)
+{
+    object.Reset();
+    CriticalSectionLock guard(objectLock_);
+    HRESULT hr = ConnectRendererLocked();
+    if (FAILED(hr))
+        return hr;
+    const GlobalInterfaceCookie& cookie = scriptObject ? pageScriptCookie_ : pageObjectCookie_;
+    if (cookie.Empty())
+        return S_OK;
+    return cookie.Fetch(object);
+}
+
+HRESULT CCrHookTab::GetPageScriptObject(ComPtr<IDispatch>& scriptObject)
+{
+    return FetchPageObject(true, scriptObject);
+}
+
+HRESULT CCrHookTab::GetPageQuickBrowserObject(ComPtr<IDispatch>& pageObject)
+{
+    return FetchPageObject(false, pageObject);
+}
+
+// ------------------------------------------------------------ window
+
+HRESULT CCrHookTab::TabWindow(HWND& window)
+{
+    window = nullptr;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_)
+            return E_FAIL;
+        if (tabWindow_ && IsWindow(tabWindow_)) {
+            window = tabWindow_;
+            return S_OK;
+        }
+    }
+    return FindTabWindowByRectangle(window);
+}
+
+HRESULT CCrHookTab::FindTabWindowByRectangle(HWND& window)
+{
+    window = nullptr;
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    {
+        CriticalSectionLock guard(objectLock_);
+        tabsService = tabsService_;
+    }
+    if (!tabsService)
+        return E_FAIL;
+    RECT content = {};
+    if (FAILED(tabsService->GetTabRectangle(tabId_, content)))
+        return E_FAIL;
+    window = FindTabWindowByContentRect(content);
+    return window ? S_OK : E_FAIL;
+}
+
+HRESULT CCrHookTab::Geometry(LONG& left, LONG& top, LONG& width, LONG& height)
+{
+    left = top = width = height = 0;
+    HWND window = nullptr;
+    HRESULT hr = TabWindow(window);
+    if (FAILED(hr))
+        return hr;
+    RECT rect = {};
+    if (!GetWindowRect(window, &rect))
+        return E_FAIL;
+    left = rect.left;
+    top = rect.top;
+    width = rect.right - rect.left;
+    height = rect.bottom - rect.top;
+    return S_OK;
+}
+
+HRESULT CCrHookTab::IsVisible(bool& visible)
+{
+    visible = false;
+    HWND window = nullptr;
+    HRESULT hr = TabWindow(window);
+    if (FAILED(hr))
+        return hr;
+    visible = IsWindowVisible(window) != FALSE;
+    return S_OK;
+}
+
+HRESULT CCrHookTab::IsFocused(bool& focused)
+{
+    focused = false;
+    HWND window = nullptr;
+    HRESULT hr = TabWindow(window);
+    if (FAILED(hr))
+        return hr;
+    // GetFocus answers only for the calling thread's input queue; the focus
+    // of the window's own thread is what counts when asked from elsewhere.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    const DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
+    if (windowThread != GetCurrentThreadId() && GetGUIThreadInfo(windowThread, &info))
+        focused = info.hwndFocus == window;
+    else
+        focused = GetFocus() == window;
+    return S_OK;
+}
+
+HRESULT CCrHookTab::SetFocused(bool focused)
+{
+    if (!focused)
+        return S_OK;
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_)
+            return ClosedTabError();
+        tabsService = tabsService_;
+    }
+    if (!tabsService)
+        return E_FAIL;
+    HRESULT hr = tabsService->Activate(tabId_);
+    if (FAILED(hr))
+        return hr;
+    HWND window = nullptr;
+    hr = TabWindow(window);
+    if (FAILED(hr))
+        return hr;
+    // SetFocus works on the calling thread's input queue: join the window's
+    // thread's queue for the call when it is another thread.
+    const DWORD windowThread = GetWindowThreadProcessId(window, nullptr);
+    const DWORD thisThread = GetCurrentThreadId();
+    const bool attached = windowThread != thisThread && AttachThreadInput(thisThread, windowThread, TRUE);
+    SetFocus(window);
+    if (attached)
+        AttachThreadInput(thisThread, windowThread, FALSE);
+    return S_OK;
+}
+
+// ------------------------------------------------------------ waiting and navigation
+
+bool CCrHookTab::WaitStartThenStop(const LoadWaitEvents::Waiter& started, const LoadWaitEvents::Waiter& stopped,
+                                   bool alreadyLoading, DWORD startLimitMs, DWORD stopLimitMs)
+{
+    if (!alreadyLoading && !started.Wait(startLimitMs))
+        return false;
+    return stopped.Wait(stopLimitMs);
+}
+
+HRESULT CCrHookTab::WaitForLoad(BStr& url)
+{
+    url.Reset();
+    if (!IsAlive())
+        return ClosedTabError();
+    {
+        LoadWaitEvents::Waiter started(startedEvents_);
+        LoadWaitEvents::Waiter stopped(stoppedEvents_);
+        Sleep(0);
+        WaitStartThenStop(started, stopped, IsLoading(), kWaitStartMs, kWaitStopMs);
+    }
+    url = Url();
+    return S_OK;
+}
+
+HRESULT CCrHookTab::Navigate(BSTR url)
+{
+    ComPtr<CCrTabsServiceRemote> tabsService;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_)
+            return ClosedTabError();
+        tabsService = tabsService_;
+    }
+    if (!tabsService)
+        return E_FAIL;
+    bool finished = false;
+    {
+        LoadWaitEvents::Waiter started(startedEvents_);
+        LoadWaitEvents::Waiter stopped(stoppedEvents_);
+        HRESULT hr = tabsService->Navigate(tabId_, url);
+        if (FAILED(hr))
+            return hr;
+        Sleep(0);
+        finished = WaitStartThenStop(started, stopped, false, kNavigateStartMs, kNavigateStopMs);
+    }
+    if (!finished)
+        return S_FALSE;
+    for (int attempt = 0; attempt < kReconnectTries; ++attempt) {
+        if (attempt > 0)
+            Sleep(kReconnectIntervalMs);
+        if (SUCCEEDED(ConnectRenderer()))
+            break;
+    }
+    return S_OK;
+}
+
+// ------------------------------------------------------------ options
+
+HRESULT CCrHookTab::PushOptions(CCrQuickBrowserRemote& quickBrowser, const std::vector<GUID>& keys,
+                                const ProcessOptionValues& options)
+{
+    HRESULT first = S_OK;
+    for (const GUID& key : keys) {
+        Variant value;
+        HRESULT hr = MakeRendererOptionValue(key, options, value.Get());
+        if (SUCCEEDED(hr)) {
+            BStr keyText = OptionKeyString(key);
+            hr = keyText.Get() ? quickBrowser.UpdateOption(keyText.Get(), *value) : E_OUTOFMEMORY;
+        }
+        if (FAILED(hr) && SUCCEEDED(first))
+            first = hr;
+    }
+    return first;
+}
+
+void CCrHookTab::PushChangedOptions()
+{
+    ComPtr<CCrQuickBrowserRemote> quickBrowser;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_)
+            return;
+        quickBrowser = quickBrowser_;
+    }
+    CriticalSectionLock optionGuard(optionLock_);
+    const ProcessOptionValues current = ProcessOptions().Snapshot();
+    const std::vector<GUID> changed = ChangedRendererOptionKeys(options_, current);
+    options_ = current;
+    if (quickBrowser && !changed.empty())
+        PushOptions(*quickBrowser.Get(), changed, current);
+}
+
+// ------------------------------------------------------------ accessors
+
+HRESULT CCrHookTab::GetTabInstance(ComPtr<IDispatch>& instance)
+{
+    instance.Reset();
+    ComPtr<CCrHookTabInstance> held;
+    {
+        CriticalSectionLock guard(objectLock_);
+        held = instance_;
+    }
+    if (!held)
+        return E_FAIL;
+    return vx::com::QueryTo(held.Get(), instance);
+}
+
+BStr CCrHookTab::ObjectNamePrefix(bool treeModel)
+{
+    CriticalSectionLock guard(objectLock_);
+    return treeModel ? treePrefix_ : domPrefix_;
+}
+
+LONG CCrHookTab::ChangeCounter(bool treeModel)
+{
+    CriticalSectionLock guard(objectLock_);
+    return treeModel ? treeChangeCounter_ : domChangeCounter_;
+}
+
+ComPtr<CStubManager> CCrHookTab::ObjectStubManager()
+{
+    CriticalSectionLock guard(objectLock_);
+    return ownStubManager_;
+}
+
+ComPtr<IvxCrRemoteServicesSync> CCrHookTab::Invoker()
+{
+    CriticalSectionLock guard(objectLock_);
+    return invoker_;
+}

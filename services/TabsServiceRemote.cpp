@@ -1,0 +1,215 @@
+#include "services/TabsServiceRemote.h"
+
+#include <algorithm>
+
+#include "services/ServiceCalls.h"
+#include "services/ServiceRendezvous.h"
+
+using Microsoft::WRL::ComPtr;
+using vx::com::CriticalSectionLock;
+using namespace service_calls;
+
+CCrTabsServiceRemote::CCrTabsServiceRemote() : connection_(objectLock_, LookupTabsService)
+{
+}
+
+CCrTabsServiceRemote::~CCrTabsServiceRemote()
+{
+    Uninitialize();
+}
+
+HRESULT CCrTabsServiceRemote::Initialize(vxOpenAppHook::CStubManager* stubManager, IvxCrRemoteServicesSync* invoker,
+                                         IvxCrTabsServiceRemoteCallback* callback)
+{
+    {
+        CriticalSectionLock guard(objectLock_);
+        stubManager_ = stubManager;
+        invoker_ = invoker;
+        closed_ = false;
+    }
+    {
+        CriticalSectionLock guard(notifierLock_);
+        callback_ = callback;
+    }
+    connection_.SetInvoker(invoker);
+    return S_OK;
+}
+
+void CCrTabsServiceRemote::Uninitialize()
+{
+    {
+        CriticalSectionLock guard(objectLock_);
+        closed_ = true;
+    }
+    ComPtr<IDispatch> registration;
+    if (SUCCEEDED(connection_.GetRegistration(registration)) && registration) {
+        registration.Reset();
+        // Fetched again on the invoker, whose apartment made the proxy; the
+        // answer does not matter.
+        connection_.RunOnInvoker([this]() -> HRESULT {
+            ComPtr<IDispatch> held;
+            HRESULT hr = connection_.GetRegistration(held);
+            if (FAILED(hr))
+                return hr;
+            return CallMethod(held.Get(), kUnregisterDispid, {});
+        });
+    }
+    connection_.Disconnect();
+    connection_.SetInvoker(nullptr);
+    DetachNotifiers();
+    ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    ComPtr<IvxCrRemoteServicesSync> invoker;
+    ComPtr<IvxCrTabsServiceRemoteCallback> callback;
+    {
+        CriticalSectionLock guard(objectLock_);
+        stubManager.Swap(stubManager_);
+        invoker.Swap(invoker_);
+    }
+    {
+        CriticalSectionLock guard(notifierLock_);
+        callback.Swap(callback_);
+    }
+}
+
+bool CCrTabsServiceRemote::IsClosed()
+{
+    CriticalSectionLock guard(objectLock_);
+    return closed_;
+}
+
+void CCrTabsServiceRemote::DetachNotifiers()
+{
+    std::vector<ComPtr<CCrTabsNotifierRemote>> notifiers;
+    {
+        CriticalSectionLock guard(notifierLock_);
+        notifiers.swap(notifiers_);
+    }
+    for (const ComPtr<CCrTabsNotifierRemote>& notifier : notifiers)
+        notifier->Detach();
+}
+
+HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, ComPtr<IDispatch>& registration)
+{
+    // Runs on the invoker while the connecting thread holds the object lock:
+    // only the notifier lock may be taken here.
+    registration.Reset();
+    // Handed over by EnsureService, which waits for this call.
+    ComPtr<vxOpenAppHook::CStubManager> stubManager = pendingStubManager_;
+    ComPtr<CCrTabsNotifierRemote> notifier;
+    HRESULT hr = vx::com::CreateComObject(notifier, stubManager.Get(), this);
+    if (FAILED(hr))
+        return hr;
+    {
+        // Listed before the call: the service may call it at once.
+        CriticalSectionLock guard(notifierLock_);
+        notifiers_.push_back(notifier);
+    }
+    ComPtr<IDispatch> notifierDispatch;
+    vx::com::Variant result;
+    hr = notifier.As(&notifierDispatch);
+    if (SUCCEEDED(hr))
+        hr = CallMethod(service, kRegisterNotifierDispid, {DispatchArgument(notifierDispatch.Get())}, result);
+    if (SUCCEEDED(hr))
+        hr = DispatchFromResult(*result, registration);
+    if (FAILED(hr)) {
+        // Without a registration the connection fails: cut the notifier off.
+        {
+            CriticalSectionLock guard(notifierLock_);
+            notifiers_.erase(std::remove_if(notifiers_.begin(), notifiers_.end(),
+                                            [&](const auto& held) { return held.Get() == notifier.Get(); }),
+                             notifiers_.end());
+        }
+        notifier->Detach();
+    }
+    return hr;
+}
+
+HRESULT CCrTabsServiceRemote::EnsureService(ComPtr<IDispatch>& service)
+{
+    service.Reset();
+    CriticalSectionLock guard(objectLock_);
+    if (closed_)
+        return E_FAIL;
+    // The rendezvous runs on the invoker while this lock is held; what it
+    // needs from the guarded fields is handed over here.
+    pendingStubManager_ = stubManager_;
+    HRESULT hr = connection_.GetTabsService(
+        [this](IDispatch* fresh, ComPtr<IDispatch>& registration) { return RegisterNotifier(fresh, registration); },
+        service);
+    pendingStubManager_.Reset();
+    return hr;
+}
+
+HRESULT CCrTabsServiceRemote::GetTabList(std::vector<TabInfoRecord>& tabs)
+{
+    ComPtr<IDispatch> service;
+    HRESULT hr = EnsureService(service);
+    if (FAILED(hr))
+        return hr;
+    vx::com::Variant result;
+    hr = CallMethod(service.Get(), kTabListDispid, {}, result);
+    if (FAILED(hr))
+        return hr;
+    return ParseTabList(*result, tabs);
+}
+
+HRESULT CCrTabsServiceRemote::Navigate(LONG tabId, BSTR url)
+{
+    ComPtr<IDispatch> service;
+    HRESULT hr = EnsureService(service);
+    if (FAILED(hr))
+        return hr;
+    return CallMethod(service.Get(), kNavigateDispid, {I4Argument(tabId), BstrArgument(url)});
+}
+
+HRESULT CCrTabsServiceRemote::Activate(LONG tabId)
+{
+    ComPtr<IDispatch> service;
+    HRESULT hr = EnsureService(service);
+    if (FAILED(hr))
+        return hr;
+    return CallMethod(service.Get(), kActivateDispid, {I4Argument(tabId)});
+}
+
+HRESULT CCrTabsServiceRemote::GetTabRectangle(LONG tabId, RECT& rectangle)
+{
+    ComPtr<IDispatch> service;
+    HRESULT hr = EnsureService(service);
+    if (FAILED(hr))
+        return hr;
+    vx::com::Variant result;
+    hr = CallMethod(service.Get(), kTabRectangleDispid, {I4Argument(tabId), I4Argument(-1)}, result);
+    if (FAILED(hr))
+        return hr;
+    return ParseTabRectangle(*result, rectangle);
+}
+
+bool CCrTabsServiceRemote::IsConnected()
+{
+    ComPtr<IDispatch> service;
+    return SUCCEEDED(EnsureService(service)) && service;
+}
+
+void CCrTabsServiceRemote::OnTabCreated(const TabInfoRecord& record)
+{
+    if (ComPtr<IvxCrTabsServiceRemoteCallback> callback = Callback())
+        callback->OnTabCreated(record.tabId, record.loading ? VARIANT_TRUE : VARIANT_FALSE, record.url.Get());
+}
+
+void CCrTabsServiceRemote::OnTabRemoved(LONG tabId)
+{
+    if (ComPtr<IvxCrTabsServiceRemoteCallback> callback = Callback())
+        callback->OnTabRemoved(tabId);
+}
+
+void CCrTabsServiceRemote::OnTabUpdated(const TabInfoRecord& record)
+{
+    if (ComPtr<IvxCrTabsServiceRemoteCallback> callback = Callback())
+        callback->OnTabUpdated(record.tabId, record.loading ? VARIANT_TRUE : VARIANT_FALSE, record.url.Get());
+}
+
+ComPtr<IvxCrTabsServiceRemoteCallback> CCrTabsServiceRemote::Callback()
+{
+    CriticalSectionLock guard(notifierLock_);
+    return callback_;
+}

@@ -1,0 +1,8 @@
+list(APPEND VX_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/GlobalInterfaceCookie.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HookTab.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HookTabInstance.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LoadWaitEvents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QuickBrowserRemote.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TabOptionPush.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TabWindowLookup.cpp)

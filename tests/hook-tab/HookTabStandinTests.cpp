@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "HookTabFixture.h"
+#include "openapphook/DispHelper.h"
+#include "platform/com/Variant.h"
+
+using Microsoft::WRL::ComPtr;
+using chrome_standin::StandinService;
+using vx::com::BStr;
+using vx::com::Variant;
+
+namespace hook_tab_tests {
+namespace {
+
+constexpr DISPID kBrowserKeyDispid = 5;
+
+class HookTabRenderer : public StandinTabTest
+{
+protected:
+    LONG BrowserKeyCalls() { return Standin().CallCount(StandinService::Browser, kBrowserKeyDispid); }
+
+    // The "URL" of the page's document, through the page's script object.
+    std::wstring DocumentUrl()
+    {
+        ComPtr<IDispatch> script;
+        EXPECT_EQ(Tab().GetPageScriptObject(script), S_OK);
+        if (!script)
+            return L"<no script object>";
+        Variant document;
+        EXPECT_EQ(vxOpenAppHook::CvxDispHelper(script.Get()).GetProperty(L"document", document.Get()), S_OK);
+        if (document.Type() != VT_DISPATCH || !V_DISPATCH(document.Get()))
+            return L"<no document>";
+        Variant url;
+        EXPECT_EQ(vxOpenAppHook::CvxDispHelper(V_DISPATCH(document.Get())).GetProperty(L"URL", url.Get()), S_OK);
+        return url.Type() == VT_BSTR ? std::wstring(V_BSTR(url.Get())) : L"<no URL>";
+    }
+};
+
+TEST_F(HookTabRenderer, ConnectKeepsKeyWindowAndPageObjectsAndConnectsOnce)
+{
+    ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
+    EXPECT_TRUE(Tab().IsRendererConnected());
+    const BStr key(StandinTab().browserKey.c_str());
+    EXPECT_TRUE(Tab().HoldsBrowserKey(key.Get()));
+    EXPECT_FALSE(Tab().HoldsBrowserKey(BStr(L"other").Get()));
+    EXPECT_FALSE(Tab().HoldsBrowserKey(nullptr));
+
+    ComPtr<IDispatch> page;
+    ASSERT_EQ(Tab().GetPageQuickBrowserObject(page), S_OK);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+
+    // Held: no second connection.
+    ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
+    EXPECT_EQ(BrowserKeyCalls(), 1);
+}
+
+TEST_F(HookTabRenderer, FailedConnectionLeavesTheTabUnconnected)
+{
+    Standin().RefuseCalls(StandinService::QuickBrowser, 3, E_ACCESSDENIED);
+    const LONG counter = Tab().ChangeCounter(false);
+    EXPECT_EQ(Tab().ConnectRenderer(), E_ACCESSDENIED);
+    EXPECT_FALSE(Tab().IsRendererConnected());
+    EXPECT_FALSE(Tab().HoldsBrowserKey(BStr(StandinTab().browserKey.c_str()).Get()));
+    EXPECT_EQ(Tab().ChangeCounter(false), counter + 1);
+
+    Standin().ClearCallRules(StandinService::QuickBrowser);
+    EXPECT_EQ(Tab().ConnectRenderer(), S_OK);
+}
+
+TEST_F(HookTabRenderer, NoBrowserKeyStopsBeforeAnyRendererCall)
+{
+    Standin().RefuseCalls(StandinService::Browser, kBrowserKeyDispid, E_INVALIDARG);
+    const LONG counter = Tab().ChangeCounter(true);
+    EXPECT_FAILED(Tab().ConnectRenderer());
+    EXPECT_EQ(Standin().CallCount(StandinService::QuickBrowser, 2), 0);
+    EXPECT_EQ(Tab().ChangeCounter(true), counter);
+}
+
+TEST_F(HookTabRenderer, ResetThenThePageOperationConnectsAgain)
+{
+    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(BrowserKeyCalls(), 1);
+    const LONG counter = Tab().ChangeCounter(true);
+    Tab().ResetRenderer();
+    EXPECT_FALSE(Tab().IsRendererConnected());
+    EXPECT_EQ(Tab().ChangeCounter(true), counter + 1);
+    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(BrowserKeyCalls(), 2);
+    EXPECT_TRUE(Tab().IsRendererConnected());
+}
+
+TEST_F(HookTabRenderer, RemovedBrowserResetsOnlyTheTabThatHoldsIt)
+{
+    ASSERT_EQ(Standin().OpenTab(30, L"http://example.test/third"), S_OK);
+    auto other = MakeTab(30);
+    ASSERT_TRUE(other);
+    ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
+    ASSERT_EQ(other->ConnectRenderer(), S_OK);
+
+    std::wstring oldKey, newKey;
+    ASSERT_EQ(Standin().RemoveBrowser(kTabId, &oldKey, &newKey), S_OK);
+    ASSERT_TRUE(Standin().FlushNotifications());
+    EXPECT_FALSE(Tab().IsRendererConnected());
+    EXPECT_TRUE(other->IsRendererConnected());
+
+    // The next page operation reaches the new renderer connection.
+    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_TRUE(Tab().HoldsBrowserKey(BStr(newKey.c_str()).Get()));
+}
+
+TEST_F(HookTabRenderer, NavigateWaitsForTheLoadAndConnects)
+{
+    const DWORD start = GetTickCount();
+    BStr url(L"http://example.test/next");
+    ASSERT_EQ(Tab().Navigate(url.Get()), S_OK);
+    // Stand-in default: starts after 30 ms, stops 150 ms later.
+    EXPECT_LT(ElapsedSince(start), 1500u);
+    EXPECT_EQ(Tab().Url().Str(), L"http://example.test/next");
+    EXPECT_FALSE(Tab().IsLoading());
+    EXPECT_TRUE(Tab().IsRendererConnected());
+    EXPECT_EQ(StandinTab().url, L"http://example.test/next");
+}
+
+TEST_F(HookTabRenderer, NavigateToAPageThatNeverStartsLoadingGivesUpAfterThreeSeconds)
+{
+    chrome_standin::NavigationBehaviour never;
+    never.startAfterMs = -1;
+    ASSERT_EQ(Standin().SetNavigationBehaviour(kTabId, never), S_OK);
+    const DWORD start = GetTickCount();
+    BStr url(L"http://example.test/never");
+    EXPECT_EQ(Tab().Navigate(url.Get()), S_FALSE);
+    const DWORD elapsed = ElapsedSince(start);
+    EXPECT_GE(elapsed, 2800u);
+    EXPECT_LT(elapsed, 6000u);
+    // No connection is tried after a wait that timed out.
+    EXPECT_EQ(BrowserKeyCalls(), 0);
+}
+
+TEST_F(HookTabRenderer, NavigateRetriesTheConnectionAfterTheLoad)
+{
+    Standin().RefuseCalls(StandinService::Browser, kBrowserKeyDispid, E_FAIL);
+    const DWORD start = GetTickCount();
+    BStr url(L"http://example.test/retry");
+    EXPECT_EQ(Tab().Navigate(url.Get()), S_OK);
+    const DWORD elapsed = ElapsedSince(start);
+    EXPECT_EQ(BrowserKeyCalls(), CCrHookTab::kReconnectTries);
+    // Four pauses of 500 ms between five tries.
+    EXPECT_GE(elapsed, 4 * CCrHookTab::kReconnectIntervalMs - 50);
+    EXPECT_LT(elapsed, 8000u);
+    EXPECT_FALSE(Tab().IsRendererConnected());
+}
+
+TEST_F(HookTabRenderer, NavigateFailureOfTheServiceIsReported)
+{
+    Standin().RefuseCalls(StandinService::Tabs, 5, E_ACCESSDENIED);
+    BStr url(L"http://example.test/refused");
+    EXPECT_EQ(Tab().Navigate(url.Get()), E_ACCESSDENIED);
+}
+
+TEST_F(HookTabRenderer, WaitForAReloadStartedByTheBrowser)
+{
+    ASSERT_EQ(Standin().ScheduleLoading(kTabId, 200, 300), S_OK);
+    const DWORD start = GetTickCount();
+    BStr url;
+    ASSERT_EQ(Tab().WaitForLoad(url), S_OK);
+    const DWORD elapsed = ElapsedSince(start);
+    EXPECT_GE(elapsed, 450u);
+    EXPECT_LT(elapsed, 1400u);
+    EXPECT_FALSE(Tab().IsLoading());
+}
+
+TEST_F(HookTabRenderer, CloseReleasesTheRendererAndRefusesPageWork)
+{
+    ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
+    const LONG counter = Tab().ChangeCounter(false);
+    Tab().Close();
+    EXPECT_FALSE(Tab().IsAlive());
+    EXPECT_FALSE(Tab().IsRendererConnected());
+    EXPECT_EQ(Tab().ChangeCounter(false), counter + 1);
+    ComPtr<IDispatch> script;
+    EXPECT_FAILED(Tab().GetPageScriptObject(script));
+    EXPECT_FAILED(Tab().Navigate(BStr(L"http://example.test/").Get()));
+    ComPtr<IDispatch> instance;
+    EXPECT_EQ(Tab().GetTabInstance(instance), E_FAIL);
+}
+
+} // namespace
+} // namespace hook_tab_tests
