@@ -51,14 +51,27 @@ TabInfoRecord* CopyRecord(LONG tabId, VARIANT_BOOL loading, BSTR url)
 // Disconnects the objects of the stub manager on the synchronous invoker:
 // the notifiers were handed to the services from that thread's apartment,
 // so their stubs live there. Directly when there is no invoker.
-void DisconnectStubs(vxOpenAppHook::CStubManager& stubManager)
+HRESULT __stdcall DisconnectStubsOnce(void* manager)
 {
-    auto disconnect = [](void* manager) -> HRESULT {
-        static_cast<vxOpenAppHook::CStubManager*>(manager)->DisconnectAll();
-        return S_OK;
-    };
+    static_cast<vxOpenAppHook::CStubManager*>(manager)->DisconnectPass();
+    return S_OK;
+}
+
+HRESULT __stdcall DisconnectAllStubs(void* manager)
+{
+    static_cast<vxOpenAppHook::CStubManager*>(manager)->DisconnectAll();
+    return S_OK;
+}
+
+// Disconnects the stub manager's objects on the synchronous invoker, whose
+// apartment made the notifiers' stubs (here when there is no invoker): one
+// pass, or passes until none is left (at most about a second) when
+// `waitForAll`.
+void DisconnectStubs(vxOpenAppHook::CStubManager& stubManager, bool waitForAll)
+{
+    VX_CR_REMOTE_SERVICES_CALLBACK disconnect = waitForAll ? DisconnectAllStubs : DisconnectStubsOnce;
     if (FAILED(RunOnSynchronousInvoker(disconnect, &stubManager)))
-        stubManager.DisconnectAll();
+        disconnect(&stubManager);
 }
 
 } // namespace
@@ -109,6 +122,12 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
     }
     tabs_.Attach([this](LONG tabId, ComPtr<CCrHookTab>& tab) { return MakeTab(tabId, tab); },
                  [tabsService](std::vector<TabInfoRecord>& records) { return tabsService->GetTabList(records); });
+    // The tabs of a browser that has ended are closed; the list is read
+    // again from the browser that is published next.
+    tabsService->SetPublisherGoneHandler([this] {
+        for (const ComPtr<CCrHookTab>& tab : tabs_.TakeAll())
+            tab->Close();
+    });
 
     hr = RegisterWithHost(registry);
     if (FAILED(hr))
@@ -154,8 +173,9 @@ void CCrHookModule::Shutdown()
         browserService = std::move(browserService_);
         tabsService = std::move(tabsService_);
     }
+    // Remote clients are cut first; objects still held by someone go later.
     if (stubManager)
-        DisconnectStubs(*stubManager.Get());
+        DisconnectStubs(*stubManager.Get(), false);
     host.Reset();
     // Base shutdown: unregisters from the host and releases the supports.
     CBaseHookModule::Shutdown();
@@ -172,7 +192,7 @@ void CCrHookModule::Shutdown()
         tabsService->Uninitialize();
     tabsService.Reset();
     if (stubManager)
-        DisconnectStubs(*stubManager.Get());
+        DisconnectStubs(*stubManager.Get(), true);
 }
 
 HRESULT CCrHookModule::AddSupport(IUnknown* support)

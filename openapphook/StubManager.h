@@ -32,12 +32,14 @@ public:
     // Disconnects every registered object, pumping pending COM calls between
     // passes, until none remains or about a second has passed.
     void DisconnectAll();
+    // One disconnect of every registered object, without waiting for them to
+    // go (objects still held stay registered for a later DisconnectAll).
+    void DisconnectPass();
 
 protected:
     ~CStubManager() override;
 
 private:
-    void DisconnectPass();
 
     mutable vx::com::CriticalSection lock_;
     std::unordered_set<IUnknown*> objects_;

@@ -302,6 +302,27 @@ bool CCrServiceConnection::HasRegistration()
     return registrationCookie_ != 0;
 }
 
+DWORD CCrServiceConnection::ServiceCookie()
+{
+    CriticalSectionLock guard(lock_);
+    return serviceCookie_;
+}
+
+bool CCrServiceConnection::DisconnectIfCurrent(DWORD serviceCookie)
+{
+    DWORD registration = 0;
+    {
+        CriticalSectionLock guard(lock_);
+        if (!serviceCookie || serviceCookie_ != serviceCookie)
+            return false;
+        serviceCookie_ = 0;
+        registration = std::exchange(registrationCookie_, 0);
+    }
+    Revoke(registration);
+    Revoke(serviceCookie);
+    return true;
+}
+
 void CCrServiceConnection::Disconnect()
 {
     DWORD service = 0, registration = 0;

@@ -63,6 +63,12 @@ public:
     bool HasRegistration();
     // Revokes both cookies; the published data is never touched.
     void Disconnect();
+    // The cookie of the service held now (0 when not connected), and
+    // disconnecting only while that connection is still the one held: a call
+    // that failed on an old connection must not drop a newer one. True when
+    // this call disconnected.
+    DWORD ServiceCookie();
+    bool DisconnectIfCurrent(DWORD serviceCookie);
 
     // Runs `work` on the synchronous invoker (or here when none is set).
     // Exceptions thrown by `work` become failure codes.

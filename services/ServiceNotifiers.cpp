@@ -128,8 +128,14 @@ CCrBrowserEventsNotifier::~CCrBrowserEventsNotifier()
 void CCrBrowserEventsNotifier::Detach()
 {
     ComPtr<CCrBrowserServiceRemote> released;
-    CriticalSectionLock guard(objectLock_);
-    released.Swap(service_);
+    ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    {
+        CriticalSectionLock guard(objectLock_);
+        released.Swap(service_);
+        stubManager.Swap(stubManager_);
+    }
+    if (stubManager)
+        stubManager->UnregisterStub(Identity());
 }
 
 ComPtr<CCrBrowserServiceRemote> CCrBrowserEventsNotifier::Service()
@@ -203,8 +209,14 @@ CCrTabsNotifierRemote::~CCrTabsNotifierRemote()
 void CCrTabsNotifierRemote::Detach()
 {
     ComPtr<CCrTabsServiceRemote> released;
-    CriticalSectionLock guard(objectLock_);
-    released.Swap(service_);
+    ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    {
+        CriticalSectionLock guard(objectLock_);
+        released.Swap(service_);
+        stubManager.Swap(stubManager_);
+    }
+    if (stubManager)
+        stubManager->UnregisterStub(Identity());
 }
 
 ComPtr<CCrTabsServiceRemote> CCrTabsNotifierRemote::Service()

@@ -4,9 +4,16 @@
 // DISPID from its own threads; they parse what arrives and pass it on to
 // their service object, which only posts the work to the browser module's
 // worker. Every method answers S_OK whatever happens, so that a fault on
-// this side never reaches the component. While alive each notifier is
-// registered in the module's stub manager, so that shutdown can cut remote
-// references to it.
+// this side never reaches the component.
+//
+// A notifier is registered in the module's stub manager from creation until
+// its service object detaches it (Uninitialize, a refused registration, a
+// publisher that has gone), so that the module's first shutdown step cuts
+// remote references to it. Once detached it reaches nothing of the library,
+// and whoever still holds it (the component keeps its notifiers until it
+// lets them go; in the same process by direct pointer, which no disconnect
+// can cut) decides its lifetime: it then holds no reference to the stub
+// manager or the service object, and the manager does not wait for it.
 #include <windows.h>
 #include <oaidl.h>
 #include <wrl/client.h>
@@ -47,7 +54,8 @@ public:
     CCrBrowserEventsNotifier(vxOpenAppHook::CStubManager* stubManager, CCrBrowserServiceRemote* service);
     HRESULT FinalConstruct() override;
 
-    // Cuts the reference to the service object: later calls do nothing.
+    // Cuts the references to the service object and the stub manager and
+    // leaves the stub manager: later calls do nothing.
     void Detach();
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -82,7 +90,8 @@ public:
     CCrTabsNotifierRemote(vxOpenAppHook::CStubManager* stubManager, CCrTabsServiceRemote* service);
     HRESULT FinalConstruct() override;
 
-    // Cuts the reference to the service object: later calls do nothing.
+    // Cuts the references to the service object and the stub manager and
+    // leaves the stub manager: later calls do nothing.
     void Detach();
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;

@@ -9,6 +9,17 @@ using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
 using namespace service_calls;
 
+namespace {
+
+// What a call through a proxy answers once the object's process has ended.
+bool IsPublisherGone(HRESULT hr)
+{
+    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
+}
+
+} // namespace
+
 CCrTabsServiceRemote::CCrTabsServiceRemote() : connection_(objectLock_, LookupTabsService)
 {
 }
@@ -65,10 +76,34 @@ void CCrTabsServiceRemote::Uninitialize()
         stubManager.Swap(stubManager_);
         invoker.Swap(invoker_);
     }
+    std::function<void()> publisherGone;
     {
         CriticalSectionLock guard(notifierLock_);
         callback.Swap(callback_);
+        publisherGone.swap(publisherGone_);
     }
+}
+
+void CCrTabsServiceRemote::SetPublisherGoneHandler(std::function<void()> handler)
+{
+    CriticalSectionLock guard(notifierLock_);
+    publisherGone_ = std::move(handler);
+}
+
+HRESULT CCrTabsServiceRemote::CheckPublisher(HRESULT hr, DWORD serviceCookie)
+{
+    // The registration lived in the ended process too: nothing to
+    // unregister. Its notifier stays listed until Uninitialize.
+    if (!IsPublisherGone(hr) || !connection_.DisconnectIfCurrent(serviceCookie))
+        return hr;
+    std::function<void()> handler;
+    {
+        CriticalSectionLock guard(notifierLock_);
+        handler = publisherGone_;
+    }
+    if (handler)
+        handler();
+    return hr;
 }
 
 bool CCrTabsServiceRemote::IsClosed()
@@ -124,9 +159,10 @@ HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, ComPtr<IDispa
     return hr;
 }
 
-HRESULT CCrTabsServiceRemote::EnsureService(ComPtr<IDispatch>& service)
+HRESULT CCrTabsServiceRemote::EnsureService(ComPtr<IDispatch>& service, DWORD& serviceCookie)
 {
     service.Reset();
+    serviceCookie = 0;
     CriticalSectionLock guard(objectLock_);
     if (closed_)
         return E_FAIL;
@@ -137,17 +173,22 @@ HRESULT CCrTabsServiceRemote::EnsureService(ComPtr<IDispatch>& service)
         [this](IDispatch* fresh, ComPtr<IDispatch>& registration) { return RegisterNotifier(fresh, registration); },
         service);
     pendingStubManager_.Reset();
+    // Also when fetching a held service failed: the connection it names may
+    // be one whose publisher has gone.
+    serviceCookie = connection_.ServiceCookie();
     return hr;
 }
 
 HRESULT CCrTabsServiceRemote::GetTabList(std::vector<TabInfoRecord>& tabs)
 {
     ComPtr<IDispatch> service;
-    HRESULT hr = EnsureService(service);
+    DWORD cookie = 0;
+    HRESULT hr = EnsureService(service, cookie);
+    hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
     vx::com::Variant result;
-    hr = CallMethod(service.Get(), kTabListDispid, {}, result);
+    hr = CheckPublisher(CallMethod(service.Get(), kTabListDispid, {}, result), cookie);
     if (FAILED(hr))
         return hr;
     return ParseTabList(*result, tabs);
@@ -156,29 +197,36 @@ HRESULT CCrTabsServiceRemote::GetTabList(std::vector<TabInfoRecord>& tabs)
 HRESULT CCrTabsServiceRemote::Navigate(LONG tabId, BSTR url)
 {
     ComPtr<IDispatch> service;
-    HRESULT hr = EnsureService(service);
+    DWORD cookie = 0;
+    HRESULT hr = EnsureService(service, cookie);
+    hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
-    return CallMethod(service.Get(), kNavigateDispid, {I4Argument(tabId), BstrArgument(url)});
+    return CheckPublisher(CallMethod(service.Get(), kNavigateDispid, {I4Argument(tabId), BstrArgument(url)}), cookie);
 }
 
 HRESULT CCrTabsServiceRemote::Activate(LONG tabId)
 {
     ComPtr<IDispatch> service;
-    HRESULT hr = EnsureService(service);
+    DWORD cookie = 0;
+    HRESULT hr = EnsureService(service, cookie);
+    hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
-    return CallMethod(service.Get(), kActivateDispid, {I4Argument(tabId)});
+    return CheckPublisher(CallMethod(service.Get(), kActivateDispid, {I4Argument(tabId)}), cookie);
 }
 
 HRESULT CCrTabsServiceRemote::GetTabRectangle(LONG tabId, RECT& rectangle)
 {
     ComPtr<IDispatch> service;
-    HRESULT hr = EnsureService(service);
+    DWORD cookie = 0;
+    HRESULT hr = EnsureService(service, cookie);
+    hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
     vx::com::Variant result;
-    hr = CallMethod(service.Get(), kTabRectangleDispid, {I4Argument(tabId), I4Argument(-1)}, result);
+    hr = CheckPublisher(CallMethod(service.Get(), kTabRectangleDispid, {I4Argument(tabId), I4Argument(-1)}, result),
+                        cookie);
     if (FAILED(hr))
         return hr;
     return ParseTabRectangle(*result, rectangle);
@@ -187,7 +235,9 @@ HRESULT CCrTabsServiceRemote::GetTabRectangle(LONG tabId, RECT& rectangle)
 bool CCrTabsServiceRemote::IsConnected()
 {
     ComPtr<IDispatch> service;
-    return SUCCEEDED(EnsureService(service)) && service;
+    DWORD cookie = 0;
+    HRESULT hr = EnsureService(service, cookie);
+    return SUCCEEDED(CheckPublisher(hr, cookie)) && service;
 }
 
 void CCrTabsServiceRemote::OnTabCreated(const TabInfoRecord& record)

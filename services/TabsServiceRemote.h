@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <vector>
 
 #include "generated/vxCrHook.h"
@@ -41,6 +42,12 @@ public:
     // Connects when needed; true when the service answers.
     bool IsConnected();
 
+    // Called once for every connection dropped because the publishing
+    // process has ended (a call failed with the error of a gone server): the
+    // tabs known so far belonged to that browser. The next use connects to
+    // a browser published again. Cleared by Uninitialize.
+    void SetPublisherGoneHandler(std::function<void()> handler);
+
     // Called by the tabs notifier (any thread) with parsed records: forward
     // to the callback.
     void OnTabCreated(const TabInfoRecord& record);
@@ -62,7 +69,11 @@ protected:
 
 private:
     // The service, connected (with the notifier registration) when needed.
-    HRESULT EnsureService(Microsoft::WRL::ComPtr<IDispatch>& service);
+    HRESULT EnsureService(Microsoft::WRL::ComPtr<IDispatch>& service, DWORD& serviceCookie);
+    // Passes `hr` on; when it says the publisher has gone, drops the
+    // connection identified by `serviceCookie` (if still held) and calls the
+    // publisher-gone handler.
+    HRESULT CheckPublisher(HRESULT hr, DWORD serviceCookie);
     // Runs on the invoker inside the rendezvous: a new notifier handed to
     // DISPID 32.
     HRESULT RegisterNotifier(IDispatch* service, Microsoft::WRL::ComPtr<IDispatch>& registration);
@@ -84,5 +95,6 @@ private:
     // object lock and waits for the invoker.
     vx::com::CriticalSection notifierLock_;
     Microsoft::WRL::ComPtr<IvxCrTabsServiceRemoteCallback> callback_;
+    std::function<void()> publisherGone_;
     std::vector<Microsoft::WRL::ComPtr<CCrTabsNotifierRemote>> notifiers_;
 };

@@ -129,9 +129,16 @@ TEST_F(BrowserModuleTest, ShutdownUnregistersTheNotifiersAndLetsTheTabsGo)
     ASSERT_EQ(three->ConnectRenderer(), S_OK);
     EXPECT_EQ(standin_->TabsNotifierCount(), 1u);
     EXPECT_EQ(standin_->BrowserEventsNotifierCount(), 1u);
+    ComPtr<vxOpenAppHook::CStubManager> stubManager = module_->StubManager();
+    EXPECT_EQ(stubManager->Count(), 2u);
 
     StopModule();
     EXPECT_EQ(standin_->TabsNotifierCount(), 0u);
+    // The stand-in keeps the switched-off events notifier until it ends, but
+    // a detached notifier is no longer the stub manager's to wait for.
+    EXPECT_EQ(standin_->BrowserEventsNotifierCount(), 1u);
+    EXPECT_EQ(stubManager->Count(), 0u);
+    stubManager.Reset();
     EXPECT_FALSE(three->IsAlive());
     EXPECT_EQ(standin_->CallCount(chrome_standin::StandinService::EventsRegistration, 2), 1)
         << "browser events switched off once";

@@ -150,6 +150,9 @@ TEST_F(ServiceObjectsTest, TheTabsServiceRegistersItsNotifierOnceAndUnregistersA
     EXPECT_EQ(stubManager_->Count(), 1u);
 
     tabsService_->Uninitialize();
+    // Detached, it leaves the stub manager even while the service still
+    // holds it: shutdown does not wait for it.
+    EXPECT_EQ(stubManager_->Count(), 0u);
     EXPECT_EQ(tabsRegistration_->CallCount(CCrTabsServiceRemote::kUnregisterDispid), 1u);
     ASSERT_EQ(tabsRegistration_->Calls(CCrTabsServiceRemote::kUnregisterDispid)[0].arguments.size(), 0u);
     EXPECT_FALSE(tabsService_->IsConnected()) << "no reconnection after Uninitialize";
@@ -287,8 +290,11 @@ TEST_F(ServiceObjectsTest, BrowserEventsAreRegisteredOnTheFirstKeyWithTheLibrary
     EXPECT_EQ(callback_->Calls()[0].kind, "browser-removed");
     EXPECT_EQ(callback_->Calls()[0].text, L"renderer-7");
 
-    // Uninitialize switches the notifications off and cuts the notifier.
+    // Uninitialize switches the notifications off and cuts the notifier,
+    // which leaves the stub manager although the service still holds it.
+    EXPECT_EQ(stubManager_->Count(), 1u);
     browserService_->Uninitialize();
+    EXPECT_EQ(stubManager_->Count(), 0u);
     std::vector<FakeService::Call> switches = eventsRegistration_->Calls(CCrBrowserServiceRemote::kEnableEventsDispid);
     ASSERT_EQ(switches.size(), 1u);
     ASSERT_EQ(switches[0].arguments.size(), 1u);
