@@ -103,61 +103,7 @@ const VARIANT* Argument(const DISPPARAMS* parameters, UINT index)
 // ---------------------------------------------------------------------------
 // CCrBrowserEventsNotifier
 
-CCrBrowserEventsNotifier::CCrBrowserEventsNotifier(vxOpenAppHook::CStubManager* stubManager,
-                                                   CCrBrowserServiceRemote* service)
-    : stubManager_(stubManager), service_(service)
-{
-}
-
-HRESULT CCrBrowserEventsNotifier::FinalConstruct()
-{
-    HRESULT hr = ComObject::FinalConstruct();
-    if (FAILED(hr))
-        return hr;
-    if (stubManager_)
-        stubManager_->RegisterStub(Identity());
-    return S_OK;
-}
-
-CCrBrowserEventsNotifier::~CCrBrowserEventsNotifier()
-{
-    if (stubManager_)
-        stubManager_->UnregisterStub(Identity());
-}
-
-void CCrBrowserEventsNotifier::Detach()
-{
-    ComPtr<CCrBrowserServiceRemote> released;
-    ComPtr<vxOpenAppHook::CStubManager> stubManager;
-    {
-        CriticalSectionLock guard(objectLock_);
-        released.Swap(service_);
-        stubManager.Swap(stubManager_);
-    }
-    if (stubManager)
-        stubManager->UnregisterStub(Identity());
-}
-
-ComPtr<CCrBrowserServiceRemote> CCrBrowserEventsNotifier::Service()
-{
-    CriticalSectionLock guard(objectLock_);
-    return service_;
-}
-
-STDMETHODIMP CCrBrowserEventsNotifier::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP CCrBrowserEventsNotifier::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
+CCrBrowserEventsNotifier::~CCrBrowserEventsNotifier() = default;
 
 STDMETHODIMP CCrBrowserEventsNotifier::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
@@ -176,7 +122,7 @@ STDMETHODIMP CCrBrowserEventsNotifier::Invoke(DISPID member, REFIID riid, LCID, 
         vx::com::Variant key;
         if (!CoerceArgument(Argument(parameters, 0), VT_BSTR, key))
             return;
-        if (ComPtr<CCrBrowserServiceRemote> service = Service())
+        if (ComPtr<CCrBrowserServiceRemote> service = AttachedService())
             service->OnRemoveBrowser(V_BSTR(key.Get()));
     });
     return S_OK;
@@ -185,60 +131,7 @@ STDMETHODIMP CCrBrowserEventsNotifier::Invoke(DISPID member, REFIID riid, LCID, 
 // ---------------------------------------------------------------------------
 // CCrTabsNotifierRemote
 
-CCrTabsNotifierRemote::CCrTabsNotifierRemote(vxOpenAppHook::CStubManager* stubManager, CCrTabsServiceRemote* service)
-    : stubManager_(stubManager), service_(service)
-{
-}
-
-HRESULT CCrTabsNotifierRemote::FinalConstruct()
-{
-    HRESULT hr = ComObject::FinalConstruct();
-    if (FAILED(hr))
-        return hr;
-    if (stubManager_)
-        stubManager_->RegisterStub(Identity());
-    return S_OK;
-}
-
-CCrTabsNotifierRemote::~CCrTabsNotifierRemote()
-{
-    if (stubManager_)
-        stubManager_->UnregisterStub(Identity());
-}
-
-void CCrTabsNotifierRemote::Detach()
-{
-    ComPtr<CCrTabsServiceRemote> released;
-    ComPtr<vxOpenAppHook::CStubManager> stubManager;
-    {
-        CriticalSectionLock guard(objectLock_);
-        released.Swap(service_);
-        stubManager.Swap(stubManager_);
-    }
-    if (stubManager)
-        stubManager->UnregisterStub(Identity());
-}
-
-ComPtr<CCrTabsServiceRemote> CCrTabsNotifierRemote::Service()
-{
-    CriticalSectionLock guard(objectLock_);
-    return service_;
-}
-
-STDMETHODIMP CCrTabsNotifierRemote::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP CCrTabsNotifierRemote::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
+CCrTabsNotifierRemote::~CCrTabsNotifierRemote() = default;
 
 STDMETHODIMP CCrTabsNotifierRemote::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
@@ -252,7 +145,7 @@ STDMETHODIMP CCrTabsNotifierRemote::Invoke(DISPID member, REFIID riid, LCID, WOR
     if (FAILED(hr))
         return hr;
     vxOpenAppHook::RunGuarded(kTabsEventsOperation, [&] {
-        ComPtr<CCrTabsServiceRemote> service = Service();
+        ComPtr<CCrTabsServiceRemote> service = AttachedService();
         if (!service)
             return;
         if (member == kOnTabRemoved) {

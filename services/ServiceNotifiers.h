@@ -42,36 +42,96 @@ const VARIANT* Argument(const DISPPARAMS* parameters, UINT index);
 
 } // namespace service_notifier_detail
 
+// What every notifier shares: IDispatch without type information (members
+// are found by name and called by DISPID), the registration in the module's
+// stub manager while attached, and the back reference to its service object.
+// Detach cuts both: a detached notifier forwards nothing and keeps nothing of
+// the module alive, whoever still holds it.
+template <class Derived, class Itf, class Service>
+class CCrServiceNotifier : public vx::com::ComObject<Derived, Itf, vx::com::AnswerAs<IDispatch, Itf>>
+{
+    using Base = vx::com::ComObject<Derived, Itf, vx::com::AnswerAs<IDispatch, Itf>>;
+
+public:
+    CCrServiceNotifier(vxOpenAppHook::CStubManager* stubManager, Service* service)
+        : stubManager_(stubManager), service_(service)
+    {
+    }
+
+    HRESULT FinalConstruct() override
+    {
+        HRESULT hr = Base::FinalConstruct();
+        if (FAILED(hr))
+            return hr;
+        if (stubManager_)
+            stubManager_->RegisterStub(this->Identity());
+        return S_OK;
+    }
+
+    // Cuts the references to the service object and the stub manager: later
+    // calls do nothing.
+    void Detach()
+    {
+        Microsoft::WRL::ComPtr<Service> released;
+        Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager;
+        {
+            vx::com::CriticalSectionLock guard(this->objectLock_);
+            released.Swap(service_);
+            stubManager.Swap(stubManager_);
+        }
+        if (stubManager)
+            stubManager->UnregisterStub(this->Identity());
+    }
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        if (info)
+            *info = nullptr;
+        return E_NOTIMPL;
+    }
+
+protected:
+    ~CCrServiceNotifier() override
+    {
+        if (stubManager_)
+            stubManager_->UnregisterStub(this->Identity());
+    }
+
+    // The service object while attached, else null.
+    Microsoft::WRL::ComPtr<Service> AttachedService()
+    {
+        vx::com::CriticalSectionLock guard(this->objectLock_);
+        return service_;
+    }
+
+private:
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
+    Microsoft::WRL::ComPtr<Service> service_;
+};
+
 // Sink of the browser service's events (dispinterface IvxCrBrowserEventsNotifier):
 // OnRemoveBrowser(BSTR Key), DISPID 1.
 class CCrBrowserEventsNotifier
-    : public vx::com::ComObject<CCrBrowserEventsNotifier, IvxCrBrowserEventsNotifier,
-                                vx::com::AnswerAs<IDispatch, IvxCrBrowserEventsNotifier>>
+    : public CCrServiceNotifier<CCrBrowserEventsNotifier, IvxCrBrowserEventsNotifier, CCrBrowserServiceRemote>
 {
 public:
     static constexpr DISPID kOnRemoveBrowser = 1;
 
-    CCrBrowserEventsNotifier(vxOpenAppHook::CStubManager* stubManager, CCrBrowserServiceRemote* service);
-    HRESULT FinalConstruct() override;
+    using CCrServiceNotifier::CCrServiceNotifier;
 
-    // Cuts the references to the service object and the stub manager and
-    // leaves the stub manager: later calls do nothing.
-    void Detach();
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override;
 
 protected:
     ~CCrBrowserEventsNotifier() override;
-
-private:
-    Microsoft::WRL::ComPtr<CCrBrowserServiceRemote> Service();
-
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
-    Microsoft::WRL::ComPtr<CCrBrowserServiceRemote> service_;
 };
 
 // Sink of the tabs service's events (dispinterface IvxCrTabsNotifier):
@@ -79,33 +139,19 @@ private:
 // OnTabUpdated(VARIANT TabInfo) 3. Tab records are parsed strictly; a record
 // that does not parse is dropped.
 class CCrTabsNotifierRemote
-    : public vx::com::ComObject<CCrTabsNotifierRemote, IvxCrTabsNotifier,
-                                vx::com::AnswerAs<IDispatch, IvxCrTabsNotifier>>
+    : public CCrServiceNotifier<CCrTabsNotifierRemote, IvxCrTabsNotifier, CCrTabsServiceRemote>
 {
 public:
     static constexpr DISPID kOnTabCreated = 1;
     static constexpr DISPID kOnTabRemoved = 2;
     static constexpr DISPID kOnTabUpdated = 3;
 
-    CCrTabsNotifierRemote(vxOpenAppHook::CStubManager* stubManager, CCrTabsServiceRemote* service);
-    HRESULT FinalConstruct() override;
+    using CCrServiceNotifier::CCrServiceNotifier;
 
-    // Cuts the references to the service object and the stub manager and
-    // leaves the stub manager: later calls do nothing.
-    void Detach();
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) override;
 
 protected:
     ~CCrTabsNotifierRemote() override;
-
-private:
-    Microsoft::WRL::ComPtr<CCrTabsServiceRemote> Service();
-
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
-    Microsoft::WRL::ComPtr<CCrTabsServiceRemote> service_;
 };

@@ -16,8 +16,9 @@ void BrowserModuleTest::SetUp()
 {
     standin_ = std::make_unique<chrome_standin::ChromeStandin>();
     ASSERT_EQ(standin_->Start(), S_OK);
-    if (PublishServices())
+    if (PublishServices()) {
         ASSERT_EQ(standin_->Publish(), S_OK);
+    }
     ASSERT_EQ(vx::com::CreateComObject(host_), S_OK);
     StartModule();
     // The engine's first look at a browser window connects the tabs service
