@@ -115,13 +115,7 @@ void CCrBrowserServiceRemote::SwitchEventsOff()
 
 void CCrBrowserServiceRemote::DetachNotifiers()
 {
-    std::vector<ComPtr<CCrBrowserEventsNotifier>> notifiers;
-    {
-        CriticalSectionLock guard(notifierLock_);
-        notifiers.swap(notifiers_);
-    }
-    for (const ComPtr<CCrBrowserEventsNotifier>& notifier : notifiers)
-        notifier->Detach();
+    DetachNotifierList(notifierLock_, notifiers_);
 }
 
 HRESULT CCrBrowserServiceRemote::RegisterEventsNotifier(IDispatch* service, ComPtr<IDispatch>& registration)

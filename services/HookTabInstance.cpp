@@ -75,12 +75,8 @@ STDMETHODIMP CCrHookTabInstance::get_ObjectIdentifier(VARIANT* Value)
     if (!Value)
         return E_POINTER;
     VariantInit(Value);
-    ComPtr<CCrHookTab> tab;
-    HRESULT hr = Tab(tab);
-    if (FAILED(hr))
-        return hr;
     BSTR url = nullptr;
-    hr = CopyOut(tab->Url(), &url);
+    HRESULT hr = get_URL(&url);
     if (FAILED(hr))
         return hr;
     V_VT(Value) = VT_BSTR;

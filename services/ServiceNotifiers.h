@@ -18,6 +18,8 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <vector>
+
 #include "generated/vxCrHook.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/ComObject.h"
@@ -155,3 +157,17 @@ public:
 protected:
     ~CCrTabsNotifierRemote() override;
 };
+
+// Empties a service object's list of notifiers under its lock and detaches
+// each one after leaving it.
+template <class Notifier>
+void DetachNotifierList(vx::com::CriticalSection& lock, std::vector<Microsoft::WRL::ComPtr<Notifier>>& list)
+{
+    std::vector<Microsoft::WRL::ComPtr<Notifier>> notifiers;
+    {
+        vx::com::CriticalSectionLock guard(lock);
+        notifiers.swap(list);
+    }
+    for (const Microsoft::WRL::ComPtr<Notifier>& notifier : notifiers)
+        notifier->Detach();
+}

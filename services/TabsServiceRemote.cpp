@@ -114,13 +114,7 @@ bool CCrTabsServiceRemote::IsClosed()
 
 void CCrTabsServiceRemote::DetachNotifiers()
 {
-    std::vector<ComPtr<CCrTabsNotifierRemote>> notifiers;
-    {
-        CriticalSectionLock guard(notifierLock_);
-        notifiers.swap(notifiers_);
-    }
-    for (const ComPtr<CCrTabsNotifierRemote>& notifier : notifiers)
-        notifier->Detach();
+    DetachNotifierList(notifierLock_, notifiers_);
 }
 
 HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, ComPtr<IDispatch>& registration)
