@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/com/AtlModule.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/CriticalSection.h"
 
 namespace vx::com {
@@ -20,6 +21,23 @@ using Microsoft::WRL::ComPtr;
 template <class Alias, class Impl>
 struct AnswerAs
 {
+};
+
+// What a registry that holds objects without a reference (the stub manager)
+// needs of them: a way to take a reference that fails instead of reviving an
+// object whose count already reached zero. The registry calls TryAddRef only
+// while the object cannot have been freed yet (under the registry's lock,
+// which the object's destructor takes to leave the registry).
+class WeaklyHeldObject
+{
+public:
+    // Adds a reference unless the object is already being destroyed.
+    virtual bool TryAddRef() noexcept = 0;
+    // The object's canonical IUnknown.
+    virtual IUnknown* CanonicalUnknown() noexcept = 0;
+
+protected:
+    ~WeaklyHeldObject() = default;
 };
 
 namespace detail {
@@ -78,13 +96,14 @@ struct IsAlias<AnswerAs<Alias, Impl>> : std::true_type
 // - the library's module lock held for the object's lifetime.
 // Entries may be plain interfaces or AnswerAs<Alias, Impl> for aliases.
 template <class Derived, class... Entries>
-class ComObject : public detail::BaseOf<Entries>::type...
+class ComObject : public detail::BaseOf<Entries>::type..., public WeaklyHeldObject
 {
 public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
+    try
     {
         if (!ppv)
             return E_POINTER;
@@ -105,8 +124,9 @@ public:
         *ppv = found;
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    STDMETHODIMP_(ULONG) Release() override
+    VX_COM_CATCH
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    STDMETHODIMP_(ULONG) Release() noexcept override
     {
         LONG count = InterlockedDecrement(&refCount_);
         if (count == 0)
@@ -116,6 +136,19 @@ public:
 
     // The object's canonical IUnknown (through the first listed interface).
     IUnknown* Identity() noexcept { return static_cast<FirstBase*>(this); }
+
+    bool TryAddRef() noexcept override
+    {
+        LONG count = InterlockedCompareExchange(&refCount_, 0, 0);
+        while (count > 0) {
+            const LONG seen = InterlockedCompareExchange(&refCount_, count + 1, count);
+            if (seen == count)
+                return true;
+            count = seen;
+        }
+        return false;
+    }
+    IUnknown* CanonicalUnknown() noexcept override { return Identity(); }
 
     // Second construction phase: creates the free-threaded marshaler. Derived
     // classes that override it call this first.

@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "openapphook/StubManager.h"
 #include "platform/com/ComObject.h"
 #include "platform/com/UniqueHandle.h"
+#include "tests/openapphook-errors/CapturedEventLog.h"
 
 using Microsoft::WRL::ComPtr;
 using vxOpenAppHook::CStubManager;
@@ -24,7 +26,7 @@ public:
     ApartmentBoundObject(CStubManager* manager, std::atomic<bool>* destroyed) : manager_(manager), destroyed_(destroyed) {}
     HRESULT FinalConstruct() override
     {
-        manager_->RegisterStub(Identity());
+        manager_->RegisterStub(this);
         return S_OK;
     }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
@@ -42,7 +44,7 @@ public:
 protected:
     ~ApartmentBoundObject() override
     {
-        manager_->UnregisterStub(Identity());
+        manager_->UnregisterStub(this);
         *destroyed_ = true;
     }
 
@@ -152,7 +154,7 @@ TEST_F(StubManagerTest, AnObjectThatFailsToDisconnectIsDropped)
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
     ComPtr<UndisconnectableObject> object;
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object));
-    manager->RegisterStub(object->Identity());
+    manager->RegisterStub(object.Get());
 
     const DWORD start = GetTickCount();
     manager->DisconnectAll();
@@ -161,3 +163,122 @@ TEST_F(StubManagerTest, AnObjectThatFailsToDisconnectIsDropped)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// Registration as a member, and objects dying while a disconnect runs.
+
+namespace stubs {
+
+// An object registered through a StubRegistration member, as the library's
+// own objects are.
+class RegisteredObject : public vx::com::ComObject<RegisteredObject, IPersist>
+{
+public:
+    explicit RegisteredObject(CStubManager* manager) : manager_(manager) {}
+    HRESULT FinalConstruct() override
+    {
+        HRESULT hr = ComObject::FinalConstruct();
+        return SUCCEEDED(hr) ? registration_.Register(manager_, this) : hr;
+    }
+    STDMETHODIMP GetClassID(CLSID* id) override
+    {
+        *id = CLSID_NULL;
+        return S_OK;
+    }
+    vxOpenAppHook::StubRegistration& Registration() { return registration_; }
+
+private:
+    CStubManager* manager_;
+    vxOpenAppHook::StubRegistration registration_;
+};
+
+} // namespace stubs
+
+TEST_F(StubManagerTest, ARegistrationMemberLeavesTheManagerWithItsObjectAndKeepsTheManagerAlive)
+{
+    ComPtr<CStubManager> manager;
+    ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
+    ComPtr<stubs::RegisteredObject> object;
+    ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object, manager.Get()));
+    EXPECT_TRUE(manager->IsRegistered(object->Identity()));
+    EXPECT_TRUE(object->Registration().IsRegistered());
+
+    // The registration holds the manager: the object can outlive the
+    // manager's other owners without touching freed memory.
+    CStubManager* raw = manager.Get();
+    raw->AddRef();
+    EXPECT_GE(raw->Release(), 2u);
+
+    object->Registration().Reset();
+    EXPECT_FALSE(object->Registration().IsRegistered());
+    EXPECT_EQ(0u, manager->Count());
+    // A second reset is harmless.
+    object->Registration().Reset();
+
+    ASSERT_EQ(S_OK, object->Registration().Register(manager.Get(), object.Get()));
+    EXPECT_EQ(1u, manager->Count());
+    object.Reset();
+    EXPECT_EQ(0u, manager->Count());
+
+    // Without a manager nothing is registered and nothing fails.
+    vxOpenAppHook::StubRegistration none;
+    EXPECT_EQ(S_OK, none.Register(nullptr, nullptr));
+    EXPECT_FALSE(none.IsRegistered());
+}
+
+TEST_F(StubManagerTest, ObjectsReleasedOnSeveralThreadsDuringDisconnectAllNeverReachTheFaultGuard)
+{
+    vxtest::CapturedEventLog log;
+    ComPtr<CStubManager> manager;
+    ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
+    // Long enough for every thread to finish releasing on a loaded machine.
+    manager->SetTiming({60000, 1});
+
+    constexpr size_t kThreads = 4;
+    constexpr size_t kObjects = 10000;
+    std::vector<std::vector<ComPtr<stubs::RegisteredObject>>> perThread(kThreads);
+    for (size_t i = 0; i < kObjects; ++i) {
+        ComPtr<stubs::RegisteredObject> object;
+        ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object, manager.Get()));
+        perThread[i % kThreads].push_back(std::move(object));
+    }
+    ASSERT_EQ(kObjects, manager->Count());
+
+    vx::com::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::vector<std::thread> releasers;
+    for (auto& objects : perThread) {
+        releasers.emplace_back([&go, &objects] {
+            WaitForSingleObject(go.Get(), INFINITE);
+            // Released one by one, interleaved with the disconnect passes.
+            while (!objects.empty())
+                objects.pop_back();
+        });
+    }
+    SetEvent(go.Get());
+    manager->DisconnectAll();
+    for (auto& thread : releasers)
+        thread.join();
+
+    EXPECT_EQ(0u, manager->Count());
+    EXPECT_TRUE(log.Entries().empty()) << log.Entries().front().text.c_str();
+}
+
+TEST_F(StubManagerTest, TheProductWaitsAreOneSecondInFiftyMillisecondSteps)
+{
+    ComPtr<CStubManager> manager;
+    ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
+    EXPECT_EQ(1000u, manager->Timing().disconnectLimitMs);
+    EXPECT_EQ(50u, manager->Timing().passIntervalMs);
+
+    // A shorter limit is what a held object now waits for.
+    manager->SetTiming({100, 10});
+    std::atomic<bool> destroyed{false};
+    ComPtr<ApartmentBoundObject> object;
+    ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object, manager.Get(), &destroyed));
+    const DWORD start = GetTickCount();
+    manager->DisconnectAll();
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 90u);
+    EXPECT_LT(elapsed, 900u);
+    EXPECT_EQ(1u, manager->Count());
+}
