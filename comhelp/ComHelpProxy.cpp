@@ -1,4 +1,5 @@
 #include "comhelp/ComHelpProxy.h"
+#include "platform/com/ComBoundary.h"
 
 #include <utility>
 
@@ -124,37 +125,50 @@ HRESULT CovComHelpProxy::CreateListedInvoker(ModuleObjectRequest request, IovInv
     return E_FAIL;
 }
 
-STDMETHODIMP CovComHelpProxy::GetGlobalInterfaceTable(IGlobalInterfaceTable** table)
+STDMETHODIMP CovComHelpProxy::GetGlobalInterfaceTable(IGlobalInterfaceTable** table) noexcept
+try
 {
     return GetCachedWrapper<IGlobalInterfaceTable>(globalInterfaceTable_, &IovComHelp::GetGlobalInterfaceTable, table);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::GetSTA1(IovSTA1** invoker)
+STDMETHODIMP CovComHelpProxy::GetSTA1(IovSTA1** invoker) noexcept
+try
 {
     return GetCachedWrapper<IovInvoker>(sta1_, &IovComHelp::GetSTA1, invoker);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::GetSeparateSTA1(IovSTA1** invoker)
+STDMETHODIMP CovComHelpProxy::GetSeparateSTA1(IovSTA1** invoker) noexcept
+try
 {
     return GetCachedWrapper<IovInvoker>(separateSta1_, &IovComHelp::CreateSeparateInvoker, invoker);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::GetMTA(IovMTA** invoker)
+STDMETHODIMP CovComHelpProxy::GetMTA(IovMTA** invoker) noexcept
+try
 {
     return GetCachedWrapper<IovInvoker>(mta_, &IovComHelp::GetMTA, invoker);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::CreateSeparateInvoker(IovInvoker** invoker)
+STDMETHODIMP CovComHelpProxy::CreateSeparateInvoker(IovInvoker** invoker) noexcept
+try
 {
     return CreateListedInvoker<CovSeparateInvokerProxy>(&IovComHelp::CreateSeparateInvoker, invoker);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::CreateSeparateMTAInvoker(IovInvoker** invoker)
+STDMETHODIMP CovComHelpProxy::CreateSeparateMTAInvoker(IovInvoker** invoker) noexcept
+try
 {
     return CreateListedInvoker<CovSeparateInvokerProxy>(&IovComHelp::CreateSeparateMTAInvoker, invoker);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::RegisterDisposable(IUnknown* disposable)
+STDMETHODIMP CovComHelpProxy::RegisterDisposable(IUnknown* disposable) noexcept
+try
 {
     if (!disposable)
         return E_POINTER;
@@ -173,8 +187,10 @@ STDMETHODIMP CovComHelpProxy::RegisterDisposable(IUnknown* disposable)
     droppable->Drop();
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::Dispose()
+STDMETHODIMP CovComHelpProxy::Dispose() noexcept
+try
 {
     ComPtr<IovModuleIntf> registeredWith;
     ComPtr<IovComHelp> module;
@@ -223,11 +239,14 @@ STDMETHODIMP CovComHelpProxy::Dispose()
     moduleProxy.Reset();
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovComHelpProxy::OnModuleUnload(BSTR, IovModuleIntf*)
+STDMETHODIMP CovComHelpProxy::OnModuleUnload(BSTR, IovModuleIntf*) noexcept
+try
 {
     return Dispose();
 }
+VX_COM_CATCH
 
 namespace {
 

@@ -34,19 +34,19 @@ public:
 
     // IovComHelpProxy: operations 1 to 4 are cached, 5 and 6 are new on every
     // call.
-    STDMETHODIMP GetGlobalInterfaceTable(IGlobalInterfaceTable** table) override;
-    STDMETHODIMP GetSTA1(IovSTA1** invoker) override;
-    STDMETHODIMP GetSeparateSTA1(IovSTA1** invoker) override;
-    STDMETHODIMP GetMTA(IovMTA** invoker) override;
-    STDMETHODIMP CreateSeparateInvoker(IovInvoker** invoker) override;
-    STDMETHODIMP CreateSeparateMTAInvoker(IovInvoker** invoker) override;
+    STDMETHODIMP GetGlobalInterfaceTable(IGlobalInterfaceTable** table) noexcept override;
+    STDMETHODIMP GetSTA1(IovSTA1** invoker) noexcept override;
+    STDMETHODIMP GetSeparateSTA1(IovSTA1** invoker) noexcept override;
+    STDMETHODIMP GetMTA(IovMTA** invoker) noexcept override;
+    STDMETHODIMP CreateSeparateInvoker(IovInvoker** invoker) noexcept override;
+    STDMETHODIMP CreateSeparateMTAInvoker(IovInvoker** invoker) noexcept override;
 
     // IovComHelpProxyDisposable
-    STDMETHODIMP RegisterDisposable(IUnknown* disposable) override;
-    STDMETHODIMP Dispose() override;
+    STDMETHODIMP RegisterDisposable(IUnknown* disposable) noexcept override;
+    STDMETHODIMP Dispose() noexcept override;
 
     // IovModuleIntfNotifier: the module is unloading.
-    STDMETHODIMP OnModuleUnload(BSTR moduleName, IovModuleIntf* sourceModule) override;
+    STDMETHODIMP OnModuleUnload(BSTR moduleName, IovModuleIntf* sourceModule) noexcept override;
 
     bool IsDisposed();
 

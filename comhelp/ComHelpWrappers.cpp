@@ -1,10 +1,12 @@
 #include "comhelp/ComHelpWrappers.h"
+#include "platform/com/ComBoundary.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace ovComHelp_EXP {
 
-STDMETHODIMP CovGlobalInterfaceTableProxy::RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid, DWORD* cookie)
+STDMETHODIMP CovGlobalInterfaceTableProxy::RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid, DWORD* cookie) noexcept
+try
 {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table) {
@@ -14,16 +16,20 @@ STDMETHODIMP CovGlobalInterfaceTableProxy::RegisterInterfaceInGlobal(IUnknown* u
     }
     return table->RegisterInterfaceInGlobal(unknown, riid, cookie);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovGlobalInterfaceTableProxy::RevokeInterfaceFromGlobal(DWORD cookie)
+STDMETHODIMP CovGlobalInterfaceTableProxy::RevokeInterfaceFromGlobal(DWORD cookie) noexcept
+try
 {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table)
         return E_FAIL;
     return table->RevokeInterfaceFromGlobal(cookie);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovGlobalInterfaceTableProxy::GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv)
+STDMETHODIMP CovGlobalInterfaceTableProxy::GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv) noexcept
+try
 {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table) {
@@ -33,33 +39,42 @@ STDMETHODIMP CovGlobalInterfaceTableProxy::GetInterfaceFromGlobal(DWORD cookie, 
     }
     return table->GetInterfaceFromGlobal(cookie, riid, ppv);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovGlobalInterfaceTableProxy::Drop()
+STDMETHODIMP CovGlobalInterfaceTableProxy::Drop() noexcept
+try
 {
     table_.Drop();
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovSeparateInvokerProxy::GetUserValue(LONG* value)
+STDMETHODIMP CovSeparateInvokerProxy::GetUserValue(LONG* value) noexcept
+try
 {
     if (!value)
         return E_POINTER;
     *value = InterlockedCompareExchange(&userValue_, 0, 0);
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovSeparateInvokerProxy::SetUserValue(LONG value)
+STDMETHODIMP CovSeparateInvokerProxy::SetUserValue(LONG value) noexcept
+try
 {
     InterlockedExchange(&userValue_, value);
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CovInvoker::Invoke(OV_INVOKE_PROC function, void* userData)
+STDMETHODIMP CovInvoker::Invoke(OV_INVOKE_PROC function, void* userData) noexcept
+try
 {
     if (!function)
         return E_FAIL;
     function(userData);
     return S_OK;
 }
+VX_COM_CATCH
 
 } // namespace ovComHelp_EXP

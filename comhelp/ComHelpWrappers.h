@@ -6,6 +6,7 @@
 #include <objidl.h>
 
 #include "generated/ovComHelp.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 namespace ovComHelp_EXP {
@@ -48,10 +49,10 @@ class CovGlobalInterfaceTableProxy
 public:
     explicit CovGlobalInterfaceTableProxy(IGlobalInterfaceTable* table) : table_(table) {}
 
-    STDMETHODIMP RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid, DWORD* cookie) override;
-    STDMETHODIMP RevokeInterfaceFromGlobal(DWORD cookie) override;
-    STDMETHODIMP GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv) override;
-    STDMETHODIMP Drop() override;
+    STDMETHODIMP RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid, DWORD* cookie) noexcept override;
+    STDMETHODIMP RevokeInterfaceFromGlobal(DWORD cookie) noexcept override;
+    STDMETHODIMP GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv) noexcept override;
+    STDMETHODIMP Drop() noexcept override;
 
 private:
     detail::DroppableTarget<IGlobalInterfaceTable> table_;
@@ -64,19 +65,23 @@ class InvokerProxyBase : public vx::com::ComObject<Derived, Entries...>
 public:
     explicit InvokerProxyBase(IovInvoker* invoker) : invoker_(invoker) {}
 
-    STDMETHODIMP Invoke(OV_INVOKE_PROC function, void* userData) override
+    STDMETHODIMP Invoke(OV_INVOKE_PROC function, void* userData) noexcept override
+    try
     {
         Microsoft::WRL::ComPtr<IovInvoker> invoker = invoker_.Get();
         if (!invoker)
             return E_FAIL;
         return invoker->Invoke(function, userData);
     }
+    VX_COM_CATCH
 
-    STDMETHODIMP Drop() override
+    STDMETHODIMP Drop() noexcept override
+    try
     {
         invoker_.Drop();
         return S_OK;
     }
+    VX_COM_CATCH
 
 private:
     detail::DroppableTarget<IovInvoker> invoker_;
@@ -105,8 +110,8 @@ class CovSeparateInvokerProxy
 public:
     using InvokerProxyBase::InvokerProxyBase;
 
-    STDMETHODIMP GetUserValue(LONG* value) override;
-    STDMETHODIMP SetUserValue(LONG value) override;
+    STDMETHODIMP GetUserValue(LONG* value) noexcept override;
+    STDMETHODIMP SetUserValue(LONG value) noexcept override;
 
 private:
     LONG userValue_ = 0;
@@ -116,7 +121,7 @@ private:
 class CovInvoker : public vx::com::ComObject<CovInvoker, IovInvoker>
 {
 public:
-    STDMETHODIMP Invoke(OV_INVOKE_PROC function, void* userData) override;
+    STDMETHODIMP Invoke(OV_INVOKE_PROC function, void* userData) noexcept override;
 };
 
 } // namespace ovComHelp_EXP

@@ -6,6 +6,7 @@
 #include "module/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
 #include "module/RemoteServicesSync.h"
+#include "platform/com/ComBoundary.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
@@ -139,23 +140,34 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
     }
 
     auto worker = std::make_unique<CCrHookModuleAsync>(*this);
-    CriticalSectionLock guard(asyncLock_);
-    async_ = std::move(worker);
+    {
+        CriticalSectionLock guard(asyncLock_);
+        std::swap(async_, worker);
+    }
+    // `worker` now holds the worker of an earlier Initialize, if any: it is
+    // stopped without the lock.
+    worker.reset();
     return S_OK;
 }
 
-HRESULT CCrHookModule::RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData)
+HRESULT CCrHookModule::RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept
+try
 {
     return RunOnSynchronousInvoker(callback, userData);
 }
+VX_COM_CATCH
 
 void CCrHookModule::Shutdown()
 {
+    std::unique_ptr<CCrHookModuleAsync> worker;
     {
         // From here on service callbacks post nothing.
         CriticalSectionLock guard(asyncLock_);
-        async_.reset();
+        worker = std::move(async_);
     }
+    // Stopping joins the worker thread, whose handlers take the module's
+    // locks: done without holding any.
+    worker.reset();
     // Everything is taken out under the object lock and let go after it, in
     // this order, so that no remote call runs while the lock is held.
     ComPtr<vxOpenAppHook::CStubManager> stubManager;
@@ -228,12 +240,15 @@ HRESULT CCrHookModule::PostWork(int32_t kind, void* data)
     return S_OK;
 }
 
-HRESULT CCrHookModule::OnBrowserServiceEvent()
+HRESULT CCrHookModule::OnBrowserServiceEvent() noexcept
+try
 {
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT CCrHookModule::OnRemoveBrowser(BSTR browserKey)
+HRESULT CCrHookModule::OnRemoveBrowser(BSTR browserKey) noexcept
+try
 {
     bool copied = false;
     vx::com::BStr key = CopyString(browserKey, copied);
@@ -242,27 +257,34 @@ HRESULT CCrHookModule::OnRemoveBrowser(BSTR browserKey)
         return E_OUTOFMEMORY;
     return PostWork(CCrHookModuleAsync::BrowserRemoved, data);
 }
+VX_COM_CATCH
 
-HRESULT CCrHookModule::OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url)
+HRESULT CCrHookModule::OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept
+try
 {
     TabInfoRecord* record = CopyRecord(tabId, loading, url);
     if (!record)
         return E_OUTOFMEMORY;
     return PostWork(CCrHookModuleAsync::TabCreated, record);
 }
+VX_COM_CATCH
 
-HRESULT CCrHookModule::OnTabRemoved(LONG tabId)
+HRESULT CCrHookModule::OnTabRemoved(LONG tabId) noexcept
+try
 {
     return PostWork(CCrHookModuleAsync::TabRemoved, CCrHookModuleAsync::TabIdAsData(tabId));
 }
+VX_COM_CATCH
 
-HRESULT CCrHookModule::OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url)
+HRESULT CCrHookModule::OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept
+try
 {
     TabInfoRecord* record = CopyRecord(tabId, loading, url);
     if (!record)
         return E_OUTOFMEMORY;
     return PostWork(CCrHookModuleAsync::TabUpdated, record);
 }
+VX_COM_CATCH
 
 // ---------------------------------------------------------------------------
 // The tab list.
@@ -284,7 +306,7 @@ HRESULT CCrHookModule::MakeTab(LONG tabId, ComPtr<CCrHookTab>& tab)
     ComPtr<CCrHookTab> made;
     HRESULT hr = vx::com::CreateComObject(made);
     if (SUCCEEDED(hr))
-        hr = made->Initialize(stubManager.Get(), this, tabId, this, tabsService.Get(), browserService.Get());
+        hr = made->Initialize(stubManager.Get(), tabId, this, tabsService.Get(), browserService.Get());
     if (FAILED(hr)) {
         if (made)
             made->Close();

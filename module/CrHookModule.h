@@ -30,17 +30,17 @@ public:
 
     // IvxCrRemoteServicesSync: runs the callback on the synchronous invoker,
     // where every proxy to the browser's services is created.
-    HRESULT STDMETHODCALLTYPE RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) override;
+    HRESULT STDMETHODCALLTYPE RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept override;
 
     // IvxCrBrowserServiceRemoteCallback: a removed renderer connection is
     // posted to the worker.
-    HRESULT STDMETHODCALLTYPE OnBrowserServiceEvent() override;
-    HRESULT STDMETHODCALLTYPE OnRemoveBrowser(BSTR browserKey) override;
+    HRESULT STDMETHODCALLTYPE OnBrowserServiceEvent() noexcept override;
+    HRESULT STDMETHODCALLTYPE OnRemoveBrowser(BSTR browserKey) noexcept override;
     // IvxCrTabsServiceRemoteCallback: each notification is posted to the
     // worker with a copy of its data.
-    HRESULT STDMETHODCALLTYPE OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url) override;
-    HRESULT STDMETHODCALLTYPE OnTabRemoved(LONG tabId) override;
-    HRESULT STDMETHODCALLTYPE OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url) override;
+    HRESULT STDMETHODCALLTYPE OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnTabRemoved(LONG tabId) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept override;
 
     // Creates the stub manager and the two service objects, registers with
     // the host, keeps the host and starts the worker.

@@ -5,18 +5,17 @@
 
 #include "generated/vxOpenAppServices.h"
 #include "module/ChromeProcess.h"
+#include "module/ModuleOperationIds.h"
 #include "module/ModuleServices.h"
 #include "module/ProcessHookModule.h"
 #include "openapphook/ExceptionGuard.h"
 #include "platform/com/BStr.h"
+#include "platform/com/ComBoundary.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
 
 namespace {
-
-constexpr wchar_t AttachOperationId[] = L"2D752869-39F4-460f-B2F4-02571A0692F5";
-constexpr wchar_t DetachOperationId[] = L"213AB793-2293-4439-BDFB-0491A8299447";
 
 // Guarded by the module lock.
 CModuleIntf* moduleSingleton = nullptr;
@@ -59,43 +58,56 @@ void CModuleIntf::RemoveFrom(NotifierList& list, IovModuleIntfNotifier* notifier
     }
 }
 
-HRESULT CModuleIntf::AddNotifier(IovModuleIntfNotifier* notifier)
+HRESULT CModuleIntf::AddNotifier(IovModuleIntfNotifier* notifier) noexcept
+try
 {
     return AddTo(clientNotifiers_, notifier);
 }
+VX_COM_CATCH
 
-HRESULT CModuleIntf::RemoveNotifier(IovModuleIntfNotifier* notifier)
+HRESULT CModuleIntf::RemoveNotifier(IovModuleIntfNotifier* notifier) noexcept
+try
 {
     RemoveFrom(clientNotifiers_, notifier);
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT CModuleIntf::AddProxyNotifier(IovModuleIntfNotifier* notifier)
+HRESULT CModuleIntf::AddProxyNotifier(IovModuleIntfNotifier* notifier) noexcept
+try
 {
     return AddTo(proxyNotifiers_, notifier);
 }
+VX_COM_CATCH
 
-HRESULT CModuleIntf::RemoveProxyNotifier(IovModuleIntfNotifier* notifier)
+HRESULT CModuleIntf::RemoveProxyNotifier(IovModuleIntfNotifier* notifier) noexcept
+try
 {
     RemoveFrom(proxyNotifiers_, notifier);
     return S_OK;
 }
+VX_COM_CATCH
 
 void CModuleIntf::Broadcast(const NotifierList& list)
 {
-    // Runs over a copy, so notifiers may unsubscribe (on this thread, the
-    // lock is recursive) from inside their callback.
-    NotifierList copy = list;
     vx::com::BStr name(L"vxCrHook.dll");
-    for (const ComPtr<IovModuleIntfNotifier>& notifier : copy)
+    for (const ComPtr<IovModuleIntfNotifier>& notifier : list)
         notifier->OnModuleUnload(name.Get(), static_cast<IovModuleIntf*>(this));
 }
 
 void CModuleIntf::BroadcastUnload()
 {
-    CriticalSectionLock guard(ModuleLock());
-    Broadcast(clientNotifiers_);
-    Broadcast(proxyNotifiers_);
+    // The notifiers are called on copies of the lists, without the lock: a
+    // notifier may unsubscribe (from any thread) or call back into the
+    // library from inside its callback.
+    NotifierList clients, proxies;
+    {
+        CriticalSectionLock guard(ModuleLock());
+        clients = clientNotifiers_;
+        proxies = proxyNotifiers_;
+    }
+    Broadcast(clients);
+    Broadcast(proxies);
 }
 
 bool CModuleIntf::IsAttached()
@@ -104,61 +116,75 @@ bool CModuleIntf::IsAttached()
     return processHookModule_ != nullptr;
 }
 
-VARIANT_BOOL CModuleIntf::Attach(IUnknown* host)
+VARIANT_BOOL CModuleIntf::Attach(IUnknown* host) noexcept
+try
 {
     ChromeProcessKind kind = GetChromeProcessKind();
     if (kind != ChromeProcessKind::Browser && kind != ChromeProcessKind::Renderer)
         return VARIANT_FALSE;
-
-    HRESULT result = S_OK;
     {
-        CriticalSectionLock guard(objectLock_);
         // A second Attach keeps the module that is registered already rather
         // than leaking it or registering a duplicate.
+        CriticalSectionLock guard(objectLock_);
         if (processHookModule_)
             return VARIANT_TRUE;
-        result = vxOpenAppHook::RunGuarded(AttachOperationId, [&]() -> HRESULT {
-            ComPtr<IvxHookHost> hookHost;
-            HRESULT hr = host ? host->QueryInterface(IID_PPV_ARGS(&hookHost)) : E_POINTER;
-            if (FAILED(hr))
-                return hr;
-            ComPtr<IUnknown> registryObject;
-            hookHost->GetModuleRegistry(&registryObject);
-            ComPtr<IvxModuleRegistry> registry;
-            hr = registryObject ? registryObject.As(&registry) : E_NOINTERFACE;
-            if (FAILED(hr))
-                return hr;
-            ComPtr<CProcessHookModule> module;
-            hr = vx::com::CreateComObject(module);
-            if (FAILED(hr))
-                return hr;
-            hr = module->Initialize(registry.Get(), host);
-            if (FAILED(hr)) {
-                // Whatever the failed initialisation registered is taken back.
-                module->Uninitialize();
-                return hr;
-            }
-            processHookModule_ = std::move(module);
-            return S_OK;
-        });
     }
-    return SUCCEEDED(result) ? VARIANT_TRUE : VARIANT_FALSE;
-}
+    // Only the host's own calls run under the fault guard: a fault skips the
+    // destructors between it and the guard, so nothing there owns a lock.
+    ComPtr<IvxModuleRegistry> registry;
+    HRESULT hr = vxOpenAppHook::RunGuarded(ModuleOperationIds::Attach, [&]() -> HRESULT {
+        ComPtr<IvxHookHost> hookHost;
+        HRESULT result = host ? host->QueryInterface(IID_PPV_ARGS(&hookHost)) : E_POINTER;
+        if (FAILED(result))
+            return result;
+        ComPtr<IUnknown> registryObject;
+        hookHost->GetModuleRegistry(&registryObject);
+        return registryObject ? registryObject.As(&registry) : E_NOINTERFACE;
+    });
+    if (FAILED(hr))
+        return VARIANT_FALSE;
 
-void CModuleIntf::Detach()
-{
+    ComPtr<CProcessHookModule> module;
+    hr = vx::com::CreateComObject(module);
+    if (FAILED(hr))
+        return VARIANT_FALSE;
+    hr = module->Initialize(registry.Get(), host);
+    if (FAILED(hr)) {
+        // Whatever the failed initialisation registered is taken back.
+        module->Uninitialize();
+        return VARIANT_FALSE;
+    }
+    bool lost = false;
     {
         CriticalSectionLock guard(objectLock_);
-        vxOpenAppHook::RunGuarded(DetachOperationId, [&]() -> HRESULT {
-            if (ComPtr<CProcessHookModule> module = std::move(processHookModule_))
-                module->Uninitialize();
-            return S_OK;
-        });
+        if (processHookModule_)
+            lost = true; // attached by another thread meanwhile
+        else
+            processHookModule_ = module;
     }
+    if (lost)
+        module->Uninitialize();
+    return VARIANT_TRUE;
+}
+VX_COM_CATCH_RETURN(VARIANT_FALSE)
+
+void CModuleIntf::Detach() noexcept
+try
+{
+    ComPtr<CProcessHookModule> module;
+    {
+        CriticalSectionLock guard(objectLock_);
+        module = std::move(processHookModule_);
+    }
+    if (module)
+        module->Uninitialize();
+    module.Reset();
     ModuleServicesHolder::Instance().ShutdownStubManager();
 }
+VX_COM_CATCH_VOID
 
-HRESULT CModuleIntf::CreateRawBrowserExtender(IUnknown* rawBrowser, IvxCrRawBrowserExtender** result)
+HRESULT CModuleIntf::CreateRawBrowserExtender(IUnknown* rawBrowser, IvxCrRawBrowserExtender** result) noexcept
+try
 {
     if (!result)
         return E_POINTER;
@@ -168,6 +194,7 @@ HRESULT CModuleIntf::CreateRawBrowserExtender(IUnknown* rawBrowser, IvxCrRawBrow
     // The renderer-side extender is not part of this build yet.
     return E_NOTIMPL;
 }
+VX_COM_CATCH
 
 HRESULT GetModuleSingleton(ComPtr<CModuleIntf>& module)
 {
@@ -194,10 +221,15 @@ ComPtr<CModuleIntf> PeekModuleSingleton()
 
 void ReleaseModuleSingleton()
 {
-    // Released under the module lock: its destructor detaches, and nobody may
-    // create or fetch the singleton meanwhile.
-    CriticalSectionLock guard(ModuleLock());
-    if (CModuleIntf* released = std::exchange(moduleSingleton, nullptr))
+    // Taken out under the module lock, so nobody can create or fetch the
+    // singleton any more; released after leaving it (its destructor
+    // detaches, which calls out).
+    CModuleIntf* released = nullptr;
+    {
+        CriticalSectionLock guard(ModuleLock());
+        released = std::exchange(moduleSingleton, nullptr);
+        moduleSingletonReleased = true;
+    }
+    if (released)
         released->Release();
-    moduleSingletonReleased = true;
 }

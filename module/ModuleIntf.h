@@ -21,18 +21,18 @@ public:
     CModuleIntf();
 
     // IovModuleIntf
-    HRESULT STDMETHODCALLTYPE AddNotifier(IovModuleIntfNotifier* notifier) override;
-    HRESULT STDMETHODCALLTYPE RemoveNotifier(IovModuleIntfNotifier* notifier) override;
-    HRESULT STDMETHODCALLTYPE AddProxyNotifier(IovModuleIntfNotifier* notifier) override;
-    HRESULT STDMETHODCALLTYPE RemoveProxyNotifier(IovModuleIntfNotifier* notifier) override;
+    HRESULT STDMETHODCALLTYPE AddNotifier(IovModuleIntfNotifier* notifier) noexcept override;
+    HRESULT STDMETHODCALLTYPE RemoveNotifier(IovModuleIntfNotifier* notifier) noexcept override;
+    HRESULT STDMETHODCALLTYPE AddProxyNotifier(IovModuleIntfNotifier* notifier) noexcept override;
+    HRESULT STDMETHODCALLTYPE RemoveProxyNotifier(IovModuleIntfNotifier* notifier) noexcept override;
 
     // IvxOpenAppHookExtension
-    VARIANT_BOOL STDMETHODCALLTYPE Attach(IUnknown* host) override;
-    void STDMETHODCALLTYPE Detach() override;
+    VARIANT_BOOL STDMETHODCALLTYPE Attach(IUnknown* host) noexcept override;
+    void STDMETHODCALLTYPE Detach() noexcept override;
 
     // IvxCrExtenderModule
     HRESULT STDMETHODCALLTYPE CreateRawBrowserExtender(IUnknown* rawBrowser,
-                                                       IvxCrRawBrowserExtender** result) override;
+                                                       IvxCrRawBrowserExtender** result) noexcept override;
 
     // Tells every subscriber that the library is unloading: the client list
     // first, then the proxy list.

@@ -11,6 +11,7 @@
 
 #include "generated/ovModule.h"
 #include "platform/ProductPath.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 namespace BaseOV {
@@ -35,7 +36,8 @@ public:
     ModuleProxy(const ModuleProxy&) = delete;
     ModuleProxy& operator=(const ModuleProxy&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
+    try
     {
         if (!ppv)
             return E_POINTER;
@@ -46,8 +48,9 @@ public:
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
-    STDMETHODIMP_(ULONG) Release() override
+    VX_COM_CATCH
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+    STDMETHODIMP_(ULONG) Release() noexcept override
     {
         LONG count = InterlockedDecrement(&refCount_);
         if (count == 0)
@@ -56,11 +59,13 @@ public:
     }
 
     // The module is going away: drop everything taken from it.
-    STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) override
+    STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) noexcept override
+    try
     {
         Unload();
         return S_OK;
     }
+    VX_COM_CATCH
 
     // Loads the module and takes its interfaces; any failing step leaves the
     // proxy unloaded.
@@ -202,7 +207,8 @@ private:
     {
     public:
         explicit ModuleNotifier(ModuleProxy2* proxy) : proxy_(proxy) {}
-        STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) override
+        STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) noexcept override
+        try
         {
             ModuleProxy2* proxy = nullptr;
             {
@@ -213,6 +219,7 @@ private:
                 proxy->Unload();
             return S_OK;
         }
+        VX_COM_CATCH
         void Disconnect()
         {
             vx::com::CriticalSectionLock guard(this->objectLock_);

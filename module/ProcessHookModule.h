@@ -17,13 +17,13 @@ public:
     CProcessHookModule();
 
     // IvxModule
-    HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) override;
+    HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) noexcept override;
     // IvxModuleOptions
-    HRESULT STDMETHODCALLTYPE SetOption(const GUID* key, VARIANT value) override;
+    HRESULT STDMETHODCALLTYPE SetOption(const GUID* key, VARIANT value) noexcept override;
     // IvxScriptEventRecorder
-    HRESULT STDMETHODCALLTYPE OnRecordingStarted() override;
-    HRESULT STDMETHODCALLTYPE OnRecordingStopped() override;
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) override;
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override;
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override;
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override;
 
     HRESULT Initialize(IvxModuleRegistry* registry, IUnknown* host);
     void Uninitialize();
@@ -38,6 +38,8 @@ protected:
 private:
     void EnsureBrowserModule();
 
+    // Set by Uninitialize: no browser module is made afterwards.
+    bool closed_ = false;
     GUID moduleGuid_ = GUID_NULL;
     Microsoft::WRL::ComPtr<IvxModuleRegistry> registry_;
     Microsoft::WRL::ComPtr<IUnknown> host_;

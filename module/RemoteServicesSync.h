@@ -7,6 +7,7 @@
 
 #include "generated/vxCrHook.h"
 #include "module/ModuleServices.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 namespace remote_services_sync_detail {
@@ -56,8 +57,10 @@ inline HRESULT RunOnSynchronousInvoker(VX_CR_REMOTE_SERVICES_CALLBACK callback, 
 class CRemoteServicesSync : public vx::com::ComObject<CRemoteServicesSync, IvxCrRemoteServicesSync>
 {
 public:
-    STDMETHODIMP RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) override
+    STDMETHODIMP RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept override
+    try
     {
         return RunOnSynchronousInvoker(callback, userData);
     }
+    VX_COM_CATCH
 };

@@ -4,6 +4,7 @@
 
 #include "openapphook/ExceptionGuard.h"
 #include "openapphook/PropertyValues.h"
+#include "platform/com/ComBoundary.h"
 
 namespace vxOpenAppHook {
 
@@ -17,7 +18,7 @@ constexpr wchar_t GetPropertyValuesOperationId[] = L"2DBC2C71-7DEE-413d-9E8D-C8B
 
 } // namespace
 
-HRESULT CCustomDispatch::Create(CStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target,
+HRESULT CCustomDispatch::Create(IStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target,
                                 ComPtr<CCustomDispatch>& stub)
 {
     ComPtr<CCustomDispatch> created;
@@ -31,33 +32,30 @@ HRESULT CCustomDispatch::Create(CStubManager* owner, IUnknown* holder, ITypeInfo
     return S_OK;
 }
 
-HRESULT CCustomDispatch::Initialize(CStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target)
+HRESULT CCustomDispatch::Initialize(IStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target)
 {
     if (!owner || !holder || !typeInfo || !target)
         return E_POINTER;
     holder_ = holder;
     typeInfo_ = typeInfo;
     target_ = target;
-    owner_ = owner;
-    owner_->RegisterStub(Identity());
-    return S_OK;
+    return registration_.Register(owner, this);
 }
 
-CCustomDispatch::~CCustomDispatch()
-{
-    if (owner_)
-        owner_->UnregisterStub(Identity());
-}
+CCustomDispatch::~CCustomDispatch() = default;
 
-STDMETHODIMP CCustomDispatch::GetTypeInfoCount(UINT* count)
+STDMETHODIMP CCustomDispatch::GetTypeInfoCount(UINT* count) noexcept
+try
 {
     if (!count)
         return E_INVALIDARG;
     *count = 1;
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCustomDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo)
+STDMETHODIMP CCustomDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo) noexcept
+try
 {
     if (!typeInfo)
         return E_INVALIDARG;
@@ -66,23 +64,29 @@ STDMETHODIMP CCustomDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo
         return DISP_E_BADINDEX;
     return typeInfo_.CopyTo(typeInfo);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCustomDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID, DISPID* dispIds)
+STDMETHODIMP CCustomDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID, DISPID* dispIds) noexcept
+try
 {
     return RunGuarded(GetIDsOfNamesOperationId,
                       [&]() -> HRESULT { return DispGetIDsOfNames(typeInfo_.Get(), names, nameCount, dispIds); });
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* exceptionInfo, UINT* argumentError)
+                                     EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept
+try
 {
     return RunGuarded(InvokeOperationId, [&]() -> HRESULT {
         return typeInfo_->Invoke(target_, dispId, flags, params, result, exceptionInfo, argumentError);
     });
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
-                                                VARIANT_BOOL* succeeded)
+                                                VARIANT_BOOL* succeeded) noexcept
+try
 {
     return RunGuarded(GetPropertyValuesOperationId, [&]() -> HRESULT {
         ComPtr<IDispatch> self;
@@ -92,5 +96,6 @@ STDMETHODIMP CCustomDispatch::GetPropertyValues(VARIANT ids, VARIANT* values, VA
         return CollectPropertyValues(self.Get(), ids, values, results, succeeded);
     });
 }
+VX_COM_CATCH
 
 } // namespace vxOpenAppHook

@@ -17,15 +17,15 @@ class CCustomDispatch
 {
 public:
     // `target` is an interface of `holder` described by `typeInfo`.
-    static HRESULT Create(CStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target,
+    static HRESULT Create(IStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target,
                           Microsoft::WRL::ComPtr<CCustomDispatch>& stub);
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exceptionInfo, UINT* argumentError) override;
-    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) override;
+                        EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
+    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) noexcept override;
 
     CCustomDispatch() noexcept = default;
 
@@ -33,9 +33,9 @@ protected:
     ~CCustomDispatch() override;
 
 private:
-    HRESULT Initialize(CStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target);
+    HRESULT Initialize(IStubManager* owner, IUnknown* holder, ITypeInfo* typeInfo, void* target);
 
-    Microsoft::WRL::ComPtr<CStubManager> owner_;
+    StubRegistration registration_;
     Microsoft::WRL::ComPtr<IUnknown> holder_;
     Microsoft::WRL::ComPtr<ITypeInfo> typeInfo_;
     void* target_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "openapphook/ExceptionGuard.h"
 #include "openapphook/PropertyValues.h"
+#include "platform/com/ComBoundary.h"
 
 namespace vxOpenAppHook {
 
@@ -43,52 +44,62 @@ std::wstring NameKey(const wchar_t* name)
 
 // ---------------------------------------------------------------- serialised IDispatch
 
-STDMETHODIMP CMultiThreadDispatchImpl::QueryInterface(REFIID riid, void** ppv)
+STDMETHODIMP CMultiThreadDispatchImpl::QueryInterface(REFIID riid, void** ppv) noexcept
+try
 {
     return outer_.QueryInterface(riid, ppv);
 }
+VX_COM_CATCH
 
-STDMETHODIMP_(ULONG) CMultiThreadDispatchImpl::AddRef()
+STDMETHODIMP_(ULONG) CMultiThreadDispatchImpl::AddRef() noexcept
 {
     return outer_.AddRef();
 }
 
-STDMETHODIMP_(ULONG) CMultiThreadDispatchImpl::Release()
+STDMETHODIMP_(ULONG) CMultiThreadDispatchImpl::Release() noexcept
 {
     return outer_.Release();
 }
 
-STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfoCount(UINT* count)
+STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfoCount(UINT* count) noexcept
+try
 {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetTypeInfoCount(count);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo)
+STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept
+try
 {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetTypeInfo(index, locale, typeInfo);
 }
+VX_COM_CATCH
 
 STDMETHODIMP CMultiThreadDispatchImpl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
-                                                     DISPID* dispIds)
+                                                     DISPID* dispIds) noexcept
+try
 {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetIDsOfNames(riid, names, nameCount, locale, dispIds);
 }
+VX_COM_CATCH
 
 STDMETHODIMP CMultiThreadDispatchImpl::Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags,
                                               DISPPARAMS* params, VARIANT* result, EXCEPINFO* exceptionInfo,
-                                              UINT* argumentError)
+                                              UINT* argumentError) noexcept
+try
 {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).Invoke(dispId, riid, locale, flags, params, result, exceptionInfo,
                                                    argumentError);
 }
+VX_COM_CATCH
 
 // ---------------------------------------------------------------- mixer
 
-HRESULT CCustomDispatchMixer::Create(CStubManager* owner, bool blindDelegation, ComPtr<CCustomDispatchMixer>& mixer)
+HRESULT CCustomDispatchMixer::Create(IStubManager* owner, bool blindDelegation, ComPtr<CCustomDispatchMixer>& mixer)
 {
     ComPtr<CCustomDispatchMixer> created;
     HRESULT hr = vx::com::CreateComObject(created);
@@ -101,21 +112,15 @@ HRESULT CCustomDispatchMixer::Create(CStubManager* owner, bool blindDelegation, 
     return S_OK;
 }
 
-HRESULT CCustomDispatchMixer::Initialize(CStubManager* owner, bool blindDelegation)
+HRESULT CCustomDispatchMixer::Initialize(IStubManager* owner, bool blindDelegation)
 {
     if (!owner)
         return E_POINTER;
     blindDelegation_ = blindDelegation;
-    owner_ = owner;
-    owner_->RegisterStub(Identity());
-    return S_OK;
+    return registration_.Register(owner, this);
 }
 
-CCustomDispatchMixer::~CCustomDispatchMixer()
-{
-    if (owner_)
-        owner_->UnregisterStub(Identity());
-}
+CCustomDispatchMixer::~CCustomDispatchMixer() = default;
 
 HRESULT CCustomDispatchMixer::AddDispatch(IDispatch* object)
 {
@@ -131,7 +136,8 @@ void* CCustomDispatchMixer::QueryExtraInterface(REFIID riid)
     return nullptr;
 }
 
-STDMETHODIMP CCustomDispatchMixer::QueryInterface(REFIID riid, void** ppv)
+STDMETHODIMP CCustomDispatchMixer::QueryInterface(REFIID riid, void** ppv) noexcept
+try
 {
     // Own interfaces, the serialised IDispatch and the free-threaded
     // marshaler first; anything else may come from a mixed object.
@@ -140,6 +146,7 @@ STDMETHODIMP CCustomDispatchMixer::QueryInterface(REFIID riid, void** ppv)
         return hr;
     return BlindQueryInterface(riid, ppv);
 }
+VX_COM_CATCH
 
 HRESULT CCustomDispatchMixer::BlindQueryInterface(REFIID riid, void** ppv)
 {
@@ -187,7 +194,8 @@ void CCustomDispatchMixer::CollectTypeInfos()
     }
 }
 
-STDMETHODIMP CCustomDispatchMixer::GetTypeInfoCount(UINT* count)
+STDMETHODIMP CCustomDispatchMixer::GetTypeInfoCount(UINT* count) noexcept
+try
 {
     if (!count)
         return E_INVALIDARG;
@@ -196,8 +204,10 @@ STDMETHODIMP CCustomDispatchMixer::GetTypeInfoCount(UINT* count)
     *count = static_cast<UINT>(typeInfos_.size());
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCustomDispatchMixer::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo)
+STDMETHODIMP CCustomDispatchMixer::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo) noexcept
+try
 {
     if (!typeInfo)
         return E_INVALIDARG;
@@ -208,9 +218,11 @@ STDMETHODIMP CCustomDispatchMixer::GetTypeInfo(UINT index, LCID, ITypeInfo** typ
         return E_INVALIDARG;
     return typeInfos_[index].CopyTo(typeInfo);
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatchMixer::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
-                                                 DISPID* dispIds)
+                                                 DISPID* dispIds) noexcept
+try
 {
     if (!names || !dispIds || nameCount > 1)
         return E_INVALIDARG;
@@ -240,6 +252,7 @@ STDMETHODIMP CCustomDispatchMixer::GetIDsOfNames(REFIID riid, LPOLESTR* names, U
     *dispIds = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
+VX_COM_CATCH
 
 HRESULT CCustomDispatchMixer::InvokeMixed(IDispatch* object, DISPID dispId, REFIID riid, LCID locale, WORD flags,
                                           DISPPARAMS* params, VARIANT* result, EXCEPINFO* exceptionInfo,
@@ -251,7 +264,8 @@ HRESULT CCustomDispatchMixer::InvokeMixed(IDispatch* object, DISPID dispId, REFI
 }
 
 STDMETHODIMP CCustomDispatchMixer::Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                                          VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError)
+                                          VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept
+try
 {
     ComPtr<IDispatch> routed;
     {
@@ -282,9 +296,11 @@ STDMETHODIMP CCustomDispatchMixer::Invoke(DISPID dispId, REFIID riid, LCID local
     }
     return DISP_E_MEMBERNOTFOUND;
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatchMixer::GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
-                                                     VARIANT_BOOL* succeeded)
+                                                     VARIANT_BOOL* succeeded) noexcept
+try
 {
     return RunGuarded(GetPropertyValuesOperationId, [&]() -> HRESULT {
         ComPtr<IDispatch> self;
@@ -294,5 +310,6 @@ STDMETHODIMP CCustomDispatchMixer::GetPropertyValues(VARIANT ids, VARIANT* value
         return CollectPropertyValues(self.Get(), ids, values, results, succeeded);
     });
 }
+VX_COM_CATCH
 
 } // namespace vxOpenAppHook

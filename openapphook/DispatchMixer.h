@@ -24,15 +24,15 @@ class CMultiThreadDispatchImpl final : public IDispatch
 public:
     explicit CMultiThreadDispatchImpl(CCustomDispatchMixer& outer) noexcept : outer_(outer) {}
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
+    STDMETHODIMP_(ULONG) AddRef() noexcept override;
+    STDMETHODIMP_(ULONG) Release() noexcept override;
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exceptionInfo, UINT* argumentError) override;
+                        EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
 
 private:
     CCustomDispatchMixer& outer_;
@@ -49,23 +49,23 @@ class CCustomDispatchMixer : public vx::com::ComObject<CCustomDispatchMixer, IDi
 {
 public:
     // Creates and initialises a mixer registered with `owner`.
-    static HRESULT Create(CStubManager* owner, bool blindDelegation,
+    static HRESULT Create(IStubManager* owner, bool blindDelegation,
                           Microsoft::WRL::ComPtr<CCustomDispatchMixer>& mixer);
 
     // Appends an object to the mixed list; lookups go through the list in
     // this order.
     HRESULT AddDispatch(IDispatch* object);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
 
     // IDispatch (through IDispatch2)
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exceptionInfo, UINT* argumentError) override;
+                        EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
     // IDispatch2
-    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) override;
+    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) noexcept override;
 
     CCustomDispatchMixer() noexcept : serialisedDispatch_(*this) {}
 
@@ -74,14 +74,14 @@ protected:
     void* QueryExtraInterface(REFIID riid) override;
 
 private:
-    HRESULT Initialize(CStubManager* owner, bool blindDelegation);
+    HRESULT Initialize(IStubManager* owner, bool blindDelegation);
     HRESULT BlindQueryInterface(REFIID riid, void** ppv);
     std::vector<Microsoft::WRL::ComPtr<IDispatch>> MixedSnapshot();
     HRESULT InvokeMixed(IDispatch* object, DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError);
     void CollectTypeInfos();
 
-    Microsoft::WRL::ComPtr<CStubManager> owner_;
+    StubRegistration registration_;
     CMultiThreadDispatchImpl serialisedDispatch_;
     bool blindDelegation_ = false;
     std::vector<Microsoft::WRL::ComPtr<IDispatch>> mixed_;

@@ -3,6 +3,7 @@
 
 #include "generated/vxOpenAppServices.h"
 #include "openapphook/HookModuleSupports.h"
+#include "platform/com/ComBoundary.h"
 
 namespace vxOpenAppHook {
 
@@ -17,16 +18,18 @@ public:
     {
     }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return outer_.QueryInterface(riid, ppv); }
-    STDMETHODIMP_(ULONG) AddRef() override { return outer_.AddRef(); }
-    STDMETHODIMP_(ULONG) Release() override { return outer_.Release(); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override try { return outer_.QueryInterface(riid, ppv); } VX_COM_CATCH
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return outer_.AddRef(); }
+    STDMETHODIMP_(ULONG) Release() noexcept override { return outer_.Release(); }
 
-    HRESULT STDMETHODCALLTYPE OnRecordingStarted() override { return supports_.StartRecording(); }
-    HRESULT STDMETHODCALLTYPE OnRecordingStopped() override { return supports_.StopRecording(); }
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) override
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override try { return supports_.StartRecording(); } VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override try { return supports_.StopRecording(); } VX_COM_CATCH
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override
+    try
     {
         return supports_.OnRecordedEvent(context, eventRecord, testObject);
     }
+    VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 private:
     IUnknown& outer_;

@@ -204,7 +204,50 @@ HRESULT HookModuleSupports::AddSupport(IUnknown* support)
             return hr;
     }
 
-    CriticalSectionLock guard(lock_);
+    // Appended under the lock; the support is told about the sink and a
+    // running recording after leaving it.
+    ComPtr<IvxScriptRecorderEventSource> newSource =
+        recorderSources.empty() ? nullptr : recorderSources.front();
+    ComPtr<IvxScriptEventRecorder> newRecorder = eventRecorders.empty() ? nullptr : eventRecorders.front();
+    ComPtr<IUnknown> sink;
+    bool recording = false;
+    unsigned long recordingChanges = 0;
+    {
+        CriticalSectionLock guard(lock_);
+        AppendAll(objects, extendedObjects, extendedObjects2, windows, windows2, controls, testFixtures, options,
+                  syncInvokers, objectRecognizers, customControls, recorderSources, eventRecorders);
+        sink = recorderSink_;
+        recording = recording_;
+        recordingChanges = recordingChanges_;
+    }
+    if (newSource && sink)
+        RunGuarded(Ids::RecorderSourceSetSink, [&]() -> HRESULT { return newSource->SetRecorderSink(sink.Get()); });
+    // A support added while recording records from now on too.
+    if (newRecorder && recording) {
+        RunGuarded(Ids::RecordingStart, [&]() -> HRESULT { return newRecorder->OnRecordingStarted(); });
+        // Recording stopped meanwhile, perhaps before the start above
+        // reached the support: it is stopped again so it ends stopped.
+        bool stoppedMeanwhile = false;
+        {
+            CriticalSectionLock guard(lock_);
+            stoppedMeanwhile = !recording_ && recordingChanges_ != recordingChanges;
+        }
+        if (stoppedMeanwhile)
+            RunGuarded(Ids::RecordingStop, [&]() -> HRESULT { return newRecorder->OnRecordingStopped(); });
+    }
+    return S_OK;
+}
+
+void HookModuleSupports::AppendAll(List<IvxModuleObjects>& objects, List<IvxModuleExtendedObjects>& extendedObjects,
+                                   List<IvxModuleExtendedObjects2>& extendedObjects2, List<IvxModuleWindows>& windows,
+                                   List<IvxModuleWindows2>& windows2, List<IvxModuleControls>& controls,
+                                   List<IvxModuleTestFixtures>& testFixtures, List<IvxModuleOptions>& options,
+                                   List<IvxModuleSyncInvoker>& syncInvokers,
+                                   List<IvxModuleObjectRecognizer>& objectRecognizers,
+                                   List<IvxCustomControlOpenAppSupport>& customControls,
+                                   List<IvxScriptRecorderEventSource>& recorderSources,
+                                   List<IvxScriptEventRecorder>& eventRecorders)
+{
     Append(objects_, std::move(objects));
     Append(extendedObjects_, std::move(extendedObjects));
     Append(extendedObjects2_, std::move(extendedObjects2));
@@ -216,14 +259,8 @@ HRESULT HookModuleSupports::AddSupport(IUnknown* support)
     Append(syncInvokers_, std::move(syncInvokers));
     Append(objectRecognizers_, std::move(objectRecognizers));
     Append(customControls_, std::move(customControls));
-    if (recorderSink_ && !recorderSources.empty())
-        recorderSources.front()->SetRecorderSink(recorderSink_.Get());
     Append(recorderSources_, std::move(recorderSources));
-    // A support added while recording records from now on too.
-    if (recording_ && !eventRecorders.empty())
-        eventRecorders.front()->OnRecordingStarted();
     Append(eventRecorders_, std::move(eventRecorders));
-    return S_OK;
 }
 
 void HookModuleSupports::Clear()
@@ -481,11 +518,10 @@ HRESULT HookModuleSupports::FirstCustomControlAnswer(const wchar_t* operationId,
     if (!result)
         return E_POINTER;
     ComPtr<IUnknown> found;
-    // Walked under the lock, which is taken outside the guarded part so that
-    // a crash inside a support cannot leave it held.
-    CriticalSectionLock guard(lock_);
+    // Walked over a copy: the supports are called without the lock.
+    const List<IvxCustomControlOpenAppSupport> supports = Copy(customControls_);
     HRESULT hr = RunGuarded(operationId, [&]() -> HRESULT {
-        for (const auto& support : customControls_) {
+        for (const auto& support : supports) {
             found.Reset();
             if (SUCCEEDED(call(support.Get(), found.ReleaseAndGetAddressOf())) && found)
                 return S_OK;
@@ -610,21 +646,31 @@ HRESULT HookModuleSupports::ProcessRecordedEvent(IUnknown* eventRecord, IUnknown
 
 HRESULT HookModuleSupports::StartRecording()
 {
-    CriticalSectionLock guard(lock_);
-    return RunGuarded(Ids::RecordingStart, [&]() -> HRESULT {
-        for (const auto& support : eventRecorders_)
-            support->OnRecordingStarted();
+    List<IvxScriptEventRecorder> supports;
+    {
+        CriticalSectionLock guard(lock_);
         recording_ = true;
+        ++recordingChanges_;
+        supports = eventRecorders_;
+    }
+    return RunGuarded(Ids::RecordingStart, [&]() -> HRESULT {
+        for (const auto& support : supports)
+            support->OnRecordingStarted();
         return S_OK;
     });
 }
 
 HRESULT HookModuleSupports::StopRecording()
 {
-    CriticalSectionLock guard(lock_);
-    return RunGuarded(Ids::RecordingStop, [&]() -> HRESULT {
+    List<IvxScriptEventRecorder> supports;
+    {
+        CriticalSectionLock guard(lock_);
         recording_ = false;
-        for (const auto& support : eventRecorders_)
+        ++recordingChanges_;
+        supports = eventRecorders_;
+    }
+    return RunGuarded(Ids::RecordingStop, [&]() -> HRESULT {
+        for (const auto& support : supports)
             support->OnRecordingStopped();
         return S_OK;
     });
@@ -632,11 +678,11 @@ HRESULT HookModuleSupports::StopRecording()
 
 VARIANT_BOOL HookModuleSupports::OnRecordedEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject)
 {
-    CriticalSectionLock guard(lock_);
+    const List<IvxScriptEventRecorder> supports = Copy(eventRecorders_);
     return GuardedAnswer(Ids::RecordingEvent, [&]() -> VARIANT_BOOL {
         VARIANT_BOOL any = VARIANT_FALSE;
         // Every recorder sees the event, even after one has taken it.
-        for (const auto& support : eventRecorders_)
+        for (const auto& support : supports)
             if (support->OnEvent(context, eventRecord, testObject) != VARIANT_FALSE)
                 any = VARIANT_TRUE;
         return any;

@@ -73,10 +73,18 @@ private:
 
     template <class I>
     List<I> Copy(const List<I>& list);
-    // Calls `call` on each support of list 11 under the lock until one
-    // succeeds with an object.
+    // Calls `call` on each support of list 11 (a copy, without the lock)
+    // until one succeeds with an object.
     template <class Call>
     HRESULT FirstCustomControlAnswer(const wchar_t* operationId, IUnknown** result, Call&& call);
+    // Appends a new support's entries to every list; the lock is held.
+    void AppendAll(List<IvxModuleObjects>& objects, List<IvxModuleExtendedObjects>& extendedObjects,
+                   List<IvxModuleExtendedObjects2>& extendedObjects2, List<IvxModuleWindows>& windows,
+                   List<IvxModuleWindows2>& windows2, List<IvxModuleControls>& controls,
+                   List<IvxModuleTestFixtures>& testFixtures, List<IvxModuleOptions>& options,
+                   List<IvxModuleSyncInvoker>& syncInvokers, List<IvxModuleObjectRecognizer>& objectRecognizers,
+                   List<IvxCustomControlOpenAppSupport>& customControls,
+                   List<IvxScriptRecorderEventSource>& recorderSources, List<IvxScriptEventRecorder>& eventRecorders);
 
     vx::com::CriticalSection lock_;
     List<IvxModuleObjects> objects_;
@@ -94,6 +102,8 @@ private:
     List<IvxScriptEventRecorder> eventRecorders_;
     Microsoft::WRL::ComPtr<IUnknown> recorderSink_;
     bool recording_ = false;
+    // Counts recording starts and stops.
+    unsigned long recordingChanges_ = 0;
 };
 
 } // namespace vxOpenAppHook

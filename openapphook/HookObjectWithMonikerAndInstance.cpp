@@ -1,4 +1,5 @@
 #include "openapphook/HookObjectWithMonikerAndInstance.h"
+#include "platform/com/ComBoundary.h"
 
 #include <oleauto.h>
 
@@ -7,7 +8,7 @@ namespace vxOpenAppHook {
 using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
 
-HRESULT CHookObjectWithMonikerAndInstance::Create(CStubManager* owner, IDispatch* instance, BSTR moniker,
+HRESULT CHookObjectWithMonikerAndInstance::Create(IStubManager* owner, IDispatch* instance, BSTR moniker,
                                                   IDispatch** object)
 {
     if (!object)
@@ -22,38 +23,42 @@ HRESULT CHookObjectWithMonikerAndInstance::Create(CStubManager* owner, IDispatch
     created->instance_ = instance;
     created->moniker_ = vx::com::BStr(moniker ? std::wstring_view(moniker, SysStringLen(moniker))
                                               : std::wstring_view());
-    created->owner_ = owner;
-    owner->RegisterStub(created->Identity());
+    hr = created->registration_.Register(owner, created.Get());
+    if (FAILED(hr))
+        return hr;
     *object = created.Detach();
     return S_OK;
 }
 
-CHookObjectWithMonikerAndInstance::~CHookObjectWithMonikerAndInstance()
-{
-    if (owner_)
-        owner_->UnregisterStub(Identity());
-}
+CHookObjectWithMonikerAndInstance::~CHookObjectWithMonikerAndInstance() = default;
 
-STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfoCount(UINT* count)
+STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfoCount(UINT* count) noexcept
+try
 {
     if (!count)
         return E_POINTER;
     *count = 0;
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfo(UINT, LCID, ITypeInfo**)
+STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept
+try
 {
     return E_NOTIMPL;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CHookObjectWithMonikerAndInstance::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+STDMETHODIMP CHookObjectWithMonikerAndInstance::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept
+try
 {
     return E_NOTIMPL;
 }
+VX_COM_CATCH
 
 STDMETHODIMP CHookObjectWithMonikerAndInstance::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS*,
-                                                       VARIANT* result, EXCEPINFO*, UINT*)
+                                                       VARIANT* result, EXCEPINFO*, UINT*) noexcept
+try
 {
     if (!(flags & DISPATCH_PROPERTYGET))
         return E_NOTIMPL;
@@ -77,5 +82,6 @@ STDMETHODIMP CHookObjectWithMonikerAndInstance::Invoke(DISPID dispId, REFIID, LC
     V_BSTR(result) = copy;
     return S_OK;
 }
+VX_COM_CATCH
 
 } // namespace vxOpenAppHook

@@ -17,13 +17,13 @@ public:
     static constexpr DISPID DispIdInstance = 0x1000002;
     static constexpr DISPID DispIdMoniker = 0x1000005;
 
-    static HRESULT Create(CStubManager* owner, IDispatch* instance, BSTR moniker, IDispatch** object);
+    static HRESULT Create(IStubManager* owner, IDispatch* instance, BSTR moniker, IDispatch** object);
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exceptionInfo, UINT* argumentError) override;
+                        EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
 
     CHookObjectWithMonikerAndInstance() noexcept = default;
 
@@ -31,7 +31,7 @@ protected:
     ~CHookObjectWithMonikerAndInstance() override;
 
 private:
-    Microsoft::WRL::ComPtr<CStubManager> owner_;
+    StubRegistration registration_;
     Microsoft::WRL::ComPtr<IDispatch> instance_;
     vx::com::BStr moniker_;
 };

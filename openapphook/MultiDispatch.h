@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "openapphook/TypeLibraryRegistry.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 namespace vxOpenAppHook {
@@ -58,21 +59,27 @@ template <class T, class Itf>
 class MultiDispatchSlots<T, Itf, true> : public Itf
 {
 public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return Root()->MultiGetTypeInfoCount(count); }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override try { return Root()->MultiGetTypeInfoCount(count); } VX_COM_CATCH
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override
+    try
     {
         return Root()->MultiGetTypeInfo(index, locale, typeInfo);
     }
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override
+    VX_COM_CATCH
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override
+    try
     {
         return Root()->MultiGetIDsOfNames(riid, names, nameCount, locale, dispIds);
     }
+    VX_COM_CATCH
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* exceptionInfo, UINT* argumentError) override
+                        EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override
+    try
     {
         return Root()->MultiInvoke(static_cast<IDispatch*>(this), dispId, riid, locale, flags, params, result,
                                    exceptionInfo, argumentError);
     }
+    VX_COM_CATCH
 
 protected:
     CMultiDispatchRoot* Root() noexcept { return static_cast<CMultiDispatchRoot*>(static_cast<T*>(this)); }

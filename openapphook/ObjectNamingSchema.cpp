@@ -1,4 +1,5 @@
 #include "openapphook/ObjectNamingSchema.h"
+#include "platform/com/ComBoundary.h"
 
 #include <oleauto.h>
 
@@ -16,27 +17,27 @@ HRESULT CObjectNamingSchema::Create(CStubManager* owner, const ObjectNamingSchem
     if (FAILED(hr))
         return hr;
     created->entry_ = entry;
-    created->owner_ = owner;
-    owner->RegisterStub(created->Identity());
+    hr = created->registration_.Register(owner, created.Get());
+    if (FAILED(hr))
+        return hr;
     schema = std::move(created);
     return S_OK;
 }
 
-CObjectNamingSchema::~CObjectNamingSchema()
-{
-    if (owner_)
-        owner_->UnregisterStub(Identity());
-}
+CObjectNamingSchema::~CObjectNamingSchema() = default;
 
-HRESULT CObjectNamingSchema::GetMethodName(BSTR* methodName)
+HRESULT CObjectNamingSchema::GetMethodName(BSTR* methodName) noexcept
+try
 {
     if (!methodName)
         return E_POINTER;
     *methodName = SysAllocString(entry_->methodName ? entry_->methodName : L"");
     return *methodName ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH
 
-HRESULT CObjectNamingSchema::GetParamNames(VARIANT* paramNames)
+HRESULT CObjectNamingSchema::GetParamNames(VARIANT* paramNames) noexcept
+try
 {
     if (!paramNames)
         return E_POINTER;
@@ -59,5 +60,6 @@ HRESULT CObjectNamingSchema::GetParamNames(VARIANT* paramNames)
     V_ARRAY(paramNames) = array;
     return S_OK;
 }
+VX_COM_CATCH
 
 } // namespace vxOpenAppHook

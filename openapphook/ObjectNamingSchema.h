@@ -24,8 +24,8 @@ public:
     static HRESULT Create(CStubManager* owner, const ObjectNamingSchemaEntry* entry,
                           Microsoft::WRL::ComPtr<CObjectNamingSchema>& schema);
 
-    HRESULT STDMETHODCALLTYPE GetMethodName(BSTR* methodName) override;
-    HRESULT STDMETHODCALLTYPE GetParamNames(VARIANT* paramNames) override;
+    HRESULT STDMETHODCALLTYPE GetMethodName(BSTR* methodName) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetParamNames(VARIANT* paramNames) noexcept override;
 
     CObjectNamingSchema() noexcept = default;
 
@@ -33,7 +33,7 @@ protected:
     ~CObjectNamingSchema() override;
 
 private:
-    Microsoft::WRL::ComPtr<CStubManager> owner_;
+    StubRegistration registration_;
     const ObjectNamingSchemaEntry* entry_ = nullptr;
 };
 

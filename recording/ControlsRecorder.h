@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "generated/vxOpenAppServices.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 // The web-controls recorder module: the engine calls it for every recorded
@@ -16,9 +17,9 @@ public:
     static const GUID ModuleId;
 
     // IvxModule
-    HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) override;
+    HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) noexcept override;
     // IvxScriptEventRecorder
-    HRESULT STDMETHODCALLTYPE OnRecordingStarted() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE OnRecordingStopped() override { return S_OK; }
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) override;
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override try { return S_OK; } VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override try { return S_OK; } VX_COM_CATCH
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override;
 };

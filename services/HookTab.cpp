@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <utility>
 
-#include "module/CrHookModule.h"
 #include "openapphook/InvokeException.h"
 #include "quickbrowser/InformationRecords.h"
 #include "services/BrowserServiceRemote.h"
@@ -23,6 +22,7 @@ using vxOpenAppHook::CStubManager;
 // themselves when the connection is given up half-way.
 struct CCrHookTab::RendererConnection
 {
+    BStr browserKey;
     ComPtr<CCrQuickBrowserRemote> quickBrowser;
     HWND tabWindow = nullptr;
     GlobalInterfaceCookie pageScriptCookie;
@@ -76,9 +76,8 @@ HRESULT CCrHookTab::ClosedTabError()
         L"The browser tab that showed this page has been closed."));
 }
 
-HRESULT CCrHookTab::Initialize(CStubManager* stubManager, CCrHookModule* module, LONG tabId,
-                               IvxCrRemoteServicesSync* invoker, CCrTabsServiceRemote* tabsService,
-                               CCrBrowserServiceRemote* browserService)
+HRESULT CCrHookTab::Initialize(CStubManager* stubManager, LONG tabId, IvxCrRemoteServicesSync* invoker,
+                               CCrTabsServiceRemote* tabsService, CCrBrowserServiceRemote* browserService)
 {
     ComPtr<CStubManager> ownStubManager;
     HRESULT hr = vx::com::CreateComObject(ownStubManager);
@@ -95,7 +94,6 @@ HRESULT CCrHookTab::Initialize(CStubManager* stubManager, CCrHookModule* module,
     {
         CriticalSectionLock guard(objectLock_);
         stubManager_ = stubManager;
-        module_ = module;
         tabId_ = tabId;
         invoker_ = invoker;
         tabsService_ = tabsService;
@@ -113,41 +111,36 @@ HRESULT CCrHookTab::Initialize(CStubManager* stubManager, CCrHookModule* module,
 
 void CCrHookTab::Close()
 {
-    ComPtr<CCrHookModule> module;
     ComPtr<CCrTabsServiceRemote> tabsService;
     ComPtr<CCrBrowserServiceRemote> browserService;
     ComPtr<CCrHookTabInstance> instance;
     ComPtr<CStubManager> ownStubManager;
-    ComPtr<CCrQuickBrowserRemote> quickBrowser;
+    std::shared_ptr<const RendererConnection> connection;
     {
         CriticalSectionLock guard(objectLock_);
         if (alive_) {
             ++treeChangeCounter_;
             ++domChangeCounter_;
         }
+        ++resetGeneration_;
         alive_ = false;
-        module.Swap(module_);
         stubManager_.Reset();
         invoker_.Reset();
         tabsService.Swap(tabsService_);
         browserService.Swap(browserService_);
         instance.Swap(instance_);
         ownStubManager.Swap(ownStubManager_);
-        quickBrowser.Swap(quickBrowser_);
-        pageScriptCookie_.Reset();
-        pageObjectCookie_.Reset();
-        browserKey_.Reset();
-        tabWindow_ = nullptr;
+        connection = std::move(connection_);
     }
-    // Disconnecting pumps COM calls and may take up to a second: done after
-    // leaving the lock so that calls arriving meanwhile are not blocked.
+    // Everything below calls out (disconnecting pumps COM calls and may take
+    // up to a second): done after leaving the lock so that calls arriving
+    // meanwhile are not blocked.
     if (instance)
         instance->DetachTab();
     // Released first: an instance nobody else holds leaves the stub manager
     // now instead of keeping the shutdown below waiting for it.
     instance.Reset();
-    if (quickBrowser)
-        quickBrowser->Disconnect();
+    GiveUp(std::move(connection));
     if (ownStubManager)
         ownStubManager->DisconnectAll();
 }
@@ -209,50 +202,99 @@ void CCrHookTab::SetGroup(LONG index, bool grouped)
 
 HRESULT CCrHookTab::ConnectRenderer()
 {
-    CriticalSectionLock guard(objectLock_);
-    return ConnectRendererLocked();
+    // A reset between the lookup and the install makes the new connection
+    // stale; one more attempt then reads the renderer again.
+    for (int attempt = 0;; ++attempt) {
+        bool superseded = false;
+        HRESULT hr = TryConnectRenderer(superseded);
+        if (!superseded || attempt == 1)
+            return hr;
+    }
 }
 
-HRESULT CCrHookTab::ConnectRendererLocked()
+HRESULT CCrHookTab::TryConnectRenderer(bool& superseded)
 {
-    if (!alive_)
-        return ClosedTabError();
-    if (quickBrowser_)
-        return S_OK;
-    if (!browserService_)
-        return E_FAIL;
-    BStr key;
-    HRESULT hr = browserService_->GetBrowserKey(tabId_, key);
-    if (FAILED(hr))
-        return hr;
-
+    superseded = false;
+    ComPtr<CCrBrowserServiceRemote> browserService;
+    ComPtr<IvxCrRemoteServicesSync> invoker;
+    unsigned long generation = 0;
+    LONG tabId = 0;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_)
+            return ClosedTabError();
+        if (connection_)
+            return S_OK;
+        if (!browserService_)
+            return E_FAIL;
+        browserService = browserService_;
+        invoker = invoker_;
+        generation = resetGeneration_;
+        tabId = tabId_;
+    }
     ProcessOptionValues options;
     {
         CriticalSectionLock optionGuard(optionLock_);
         options = options_;
     }
-    RendererConnection connection;
-    ComPtr<CCrBrowserServiceRemote> browserService = browserService_;
+
+    auto made = std::make_shared<RendererConnection>();
+    HRESULT hr = browserService->GetBrowserKey(tabId, made->browserKey);
+    if (FAILED(hr))
+        return hr;
     auto work = [&]() -> HRESULT {
         ComPtr<IDispatch> quickBrowser;
-        HRESULT result = browserService->GetRendererQuickBrowser(key.Get(), quickBrowser);
+        HRESULT result = browserService->GetRendererQuickBrowser(made->browserKey.Get(), quickBrowser);
         if (FAILED(result))
             return result;
         if (!quickBrowser)
             return E_UNEXPECTED;
-        return PrepareConnection(quickBrowser.Get(), options, connection);
+        return PrepareConnection(quickBrowser.Get(), options, *made);
     };
-    hr = RunOnInvoker(invoker_.Get(), work);
-    if (FAILED(hr)) {
-        ResetRendererLocked();
-        return hr;
+    hr = RunOnInvoker(invoker.Get(), work);
+
+    std::shared_ptr<const RendererConnection> givenUp;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (!alive_) {
+            hr = ClosedTabError();
+        } else if (generation != resetGeneration_) {
+            // Reset or closed while connecting: what was made is stale.
+            superseded = true;
+            if (SUCCEEDED(hr))
+                hr = E_FAIL;
+        } else if (connection_) {
+            // Another thread connected meanwhile: its connection is kept.
+            hr = S_OK;
+        } else if (FAILED(hr)) {
+            givenUp = TakeRendererLocked();
+        } else {
+            connection_ = made;
+            made.reset();
+        }
     }
-    quickBrowser_ = std::move(connection.quickBrowser);
-    tabWindow_ = connection.tabWindow;
-    pageScriptCookie_ = std::move(connection.pageScriptCookie);
-    pageObjectCookie_ = std::move(connection.pageObjectCookie);
-    browserKey_ = std::move(key);
-    return S_OK;
+    GiveUp(std::move(givenUp));
+    if (made)
+        GiveUp(std::move(made));
+    return hr;
+}
+
+HRESULT CCrHookTab::ConnectedRenderer(std::shared_ptr<const RendererConnection>& connection)
+{
+    connection.reset();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        HRESULT hr = ConnectRenderer();
+        if (FAILED(hr))
+            return hr;
+        {
+            CriticalSectionLock guard(objectLock_);
+            connection = connection_;
+        }
+        if (connection)
+            return S_OK;
+    }
+    // Reset again right after connecting: the renderer is going away.
+    return E_FAIL;
 }
 
 HRESULT CCrHookTab::PrepareConnection(IDispatch* quickBrowser, const ProcessOptionValues& options,
@@ -296,22 +338,28 @@ HRESULT CCrHookTab::PrepareConnection(IDispatch* quickBrowser, const ProcessOpti
 
 void CCrHookTab::ResetRenderer()
 {
-    CriticalSectionLock guard(objectLock_);
-    ResetRendererLocked();
+    std::shared_ptr<const RendererConnection> connection;
+    {
+        CriticalSectionLock guard(objectLock_);
+        connection = TakeRendererLocked();
+    }
+    GiveUp(std::move(connection));
 }
 
-void CCrHookTab::ResetRendererLocked()
+std::shared_ptr<const CCrHookTab::RendererConnection> CCrHookTab::TakeRendererLocked()
 {
-    tabWindow_ = nullptr;
-    browserKey_.Reset();
-    if (quickBrowser_) {
-        quickBrowser_->Disconnect();
-        quickBrowser_.Reset();
-    }
-    pageScriptCookie_.Reset();
-    pageObjectCookie_.Reset();
+    ++resetGeneration_;
     ++treeChangeCounter_;
     ++domChangeCounter_;
+    return std::move(connection_);
+}
+
+void CCrHookTab::GiveUp(std::shared_ptr<const RendererConnection> connection)
+{
+    // The quick browser is cut off now, even if some caller still uses this
+    // connection; the page objects' table entries go with the last user.
+    if (connection && connection->quickBrowser)
+        connection->quickBrowser->Disconnect();
 }
 
 bool CCrHookTab::HoldsBrowserKey(BSTR key)
@@ -319,23 +367,24 @@ bool CCrHookTab::HoldsBrowserKey(BSTR key)
     if (!key)
         return false;
     CriticalSectionLock guard(objectLock_);
-    return browserKey_.Get() && browserKey_.View() == std::wstring_view(key, SysStringLen(key));
+    return connection_ && connection_->browserKey.Get() &&
+           connection_->browserKey.View() == std::wstring_view(key, SysStringLen(key));
 }
 
 bool CCrHookTab::IsRendererConnected()
 {
     CriticalSectionLock guard(objectLock_);
-    return quickBrowser_ != nullptr;
+    return connection_ != nullptr;
 }
 
 HRESULT CCrHookTab::FetchPageObject(bool scriptObject, ComPtr<IDispatch>& object)
 {
     object.Reset();
-    CriticalSectionLock guard(objectLock_);
-    HRESULT hr = ConnectRendererLocked();
+    std::shared_ptr<const RendererConnection> connection;
+    HRESULT hr = ConnectedRenderer(connection);
     if (FAILED(hr))
         return hr;
-    const GlobalInterfaceCookie& cookie = scriptObject ? pageScriptCookie_ : pageObjectCookie_;
+    const GlobalInterfaceCookie& cookie = scriptObject ? connection->pageScriptCookie : connection->pageObjectCookie;
     if (cookie.Empty())
         return S_OK;
     return cookie.Fetch(object);
@@ -360,11 +409,12 @@ HRESULT CCrHookTab::TabWindow(HWND& window)
         CriticalSectionLock guard(objectLock_);
         if (!alive_)
             return E_FAIL;
-        if (tabWindow_ && IsWindow(tabWindow_)) {
-            window = tabWindow_;
-            return S_OK;
-        }
+        if (connection_)
+            window = connection_->tabWindow;
     }
+    if (window && IsWindow(window))
+        return S_OK;
+    window = nullptr;
     return FindTabWindowByRectangle(window);
 }
 
@@ -372,14 +422,16 @@ HRESULT CCrHookTab::FindTabWindowByRectangle(HWND& window)
 {
     window = nullptr;
     ComPtr<CCrTabsServiceRemote> tabsService;
+    LONG tabId = 0;
     {
         CriticalSectionLock guard(objectLock_);
         tabsService = tabsService_;
+        tabId = tabId_;
     }
     if (!tabsService)
         return E_FAIL;
     RECT content = {};
-    if (FAILED(tabsService->GetTabRectangle(tabId_, content)))
+    if (FAILED(tabsService->GetTabRectangle(tabId, content)))
         return E_FAIL;
     window = FindTabWindowByContentRect(content);
     return window ? S_OK : E_FAIL;
@@ -478,11 +530,12 @@ HRESULT CCrHookTab::WaitForLoad(BStr& url)
     url.Reset();
     if (!IsAlive())
         return ClosedTabError();
+    const Timing timing = CurrentTiming();
     {
         LoadWaitEvents::Waiter started(startedEvents_);
         LoadWaitEvents::Waiter stopped(stoppedEvents_);
         Sleep(0);
-        WaitStartThenStop(started, stopped, IsLoading(), kWaitStartMs, kWaitStopMs);
+        WaitStartThenStop(started, stopped, IsLoading(), timing.waitStartMs, timing.waitStopMs);
     }
     url = Url();
     return S_OK;
@@ -499,6 +552,7 @@ HRESULT CCrHookTab::Navigate(BSTR url)
     }
     if (!tabsService)
         return E_FAIL;
+    const Timing timing = CurrentTiming();
     bool finished = false;
     {
         LoadWaitEvents::Waiter started(startedEvents_);
@@ -507,13 +561,13 @@ HRESULT CCrHookTab::Navigate(BSTR url)
         if (FAILED(hr))
             return hr;
         Sleep(0);
-        finished = WaitStartThenStop(started, stopped, false, kNavigateStartMs, kNavigateStopMs);
+        finished = WaitStartThenStop(started, stopped, false, timing.navigateStartMs, timing.navigateStopMs);
     }
     if (!finished)
         return S_FALSE;
-    for (int attempt = 0; attempt < kReconnectTries; ++attempt) {
+    for (int attempt = 0; attempt < timing.reconnectTries; ++attempt) {
         if (attempt > 0)
-            Sleep(kReconnectIntervalMs);
+            Sleep(timing.reconnectIntervalMs);
         if (SUCCEEDED(ConnectRenderer()))
             break;
     }
@@ -541,19 +595,51 @@ HRESULT CCrHookTab::PushOptions(CCrQuickBrowserRemote& quickBrowser, const std::
 
 void CCrHookTab::PushChangedOptions()
 {
-    ComPtr<CCrQuickBrowserRemote> quickBrowser;
     {
-        CriticalSectionLock guard(objectLock_);
-        if (!alive_)
+        CriticalSectionLock optionGuard(optionLock_);
+        if (pushing_) {
+            // The thread pushing now takes another round with the newest
+            // values, so pushes reach the renderer in order.
+            pushAgain_ = true;
             return;
-        quickBrowser = quickBrowser_;
+        }
+        pushing_ = true;
     }
-    CriticalSectionLock optionGuard(optionLock_);
-    const ProcessOptionValues current = ProcessOptions().Snapshot();
-    const std::vector<GUID> changed = ChangedRendererOptionKeys(options_, current);
-    options_ = current;
-    if (quickBrowser && !changed.empty())
-        PushOptions(*quickBrowser.Get(), changed, current);
+    try {
+        PushRounds();
+    } catch (...) {
+        CriticalSectionLock optionGuard(optionLock_);
+        pushing_ = false;
+        throw;
+    }
+}
+
+void CCrHookTab::PushRounds()
+{
+    for (;;) {
+        ComPtr<CCrQuickBrowserRemote> quickBrowser;
+        {
+            CriticalSectionLock guard(objectLock_);
+            if (alive_ && connection_)
+                quickBrowser = connection_->quickBrowser;
+        }
+        std::vector<GUID> changed;
+        ProcessOptionValues current;
+        {
+            CriticalSectionLock optionGuard(optionLock_);
+            pushAgain_ = false;
+            current = ProcessOptions().Snapshot();
+            changed = ChangedRendererOptionKeys(options_, current);
+            options_ = current;
+        }
+        if (quickBrowser && !changed.empty())
+            PushOptions(*quickBrowser.Get(), changed, current);
+        CriticalSectionLock optionGuard(optionLock_);
+        if (!pushAgain_) {
+            pushing_ = false;
+            return;
+        }
+    }
 }
 
 // ------------------------------------------------------------ accessors
@@ -593,4 +679,16 @@ ComPtr<IvxCrRemoteServicesSync> CCrHookTab::Invoker()
 {
     CriticalSectionLock guard(objectLock_);
     return invoker_;
+}
+
+void CCrHookTab::SetTiming(const Timing& timing)
+{
+    CriticalSectionLock guard(objectLock_);
+    timing_ = timing;
+}
+
+CCrHookTab::Timing CCrHookTab::CurrentTiming()
+{
+    CriticalSectionLock guard(objectLock_);
+    return timing_;
 }

@@ -7,6 +7,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <memory>
 #include <vector>
 
 #include "generated/vxCrHook.h"
@@ -17,7 +18,6 @@
 #include "services/GlobalInterfaceCookie.h"
 #include "services/LoadWaitEvents.h"
 
-class CCrHookModule;
 class CCrTabsServiceRemote;
 class CCrBrowserServiceRemote;
 class CCrQuickBrowserRemote;
@@ -36,13 +36,24 @@ public:
     static constexpr int kReconnectTries = 5;
     static constexpr DWORD kReconnectIntervalMs = 500;
 
+    // The waits of one tab; the defaults are the product's values (tests
+    // shorten them).
+    struct Timing
+    {
+        DWORD waitStartMs = kWaitStartMs;
+        DWORD waitStopMs = kWaitStopMs;
+        DWORD navigateStartMs = kNavigateStartMs;
+        DWORD navigateStopMs = kNavigateStopMs;
+        int reconnectTries = kReconnectTries;
+        DWORD reconnectIntervalMs = kReconnectIntervalMs;
+    };
+
     CCrHookTab();
 
     // Stores everything, marks the tab alive, creates the identification
     // object and the tab's own stub manager, copies the option values.
-    HRESULT Initialize(vxOpenAppHook::CStubManager* stubManager, CCrHookModule* module, LONG tabId,
-                       IvxCrRemoteServicesSync* invoker, CCrTabsServiceRemote* tabsService,
-                       CCrBrowserServiceRemote* browserService);
+    HRESULT Initialize(vxOpenAppHook::CStubManager* stubManager, LONG tabId, IvxCrRemoteServicesSync* invoker,
+                       CCrTabsServiceRemote* tabsService, CCrBrowserServiceRemote* browserService);
     // Tab removed or module shut down: disconnects and releases everything.
     void Close();
     bool IsAlive();
@@ -104,19 +115,33 @@ public:
     // The synchronous invoker (null when the tab has none).
     Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> Invoker();
 
+    void SetTiming(const Timing& timing);
+    Timing CurrentTiming();
+
 protected:
     ~CCrHookTab() override;
 
 private:
     struct RendererConnection;
 
-    HRESULT ConnectRendererLocked();
+    // One attempt: the lookup and the invoker call run without the object
+    // lock; a connection made meanwhile by another thread wins.
+    HRESULT TryConnectRenderer(bool& superseded);
+    // The connection, connecting first when there is none.
+    HRESULT ConnectedRenderer(std::shared_ptr<const RendererConnection>& connection);
     // Steps of a connection that run on the synchronous invoker: wraps the
     // renderer's quick browser, finds the tab window, keeps the page objects
     // and pushes every option value.
     HRESULT PrepareConnection(IDispatch* quickBrowser, const ProcessOptionValues& options,
                               RendererConnection& connection);
-    void ResetRendererLocked();
+    // Takes the connection out and counts the reset; the caller gives the
+    // connection up after leaving the lock.
+    std::shared_ptr<const RendererConnection> TakeRendererLocked();
+    // Disconnects a connection taken out (called without the lock).
+    static void GiveUp(std::shared_ptr<const RendererConnection> connection);
+    // Pushes changed option values until no other thread asked for another
+    // round; the caller has set pushing_.
+    void PushRounds();
     HRESULT FindTabWindowByRectangle(HWND& window);
     HRESULT FetchPageObject(bool scriptObject, Microsoft::WRL::ComPtr<IDispatch>& object);
     // Sends `keys` with their values in `options`; the first failure is
@@ -132,7 +157,7 @@ private:
 
     bool alive_ = false;
     LONG tabId_ = 0;
-    Microsoft::WRL::ComPtr<CCrHookModule> module_;
+    Timing timing_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> invoker_;
     Microsoft::WRL::ComPtr<CCrTabsServiceRemote> tabsService_;
@@ -147,18 +172,21 @@ private:
     LONG groupIndex_ = 0;
     bool grouped_ = false;
 
-    // Renderer connection.
-    vx::com::BStr browserKey_;
-    Microsoft::WRL::ComPtr<CCrQuickBrowserRemote> quickBrowser_;
-    GlobalInterfaceCookie pageScriptCookie_;
-    GlobalInterfaceCookie pageObjectCookie_;
-    HWND tabWindow_ = nullptr;
+    // Renderer connection: shared, so that callers use it after leaving the
+    // lock; what it holds is given back when the last user lets go.
+    std::shared_ptr<const RendererConnection> connection_;
+    // Counts resets and closes: a connection made across one is stale.
+    unsigned long resetGeneration_ = 0;
     LONG treeChangeCounter_ = 0;
     LONG domChangeCounter_ = 0;
 
-    // Option values as last sent to the renderer; guarded by optionLock_.
+    // Option values as last sent to the renderer; guarded by optionLock_,
+    // like the flags that let one thread push at a time while others only
+    // ask for another round (pushes never run under the lock).
     vx::com::CriticalSection optionLock_;
     ProcessOptionValues options_;
+    bool pushing_ = false;
+    bool pushAgain_ = false;
 
     LoadWaitEvents startedEvents_;
     LoadWaitEvents stoppedEvents_;

@@ -3,6 +3,7 @@
 #include "module/ProcessOptions.h"
 #include "openapphook/DispHelper.h"
 #include "openapphook/InvokeException.h"
+#include "platform/com/ComBoundary.h"
 #include "services/HookTab.h"
 #include "services/RecordUrlMask.h"
 
@@ -26,12 +27,12 @@ HRESULT CCrHookTabInstance::Initialize(CCrHookTab* tab, vxOpenAppHook::CStubMana
 {
     if (!tab)
         return E_POINTER;
-    CriticalSectionLock guard(objectLock_);
-    tab_ = tab;
-    if (stubManager && !stubManager_) {
-        stubManager_ = stubManager;
-        stubManager_->RegisterStub(Identity());
+    {
+        CriticalSectionLock guard(objectLock_);
+        tab_ = tab;
     }
+    if (stubManager && !registration_.IsRegistered())
+        return registration_.Register(stubManager, this);
     return S_OK;
 }
 
@@ -42,11 +43,7 @@ void CCrHookTabInstance::DetachTab()
     released.Swap(tab_);
 }
 
-CCrHookTabInstance::~CCrHookTabInstance()
-{
-    if (stubManager_)
-        stubManager_->UnregisterStub(Identity());
-}
+CCrHookTabInstance::~CCrHookTabInstance() = default;
 
 HRESULT CCrHookTabInstance::Tab(ComPtr<CCrHookTab>& tab)
 {
@@ -62,15 +59,18 @@ HRESULT CCrHookTabInstance::Tab(ComPtr<CCrHookTab>& tab)
         L"The browser tab that showed this page has been closed."));
 }
 
-STDMETHODIMP CCrHookTabInstance::get_ObjectType(BSTR* Value)
+STDMETHODIMP CCrHookTabInstance::get_ObjectType(BSTR* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
     *Value = SysAllocString(kPageObjectType);
     return *Value ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::get_ObjectIdentifier(VARIANT* Value)
+STDMETHODIMP CCrHookTabInstance::get_ObjectIdentifier(VARIANT* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -83,8 +83,10 @@ STDMETHODIMP CCrHookTabInstance::get_ObjectIdentifier(VARIANT* Value)
     V_BSTR(Value) = url;
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::get_ObjectGroupIndex(VARIANT* Value)
+STDMETHODIMP CCrHookTabInstance::get_ObjectGroupIndex(VARIANT* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -97,8 +99,10 @@ STDMETHODIMP CCrHookTabInstance::get_ObjectGroupIndex(VARIANT* Value)
     V_I4(Value) = tab->GroupIndex();
     return S_OK;
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::get_URL(BSTR* Value)
+STDMETHODIMP CCrHookTabInstance::get_URL(BSTR* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -109,8 +113,10 @@ STDMETHODIMP CCrHookTabInstance::get_URL(BSTR* Value)
         return hr;
     return CopyOut(tab->Url(), Value);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::Wait(BSTR* Value)
+STDMETHODIMP CCrHookTabInstance::Wait(BSTR* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -125,8 +131,10 @@ STDMETHODIMP CCrHookTabInstance::Wait(BSTR* Value)
         return hr;
     return CopyOut(url, Value);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::NavigateTo(BSTR URL)
+STDMETHODIMP CCrHookTabInstance::NavigateTo(BSTR URL) noexcept
+try
 {
     ComPtr<CCrHookTab> tab;
     HRESULT hr = Tab(tab);
@@ -134,8 +142,10 @@ STDMETHODIMP CCrHookTabInstance::NavigateTo(BSTR URL)
         return hr;
     return tab->Navigate(URL);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::get_contentDocument(VARIANT* Value)
+STDMETHODIMP CCrHookTabInstance::get_contentDocument(VARIANT* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -155,8 +165,10 @@ STDMETHODIMP CCrHookTabInstance::get_contentDocument(VARIANT* Value)
     }
     return vxOpenAppHook::CvxDispHelper(script.Get()).GetProperty(L"document", Value);
 }
+VX_COM_CATCH
 
-STDMETHODIMP CCrHookTabInstance::get_RecordURL(BSTR* Value)
+STDMETHODIMP CCrHookTabInstance::get_RecordURL(BSTR* Value) noexcept
+try
 {
     if (!Value)
         return E_POINTER;
@@ -175,3 +187,4 @@ STDMETHODIMP CCrHookTabInstance::get_RecordURL(BSTR* Value)
     *Value = SysAllocStringLen(masked.data(), static_cast<UINT>(masked.size()));
     return *Value ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH

@@ -30,18 +30,18 @@ public:
     void DetachTab();
 
     // IvxWebTreeObject
-    STDMETHODIMP get_ObjectType(BSTR* Value) override;
+    STDMETHODIMP get_ObjectType(BSTR* Value) noexcept override;
     // IvxWebObjectIdentifier
-    STDMETHODIMP get_ObjectIdentifier(VARIANT* Value) override;
+    STDMETHODIMP get_ObjectIdentifier(VARIANT* Value) noexcept override;
     // IvxWebObjectIdentifier2
-    STDMETHODIMP get_ObjectGroupIndex(VARIANT* Value) override;
+    STDMETHODIMP get_ObjectGroupIndex(VARIANT* Value) noexcept override;
     // IvxWebPage
-    STDMETHODIMP get_URL(BSTR* Value) override;
-    STDMETHODIMP Wait(BSTR* Value) override;
-    STDMETHODIMP NavigateTo(BSTR URL) override;
-    STDMETHODIMP get_contentDocument(VARIANT* Value) override;
+    STDMETHODIMP get_URL(BSTR* Value) noexcept override;
+    STDMETHODIMP Wait(BSTR* Value) noexcept override;
+    STDMETHODIMP NavigateTo(BSTR URL) noexcept override;
+    STDMETHODIMP get_contentDocument(VARIANT* Value) noexcept override;
     // IvxWebRecordURLProvider
-    STDMETHODIMP get_RecordURL(BSTR* Value) override;
+    STDMETHODIMP get_RecordURL(BSTR* Value) noexcept override;
 
 protected:
     ~CCrHookTabInstance() override;
@@ -51,5 +51,5 @@ private:
     HRESULT Tab(Microsoft::WRL::ComPtr<CCrHookTab>& tab);
 
     Microsoft::WRL::ComPtr<CCrHookTab> tab_;
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
+    vxOpenAppHook::StubRegistration registration_;
 };

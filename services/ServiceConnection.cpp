@@ -10,8 +10,6 @@ using vx::com::CriticalSectionLock;
 
 namespace {
 
-const HRESULT kPublisherGone = HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE);
-
 struct InvokerWork
 {
     const std::function<HRESULT()>* work;
@@ -60,6 +58,12 @@ HRESULT CallLiveness(IDispatch* service)
 }
 
 } // namespace
+
+bool IsPublisherGone(HRESULT hr) noexcept
+{
+    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
+           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
+}
 
 HRESULT GetServiceInterfaceTable(ComPtr<IGlobalInterfaceTable>& table)
 {
@@ -208,26 +212,58 @@ HRESULT CCrServiceConnection::GetBrowserService(ComPtr<IDispatch>& service)
         // even the fetch from the table) with RPC_S_SERVER_UNAVAILABLE.
         if (SUCCEEDED(hr))
             hr = CallLiveness(service.Get());
-        if (hr != kPublisherGone)
+        if (!IsPublisherGone(hr))
             return service ? S_OK : hr;
         service.Reset();
         PublisherGone();
     }
 }
 
-HRESULT CCrServiceConnection::GetTabsService(const EventsRegistration& registerEvents, ComPtr<IDispatch>& service)
+HRESULT CCrServiceConnection::GetTabsService(const EventsRegistration& registerEvents,
+                                             const EventsUnregistration& unregisterEvents, ComPtr<IDispatch>& service,
+                                             bool& connectedHere)
 {
     service.Reset();
-    CriticalSectionLock guard(lock_);
-    if (!serviceCookie_) {
-        DWORD newService = 0, newRegistration = 0;
-        HRESULT hr = Rendezvous(&registerEvents, newService, newRegistration);
-        if (FAILED(hr))
-            return hr;
-        serviceCookie_ = newService;
-        registrationCookie_ = newRegistration;
+    connectedHere = false;
+    DWORD cookie = 0;
+    {
+        CriticalSectionLock guard(lock_);
+        cookie = serviceCookie_;
     }
-    return FetchDispatch(serviceCookie_, service);
+    if (cookie)
+        return FetchDispatch(cookie, service);
+
+    // The rendezvous runs without the lock; of two concurrent ones the first
+    // to store its cookies wins and the other gives its events registration
+    // back (on the invoker, whose apartment holds the proxy).
+    DWORD newService = 0, newRegistration = 0;
+    HRESULT hr = Rendezvous(&registerEvents, newService, newRegistration);
+    if (FAILED(hr))
+        return hr;
+    bool lost = false;
+    {
+        CriticalSectionLock guard(lock_);
+        if (serviceCookie_) {
+            lost = true;
+        } else {
+            serviceCookie_ = newService;
+            registrationCookie_ = newRegistration;
+            connectedHere = true;
+        }
+        cookie = serviceCookie_;
+    }
+    if (lost) {
+        if (newRegistration && unregisterEvents) {
+            RunOnInvoker([&]() -> HRESULT {
+                ComPtr<IDispatch> registration;
+                HRESULT result = FetchDispatch(newRegistration, registration);
+                return SUCCEEDED(result) ? unregisterEvents(registration.Get()) : result;
+            });
+        }
+        Revoke(newRegistration);
+        Revoke(newService);
+    }
+    return FetchDispatch(cookie, service);
 }
 
 HRESULT CCrServiceConnection::EnsureRegistration(const EventsRegistration& registerEvents,

@@ -21,6 +21,9 @@ public:
     // the synchronous invoker.
     using EventsRegistration =
         std::function<HRESULT(IDispatch* service, Microsoft::WRL::ComPtr<IDispatch>& registration)>;
+    // Gives back an events registration that lost the race to another
+    // rendezvous; runs on the synchronous invoker.
+    using EventsUnregistration = std::function<HRESULT(IDispatch* registration)>;
 
     // DISPID of the browser service's liveness method.
     static constexpr DISPID kLivenessDispid = 32;
@@ -46,10 +49,14 @@ public:
     // two concurrent rendezvous the first to store its cookie wins.
     HRESULT GetBrowserService(Microsoft::WRL::ComPtr<IDispatch>& service);
 
-    // Tabs service rule: the owner's lock is held for the whole connection;
-    // the rendezvous also makes the events registration (when given) and
-    // keeps it with the service.
-    HRESULT GetTabsService(const EventsRegistration& registerEvents, Microsoft::WRL::ComPtr<IDispatch>& service);
+    // Tabs service rule: the rendezvous also makes the events registration
+    // and keeps it with the service. The owner's lock is not held during the
+    // rendezvous: of two concurrent ones the first to store its cookies wins,
+    // the other's registration is given back through `unregisterEvents`.
+    // `connectedHere` tells whether this call's rendezvous made the
+    // connection held now.
+    HRESULT GetTabsService(const EventsRegistration& registerEvents, const EventsUnregistration& unregisterEvents,
+                           Microsoft::WRL::ComPtr<IDispatch>& service, bool& connectedHere);
 
     // Makes the events registration of an already connected service on the
     // synchronous invoker when none is held (first writer wins), and returns
@@ -86,6 +93,11 @@ private:
     DWORD serviceCookie_ = 0;
     DWORD registrationCookie_ = 0;
 };
+
+// True for what a call through a proxy answers once the object's process has
+// ended (or its stub was cut off): the connection is dead and a new
+// rendezvous is needed.
+bool IsPublisherGone(HRESULT hr) noexcept;
 
 // The global interface table that service connections use: the COM utility
 // module's, or the system's when that module gives none.

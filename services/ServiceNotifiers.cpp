@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "openapphook/ExceptionGuard.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/Variant.h"
 #include "services/BrowserServiceRemote.h"
 #include "services/TabRecords.h"
@@ -105,14 +106,17 @@ const VARIANT* Argument(const DISPPARAMS* parameters, UINT index)
 
 CCrBrowserEventsNotifier::~CCrBrowserEventsNotifier() = default;
 
-STDMETHODIMP CCrBrowserEventsNotifier::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+STDMETHODIMP CCrBrowserEventsNotifier::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
+try
 {
     return service_notifier_detail::FindMemberIds(kBrowserEventsMembers, std::size(kBrowserEventsMembers), names,
                                                   count, ids);
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCrBrowserEventsNotifier::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* parameters,
-                                              VARIANT* result, EXCEPINFO*, UINT*)
+                                              VARIANT* result, EXCEPINFO*, UINT*) noexcept
+try
 {
     HRESULT hr = CheckInvoke(kBrowserEventsMembers, std::size(kBrowserEventsMembers), member, riid, flags,
                              result);
@@ -127,19 +131,23 @@ STDMETHODIMP CCrBrowserEventsNotifier::Invoke(DISPID member, REFIID riid, LCID, 
     });
     return S_OK;
 }
+VX_COM_CATCH
 
 // ---------------------------------------------------------------------------
 // CCrTabsNotifierRemote
 
 CCrTabsNotifierRemote::~CCrTabsNotifierRemote() = default;
 
-STDMETHODIMP CCrTabsNotifierRemote::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+STDMETHODIMP CCrTabsNotifierRemote::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
+try
 {
     return service_notifier_detail::FindMemberIds(kTabsMembers, std::size(kTabsMembers), names, count, ids);
 }
+VX_COM_CATCH
 
 STDMETHODIMP CCrTabsNotifierRemote::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* parameters,
-                                           VARIANT* result, EXCEPINFO*, UINT*)
+                                           VARIANT* result, EXCEPINFO*, UINT*) noexcept
+try
 {
     HRESULT hr = CheckInvoke(kTabsMembers, std::size(kTabsMembers), member, riid, flags, result);
     if (FAILED(hr))
@@ -165,3 +173,4 @@ STDMETHODIMP CCrTabsNotifierRemote::Invoke(DISPID member, REFIID riid, LCID, WOR
     });
     return S_OK;
 }
+VX_COM_CATCH

@@ -22,6 +22,7 @@
 
 #include "generated/vxCrHook.h"
 #include "openapphook/StubManager.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 class CCrBrowserServiceRemote;
@@ -65,9 +66,7 @@ public:
         HRESULT hr = Base::FinalConstruct();
         if (FAILED(hr))
             return hr;
-        if (stubManager_)
-            stubManager_->RegisterStub(this->Identity());
-        return S_OK;
+        return registration_.Register(stubManager_.Get(), this);
     }
 
     // Cuts the references to the service object and the stub manager: later
@@ -81,30 +80,29 @@ public:
             released.Swap(service_);
             stubManager.Swap(stubManager_);
         }
-        if (stubManager)
-            stubManager->UnregisterStub(this->Identity());
+        registration_.Reset();
     }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override
+    try
     {
         if (!count)
             return E_POINTER;
         *count = 0;
         return S_OK;
     }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    VX_COM_CATCH
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override
+    try
     {
         if (info)
             *info = nullptr;
         return E_NOTIMPL;
     }
+    VX_COM_CATCH
 
 protected:
-    ~CCrServiceNotifier() override
-    {
-        if (stubManager_)
-            stubManager_->UnregisterStub(this->Identity());
-    }
+    ~CCrServiceNotifier() override = default;
 
     // The service object while attached, else null.
     Microsoft::WRL::ComPtr<Service> AttachedService()
@@ -114,7 +112,10 @@ protected:
     }
 
 private:
+    // Used only until FinalConstruct registers (the registration then keeps
+    // the manager) and cut by Detach.
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
+    vxOpenAppHook::StubRegistration registration_;
     Microsoft::WRL::ComPtr<Service> service_;
 };
 
@@ -128,9 +129,9 @@ public:
 
     using CCrServiceNotifier::CCrServiceNotifier;
 
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) noexcept override;
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) override;
+                        EXCEPINFO* exception, UINT* argumentError) noexcept override;
 
 protected:
     ~CCrBrowserEventsNotifier() override;
@@ -150,9 +151,9 @@ public:
 
     using CCrServiceNotifier::CCrServiceNotifier;
 
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) noexcept override;
     STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) override;
+                        EXCEPINFO* exception, UINT* argumentError) noexcept override;
 
 protected:
     ~CCrTabsNotifierRemote() override;

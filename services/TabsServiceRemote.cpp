@@ -9,17 +9,6 @@ using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
 using namespace service_calls;
 
-namespace {
-
-// What a call through a proxy answers once the object's process has ended.
-bool IsPublisherGone(HRESULT hr)
-{
-    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
-           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
-}
-
-} // namespace
-
 CCrTabsServiceRemote::CCrTabsServiceRemote() : connection_(objectLock_, LookupTabsService)
 {
 }
@@ -117,15 +106,16 @@ void CCrTabsServiceRemote::DetachNotifiers()
     DetachNotifierList(notifierLock_, notifiers_);
 }
 
-HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, ComPtr<IDispatch>& registration)
+HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, vxOpenAppHook::CStubManager* stubManager,
+                                               ComPtr<IDispatch>& registration,
+                                               ComPtr<CCrTabsNotifierRemote>& made)
 {
-    // Runs on the invoker while the connecting thread holds the object lock:
-    // only the notifier lock may be taken here.
+    // Runs on the invoker while the connecting thread waits (holding no
+    // lock of ours).
     registration.Reset();
-    // Handed over by EnsureService, which waits for this call.
-    ComPtr<vxOpenAppHook::CStubManager> stubManager = pendingStubManager_;
+    made.Reset();
     ComPtr<CCrTabsNotifierRemote> notifier;
-    HRESULT hr = vx::com::CreateComObject(notifier, stubManager.Get(), this);
+    HRESULT hr = vx::com::CreateComObject(notifier, stubManager, this);
     if (FAILED(hr))
         return hr;
     {
@@ -142,31 +132,47 @@ HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, ComPtr<IDispa
         hr = DispatchFromResult(*result, registration);
     if (FAILED(hr)) {
         // Without a registration the connection fails: cut the notifier off.
-        {
-            CriticalSectionLock guard(notifierLock_);
-            notifiers_.erase(std::remove_if(notifiers_.begin(), notifiers_.end(),
-                                            [&](const auto& held) { return held.Get() == notifier.Get(); }),
-                             notifiers_.end());
-        }
-        notifier->Detach();
+        DropNotifier(notifier.Get());
+        return hr;
     }
-    return hr;
+    made = std::move(notifier);
+    return S_OK;
+}
+
+void CCrTabsServiceRemote::DropNotifier(CCrTabsNotifierRemote* notifier)
+{
+    {
+        CriticalSectionLock guard(notifierLock_);
+        notifiers_.erase(std::remove_if(notifiers_.begin(), notifiers_.end(),
+                                        [&](const auto& held) { return held.Get() == notifier; }),
+                         notifiers_.end());
+    }
+    notifier->Detach();
 }
 
 HRESULT CCrTabsServiceRemote::EnsureService(ComPtr<IDispatch>& service, DWORD& serviceCookie)
 {
     service.Reset();
     serviceCookie = 0;
-    CriticalSectionLock guard(objectLock_);
-    if (closed_)
-        return E_FAIL;
-    // The rendezvous runs on the invoker while this lock is held; what it
-    // needs from the guarded fields is handed over here.
-    pendingStubManager_ = stubManager_;
+    ComPtr<vxOpenAppHook::CStubManager> stubManager;
+    {
+        CriticalSectionLock guard(objectLock_);
+        if (closed_)
+            return E_FAIL;
+        stubManager = stubManager_;
+    }
+    ComPtr<CCrTabsNotifierRemote> made;
+    bool connectedHere = false;
     HRESULT hr = connection_.GetTabsService(
-        [this](IDispatch* fresh, ComPtr<IDispatch>& registration) { return RegisterNotifier(fresh, registration); },
-        service);
-    pendingStubManager_.Reset();
+        [&](IDispatch* fresh, ComPtr<IDispatch>& registration) {
+            return RegisterNotifier(fresh, stubManager.Get(), registration, made);
+        },
+        [](IDispatch* registration) { return CallMethod(registration, kUnregisterDispid, {}); }, service,
+        connectedHere);
+    // A notifier whose rendezvous lost to another thread's was unregistered
+    // from the service: it must not forward anything either.
+    if (made && !connectedHere)
+        DropNotifier(made.Get());
     // Also when fetching a held service failed: the connection it names may
     // be one whose publisher has gone.
     serviceCookie = connection_.ServiceCookie();

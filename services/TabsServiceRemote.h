@@ -75,8 +75,12 @@ private:
     // publisher-gone handler.
     HRESULT CheckPublisher(HRESULT hr, DWORD serviceCookie);
     // Runs on the invoker inside the rendezvous: a new notifier handed to
-    // DISPID 32.
-    HRESULT RegisterNotifier(IDispatch* service, Microsoft::WRL::ComPtr<IDispatch>& registration);
+    // DISPID 32 (`made` when it succeeded).
+    HRESULT RegisterNotifier(IDispatch* service, vxOpenAppHook::CStubManager* stubManager,
+                             Microsoft::WRL::ComPtr<IDispatch>& registration,
+                             Microsoft::WRL::ComPtr<CCrTabsNotifierRemote>& made);
+    // Takes a notifier off the list and cuts it off.
+    void DropNotifier(CCrTabsNotifierRemote* notifier);
     void DetachNotifiers();
     bool IsClosed();
     Microsoft::WRL::ComPtr<IvxCrTabsServiceRemoteCallback> Callback();
@@ -85,14 +89,10 @@ private:
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> invoker_;
     bool closed_ = false;
-    // The stub manager for a notifier made during a rendezvous (set while the
-    // connecting thread holds the object lock and waits for the invoker).
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> pendingStubManager_;
 
     // The callback and every notifier handed out (so that each one's
     // reference back to this object is cut at Uninitialize) have a lock of
-    // their own: notifications may arrive while a connecting thread holds the
-    // object lock and waits for the invoker.
+    // their own, taken by notifications on the service's threads.
     vx::com::CriticalSection notifierLock_;
     Microsoft::WRL::ComPtr<IvxCrTabsServiceRemoteCallback> callback_;
     std::function<void()> publisherGone_;

@@ -50,7 +50,7 @@ ComPtr<CCrHookTab> StandinTabTest::MakeTab(LONG tabId)
 {
     ComPtr<CCrHookTab> tab;
     if (FAILED(vx::com::CreateComObject(tab)) ||
-        FAILED(tab->Initialize(stubManager_.Get(), nullptr, tabId, nullptr, tabsService_.Get(), browserService_.Get())))
+        FAILED(tab->Initialize(stubManager_.Get(), tabId, nullptr, tabsService_.Get(), browserService_.Get())))
         return nullptr;
     if (auto snapshot = standin_->Tab(tabId)) {
         vx::com::BStr url(snapshot->url.c_str());

@@ -73,7 +73,7 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(vx::com::CreateComObject(tab_), S_OK);
-        ASSERT_EQ(tab_->Initialize(nullptr, nullptr, 4, nullptr, nullptr, nullptr), S_OK);
+        ASSERT_EQ(tab_->Initialize(nullptr, 4, nullptr, nullptr, nullptr), S_OK);
         vx::com::BStr url(L"http://example.test/");
         tab_->SetUrl(url.Get());
     }
