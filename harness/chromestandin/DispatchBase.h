@@ -27,7 +27,7 @@ public:
     DispatchObject(const DispatchObject&) = delete;
     DispatchObject& operator=(const DispatchObject&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
     {
         if (!ppv)
             return E_POINTER;

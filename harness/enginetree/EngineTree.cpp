@@ -30,7 +30,7 @@ ComPtr<CTestTreeObject> CTestTreeObject::Create(IDispatch* nativeObject, const w
     return AdoptNew(new CTestTreeObject(nativeObject, nativeKind));
 }
 
-STDMETHODIMP CTestTreeObject::QueryInterface(REFIID riid, void** object)
+STDMETHODIMP CTestTreeObject::QueryInterface(REFIID riid, void** object) noexcept
 {
     if (!object)
         return E_POINTER;
@@ -156,7 +156,7 @@ void CTestTreeNode::SetRefreshAction(void (*action)(CTestTreeNode& node))
     refreshAction_ = action;
 }
 
-STDMETHODIMP CTestTreeNode::QueryInterface(REFIID riid, void** object)
+STDMETHODIMP CTestTreeNode::QueryInterface(REFIID riid, void** object) noexcept
 {
     if (!object)
         return E_POINTER;

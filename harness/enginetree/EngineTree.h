@@ -20,7 +20,7 @@ public:
     static Microsoft::WRL::ComPtr<CTestTreeObject> Create(IDispatch* nativeObject, const wchar_t* nativeKind);
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
     // IDispatch
@@ -63,7 +63,7 @@ public:
     int RefreshCount() const { return refreshCount_; }
 
     // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
     // IvxObjectTreeNode

@@ -67,7 +67,7 @@ HRESULT CTestTriple::get_Hidden(LONG* value)
     return S_OK;
 }
 
-STDMETHODIMP CTestTriple::QueryInterface(REFIID riid, void** ppv)
+STDMETHODIMP CTestTriple::QueryInterface(REFIID riid, void** ppv) noexcept
 {
     {
         CriticalSectionLock guard(queriesLock_);
@@ -102,7 +102,7 @@ void FakeDispatch::AnswerAlso(REFIID riid)
     extraIids_.insert(Key(riid));
 }
 
-STDMETHODIMP FakeDispatch::QueryInterface(REFIID riid, void** ppv)
+STDMETHODIMP FakeDispatch::QueryInterface(REFIID riid, void** ppv) noexcept
 {
     bool extra = false;
     {

@@ -33,7 +33,7 @@ public:
     HRESULT STDMETHODCALLTYPE Refuse(LONG* value) override;
     HRESULT STDMETHODCALLTYPE get_Hidden(LONG* value) override;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
 
     // How often the interface was asked for through QueryInterface.
     int QueriesFor(REFIID riid);
@@ -56,7 +56,7 @@ public:
     // Answers `riid` with this object's IDispatch (blind-delegation tests).
     void AnswerAlso(REFIID riid);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) override;

@@ -46,7 +46,7 @@ public:
 
     int Calls() const { return calls_; }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override
     {
         if (!object)
             return E_POINTER;

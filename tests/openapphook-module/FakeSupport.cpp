@@ -24,7 +24,7 @@ FakeSupport::~FakeSupport()
         ++*destroyed_;
 }
 
-STDMETHODIMP FakeSupport::QueryInterface(REFIID riid, void** ppv)
+STDMETHODIMP FakeSupport::QueryInterface(REFIID riid, void** ppv) noexcept
 {
     if (!ppv)
         return E_POINTER;
@@ -49,6 +49,7 @@ STDMETHODIMP FakeSupport::QueryInterface(REFIID riid, void** ppv)
 VARIANT_BOOL FakeSupport::HandlesObject(VARIANT object)
 {
     ++handlesCalls;
+    BlockIf(blockHandlesObject);
     if (V_VT(&object) == VT_I4 && V_I4(&object) == crashOnObjectValue)
         CrashHere();
     return handles;
@@ -183,8 +184,17 @@ HRESULT FakeSupport::ProcessRecordedEvent(IUnknown*, IUnknown*)
     return S_OK;
 }
 
+void FakeSupport::BlockIf(bool block)
+{
+    if (!block || !entered || !release)
+        return;
+    SetEvent(entered);
+    WaitForSingleObject(release, 30000);
+}
+
 HRESULT FakeSupport::OnRecordingStarted()
 {
+    BlockIf(blockRecordingStart);
     ++started;
     return S_OK;
 }

@@ -28,7 +28,7 @@ public:
     // The support answers only the IIDs given (IUnknown always).
     explicit FakeSupport(std::vector<IID> answers, std::atomic<int>* destroyed = nullptr);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override;
 
     // IvxModuleObjects
     VARIANT_BOOL STDMETHODCALLTYPE HandlesObject(VARIANT object) override;
@@ -72,6 +72,12 @@ public:
     bool crashOnEvent = false;
     VARIANT_BOOL eventAnswer = VARIANT_FALSE;
     bool crashOnClassInfo = false;
+    // When set, OnRecordingStarted and HandlesObject signal `entered` and
+    // wait for `release` (at most 30 s) before answering.
+    HANDLE entered = nullptr;
+    HANDLE release = nullptr;
+    bool blockRecordingStart = false;
+    bool blockHandlesObject = false;
     IUnknown* classInfoAnswer = nullptr;
 
     // Calls seen.
@@ -93,6 +99,8 @@ protected:
     ~FakeSupport() override;
 
 private:
+    void BlockIf(bool block);
+
     std::vector<IID> answers_;
     std::atomic<int>* destroyed_;
 };
