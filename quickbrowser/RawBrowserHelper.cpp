@@ -58,6 +58,8 @@ HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChro
 {
     stubManager_ = stubManager;
     native_ = native;
+    // Member ids belong to the native object that gave them.
+    memberIds_.clear();
     if (native_) {
         native_->GetInfoString(infoString_.Out());
         native_->GetExclusionAttributeName(exclusionAttribute_.Out());
@@ -454,6 +456,24 @@ HRESULT CCrRawBrowserHelper::CallForNode(NodeImpl* node, const wchar_t* name, co
         return E_UNEXPECTED;
     *value = result.TakeNode();
     return S_OK;
+}
+
+HRESULT CCrRawBrowserHelper::CallForOptionalNode(NodeImpl* node, const wchar_t* name, const VARIANT* args,
+                                                 UINT count, NodeImpl** value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = nullptr;
+    ResultVariant result(native_.Get());
+    HRESULT hr = InvokeMember(node, name, args, count, result.Get());
+    if (FAILED(hr))
+        return hr;
+    if (result.Type() == VT_NULL || result.Type() == VT_EMPTY)
+        return S_FALSE;
+    if (result.Type() != VT_PTR)
+        return E_UNEXPECTED;
+    *value = result.TakeNode();
+    return *value ? S_OK : S_FALSE;
 }
 
 HRESULT CCrRawBrowserHelper::CallForString(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count,

@@ -70,6 +70,10 @@ public:
     // Calls with `count` arguments given in call order (borrowed).
     HRESULT Call(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count);
     HRESULT CallForNode(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count, NodeImpl** result);
+    // As CallForNode, but a null answer (script's null, or no value) is
+    // S_FALSE with no node; any other non-node answer is E_UNEXPECTED.
+    HRESULT CallForOptionalNode(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count,
+                                NodeImpl** result);
     HRESULT CallForString(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count, BSTR* result);
 
     // ---- window
@@ -168,7 +172,8 @@ private:
     Microsoft::WRL::ComPtr<IUnknown> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrNativeChromeObject> native_;
     vx::com::BStr infoString_;
-    std::map<std::wstring, LONG> memberIds_;
+    // Looked up with the caller's const wchar_t* (no temporary string per read).
+    std::map<std::wstring, LONG, std::less<>> memberIds_;
     vx::com::BStr spareString_;
     vx::com::BStr exclusionAttribute_;
     std::unique_ptr<CCrQuickBrowserOptions> options_;

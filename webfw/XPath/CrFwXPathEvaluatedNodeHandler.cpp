@@ -94,10 +94,8 @@ HRESULT CCrFwXPathEvaluatedNodeHandler::HandleNode(RecognizedNode& node, const s
     ComPtr<vxOpenAppHook::IStubManager> registry;
     if (IUnknown* stubManager = helper_->GetStubManager())
         stubManager->QueryInterface(IID_PPV_ARGS(&registry));
-    // CStubManager is the only implementation of its interface.
-    auto* owner = static_cast<vxOpenAppHook::CStubManager*>(registry.Get());
     ComPtr<IDispatch> object;
-    hr = vxOpenAppHook::CHookObjectWithMonikerAndInstance::Create(owner, script.Get(), path.Get(), &object);
+    hr = vxOpenAppHook::CHookObjectWithMonikerAndInstance::Create(registry.Get(), script.Get(), path.Get(), &object);
     if (FAILED(hr))
         return hr;
     value->vt = VT_DISPATCH;
