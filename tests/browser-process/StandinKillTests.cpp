@@ -141,7 +141,7 @@ protected:
 
 TEST_F(StandinKillTest, HeldObjectsFailInTimeAndTheModuleLivesOn)
 {
-    standin_->Kill();
+    ASSERT_TRUE(standin_->Kill());
 
     // The renderer connection held is dead: the document call fails; the
     // tab itself is still listed (only the browser service was asked).
@@ -197,7 +197,7 @@ TEST_F(StandinKillTest, HeldObjectsFailInTimeAndTheModuleLivesOn)
 
 TEST_F(StandinKillTest, ANewStandinIsFoundOnTheNextUse)
 {
-    standin_->Kill();
+    ASSERT_TRUE(standin_->Kill());
     // The engine uses its held page once while no browser runs.
     EXPECT_TRUE(FAILED(Navigate(page_.Get(), L"http://four.test/next").hr));
 

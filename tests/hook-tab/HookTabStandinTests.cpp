@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "HookTabFixture.h"
 #include "openapphook/DispHelper.h"
 #include "platform/com/Variant.h"
@@ -53,6 +56,37 @@ TEST_F(HookTabRenderer, ConnectKeepsKeyWindowAndPageObjectsAndConnectsOnce)
     // Held: no second connection.
     ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
     EXPECT_EQ(BrowserKeyCalls(), 1);
+}
+
+TEST_F(HookTabRenderer, AConnectionWaitingOnTheBrowserLeavesTheTabFreeAndAResetMakesItReadAgain)
+{
+    // The browser-key lookup hangs for a while in the browser process.
+    Standin().DelayCalls(StandinService::Browser, kBrowserKeyDispid, 1500);
+    std::atomic<bool> connectDone{false};
+    std::atomic<HRESULT> connected{E_PENDING};
+    CCrHookTab* tab = &Tab();
+    std::thread connecting([&] {
+        ComScope com;
+        connected = tab->ConnectRenderer();
+        connectDone = true;
+    });
+    while (BrowserKeyCalls() == 0 && !connectDone)
+        Sleep(5);
+
+    // Meanwhile the tab answers from other threads without waiting for it.
+    EXPECT_TRUE(Tab().IsAlive());
+    EXPECT_FALSE(Tab().IsRendererConnected());
+    EXPECT_FALSE(Tab().HoldsBrowserKey(BStr(StandinTab().browserKey.c_str()).Get()));
+    EXPECT_EQ(Tab().Url().Str(), kFirstUrl);
+    // A renderer reset now makes what the lookup brings back stale.
+    Tab().ResetRenderer();
+    EXPECT_FALSE(connectDone.load()) << "the tab waited for the browser's answer";
+
+    connecting.join();
+    EXPECT_EQ(connected.load(), S_OK);
+    EXPECT_EQ(BrowserKeyCalls(), 2) << "the stale lookup was used instead of a new one";
+    EXPECT_TRUE(Tab().IsRendererConnected());
+    EXPECT_TRUE(Tab().HoldsBrowserKey(BStr(StandinTab().browserKey.c_str()).Get()));
 }
 
 TEST_F(HookTabRenderer, FailedConnectionLeavesTheTabUnconnected)

@@ -129,6 +129,27 @@ TEST_F(TabWaits, WaitWithoutALoadGivesUpAfterTheStartWait)
     EXPECT_LT(elapsed, 4000u);
 }
 
+TEST_F(TabWaits, TheProductWaitsAreTheDefaultsAndATestMayShortenThem)
+{
+    const CCrHookTab::Timing product = tab_->CurrentTiming();
+    EXPECT_EQ(product.waitStartMs, 1500u);
+    EXPECT_EQ(product.waitStopMs, 58500u);
+    EXPECT_EQ(product.navigateStartMs, 3000u);
+    EXPECT_EQ(product.navigateStopMs, 57000u);
+    EXPECT_EQ(product.reconnectTries, 5);
+    EXPECT_EQ(product.reconnectIntervalMs, 500u);
+
+    CCrHookTab::Timing shorter = product;
+    shorter.waitStartMs = 100;
+    tab_->SetTiming(shorter);
+    const DWORD start = GetTickCount();
+    vx::com::BStr url;
+    ASSERT_EQ(tab_->WaitForLoad(url), S_OK);
+    const DWORD elapsed = ElapsedSince(start);
+    EXPECT_GE(elapsed, 90u);
+    EXPECT_LT(elapsed, CCrHookTab::kWaitStartMs);
+}
+
 TEST_F(TabWaits, SettingTheSameLoadingValueSignalsNothing)
 {
     tab_->SetLoading(true);

@@ -162,12 +162,15 @@ std::string InteractiveChild::WaitFor(const std::string& prefix, DWORD timeoutMs
     }
 }
 
-void InteractiveChild::Kill()
+bool InteractiveChild::Kill()
 {
     if (!process_)
-        return;
+        return true;
     TerminateProcess(process_.Get(), 98);
-    WaitForSingleObject(process_.Get(), 5000);
+    // Waits until the process has really ended: a test that calls into a
+    // killed server must not race the end of that server (a process that is
+    // still being torn down, slow on a new Wine prefix, can keep a call).
+    return WaitForSingleObject(process_.Get(), 60000) == WAIT_OBJECT_0;
 }
 
 DWORD InteractiveChild::Finish(DWORD timeoutMs)

@@ -31,8 +31,9 @@ public:
     // The next output line starting with `prefix` (earlier lines are
     // skipped), without the prefix; "<timeout>" when none comes in time.
     std::string WaitFor(const std::string& prefix, DWORD timeoutMs = 8000);
-    // Ends the process at once, as a crash would.
-    void Kill();
+    // Ends the process at once, as a crash would, and waits for its end;
+    // false when it did not end within a minute.
+    bool Kill();
     // Closes its input and waits for it to end; its exit code.
     DWORD Finish(DWORD timeoutMs = 8000);
 

@@ -134,6 +134,13 @@ protected:
         CoUninitialize();
     }
 
+    // The tabs rule without a give-back of lost registrations.
+    HRESULT GetTabsService(const CCrServiceConnection::EventsRegistration& registerEvents, ComPtr<IDispatch>& service)
+    {
+        bool connectedHere = false;
+        return connection_.GetTabsService(registerEvents, nullptr, service, connectedHere);
+    }
+
     Publisher publisher_;
     vx::com::CriticalSection ownerLock_;
     CCrServiceConnection connection_{ownerLock_, FakeLookup};
@@ -203,6 +210,26 @@ TEST_F(ServiceConnectionTest, AGonePublisherIsReplacedOnTheNextUse)
     EXPECT_EQ(liveServices, 1) << "the gone service's entry was revoked";
 }
 
+TEST_F(ServiceConnectionTest, EveryAnswerOfADeadPublisherMakesTheBrowserServiceReconnect)
+{
+    // What a proxy answers once its server process ended or its stub was cut
+    // off: each one means the same for both service objects.
+    const HRESULT gone[] = {kServerUnavailable, RPC_E_DISCONNECTED, RPC_E_SERVER_DIED, RPC_E_SERVER_DIED_DNE,
+                            CO_E_OBJNOTCONNECTED};
+    ComPtr<IDispatch> service;
+    ASSERT_EQ(connection_.GetBrowserService(service), S_OK);
+    int expected = 1;
+    for (HRESULT code : gone) {
+        EXPECT_TRUE(IsPublisherGone(code)) << std::hex << code;
+        publisher_.latest->livenessAnswer = code;
+        ASSERT_EQ(connection_.GetBrowserService(service), S_OK) << std::hex << code;
+        EXPECT_EQ(NumberOf(service.Get()), ++expected) << std::hex << code;
+    }
+    EXPECT_EQ(publisher_.lookups, 6);
+    EXPECT_FALSE(IsPublisherGone(E_ACCESSDENIED));
+    EXPECT_FALSE(IsPublisherGone(E_FAIL));
+}
+
 TEST_F(ServiceConnectionTest, AGonePublisherWithoutSuccessorFailsCleanly)
 {
     ComPtr<IDispatch> service;
@@ -261,7 +288,7 @@ TEST_F(ServiceConnectionTest, TheTabsRendezvousKeepsItsEventsRegistration)
         return hr;
     };
     ComPtr<IDispatch> service, registration;
-    ASSERT_EQ(connection_.GetTabsService(registerEvents, service), S_OK);
+    ASSERT_EQ(GetTabsService(registerEvents, service), S_OK);
     EXPECT_EQ(registrationThread, publisher_.lookupThread);
     EXPECT_NE(registrationThread, GetCurrentThreadId());
     ASSERT_TRUE(connection_.HasRegistration());
@@ -269,7 +296,7 @@ TEST_F(ServiceConnectionTest, TheTabsRendezvousKeepsItsEventsRegistration)
     EXPECT_EQ(NumberOf(registration.Get()), 100);
 
     // Connected: no second rendezvous.
-    ASSERT_EQ(connection_.GetTabsService(registerEvents, service), S_OK);
+    ASSERT_EQ(GetTabsService(registerEvents, service), S_OK);
     EXPECT_EQ(publisher_.lookups, 1);
     connection_.SetInvoker(nullptr);
 }
@@ -278,11 +305,57 @@ TEST_F(ServiceConnectionTest, AFailedEventsRegistrationLeavesNothingConnected)
 {
     auto refuse = [](IDispatch*, ComPtr<IDispatch>&) -> HRESULT { return E_ACCESSDENIED; };
     ComPtr<IDispatch> service;
-    EXPECT_EQ(connection_.GetTabsService(refuse, service), E_ACCESSDENIED);
+    EXPECT_EQ(GetTabsService(refuse, service), E_ACCESSDENIED);
     EXPECT_FALSE(connection_.IsConnected());
     EXPECT_FALSE(connection_.HasRegistration());
     publisher_.latest.Reset();
     EXPECT_EQ(liveServices, 0);
+}
+
+TEST_F(ServiceConnectionTest, OfTwoConcurrentTabsRendezvousTheLoserGivesBackItsRegistration)
+{
+    UniqueHandle bothInside(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    publisher_.bothInside = bothInside.Get();
+    std::atomic<int> registrations{0};
+    std::atomic<int> givenBack{0};
+    auto registerEvents = [&](IDispatch*, ComPtr<IDispatch>& registration) -> HRESULT {
+        ComPtr<FakeService> made;
+        HRESULT hr = MakeFake(made, 300 + ++registrations);
+        registration = made;
+        return hr;
+    };
+    auto unregisterEvents = [&](IDispatch* registration) -> HRESULT {
+        EXPECT_GT(NumberOf(registration), 300);
+        ++givenBack;
+        return S_OK;
+    };
+    ComPtr<IDispatch> a, b;
+    HRESULT hrA = E_FAIL, hrB = E_FAIL;
+    bool hereA = false, hereB = false;
+    std::thread one([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        hrA = connection_.GetTabsService(registerEvents, unregisterEvents, a, hereA);
+        CoUninitialize();
+    });
+    std::thread two([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        hrB = connection_.GetTabsService(registerEvents, unregisterEvents, b, hereB);
+        CoUninitialize();
+    });
+    one.join();
+    two.join();
+    ASSERT_EQ(hrA, S_OK);
+    ASSERT_EQ(hrB, S_OK);
+    EXPECT_EQ(registrations.load(), 2);
+    EXPECT_EQ(givenBack.load(), 1);
+    EXPECT_NE(hereA, hereB) << "exactly one rendezvous holds the connection";
+    EXPECT_EQ(NumberOf(a.Get()), NumberOf(b.Get()));
+    ComPtr<IDispatch> kept;
+    ASSERT_EQ(connection_.GetRegistration(kept), S_OK);
+    a.Reset();
+    b.Reset();
+    publisher_.latest.Reset();
+    EXPECT_EQ(liveServices, 2) << "the winner's service and registration stay, the loser's are dropped";
 }
 
 TEST_F(ServiceConnectionTest, ALaterRegistrationIsMadeOnceAndKept)
