@@ -40,6 +40,33 @@ TEST(ComKit, CreatedObjectDiesWithItsLastRelease)
     EXPECT_EQ(alive, 0);
 }
 
+// Asks for a reference of itself while it is being destroyed, as a registry
+// that holds it without a reference might on another thread.
+class RevivalProbe : public vx::com::ComObject<RevivalProbe, IovModuleIntfNotifier>
+{
+public:
+    explicit RevivalProbe(int* answer) : answer_(answer) {}
+    ~RevivalProbe() override { *answer_ = TryAddRef() ? 1 : 0; }
+    HRESULT STDMETHODCALLTYPE OnModuleUnload(BSTR, IovModuleIntf*) noexcept override { return S_OK; }
+
+private:
+    int* answer_;
+};
+
+TEST(ComKit, TryAddRefAddsToALiveObjectAndRefusesOneBeingDestroyed)
+{
+    int answerWhileDying = -1;
+    {
+        ComPtr<RevivalProbe> object;
+        ASSERT_EQ(vx::com::CreateComObject(object, &answerWhileDying), S_OK);
+        ASSERT_TRUE(object->TryAddRef());
+        EXPECT_EQ(RefCount(object->Identity()), 2u);
+        object->Release();
+        EXPECT_EQ(object->CanonicalUnknown(), object->Identity());
+    }
+    EXPECT_EQ(answerWhileDying, 0) << "an object whose count reached zero was revived";
+}
+
 TEST(ComKit, AttachTakesOverAndMoveLeavesTheSourceEmpty)
 {
     int alive = 0;

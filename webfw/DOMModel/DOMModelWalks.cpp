@@ -3,6 +3,7 @@
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 #include "webfw/DOMModel/ObjectIdGenerator.h"
+#include "webfw/NativeModel/NodeHandle.h"
 
 namespace vxWebFw::DOMModel {
 
@@ -29,26 +30,6 @@ const wchar_t* FixedName(long elementType)
     }
 }
 
-// Gives a node back to the enumerator that produced it when it goes out of scope.
-class EnumeratedNode
-{
-public:
-    explicit EnumeratedNode(IObjectEnumerator<NodeImpl*>& owner) : owner_(owner) {}
-    ~EnumeratedNode()
-    {
-        if (node_)
-            owner_.Release(node_);
-    }
-    EnumeratedNode(const EnumeratedNode&) = delete;
-    EnumeratedNode& operator=(const EnumeratedNode&) = delete;
-    NodeImpl** Out() { return &node_; }
-    NodeImpl* Get() const { return node_; }
-
-private:
-    IObjectEnumerator<NodeImpl*>& owner_;
-    NodeImpl* node_ = nullptr;
-};
-
 } // namespace
 
 bool CDOMModelAllWalk::IsAllMember(RecognizedNode& node, INodeAcceptor* acceptor)
@@ -74,7 +55,7 @@ HRESULT CDOMModelAllWalk::DomAllBuild(IObjectEnumerator<NodeImpl*>& nodes, IDOMA
         return resetResult;
 
     for (;;) {
-        EnumeratedNode current(nodes);
+        NodeHandle current(&nodes); // given back to the enumerator that made it
         HRESULT next = nodes.Next(current.Out());
         if (next == S_FALSE)
             break;
@@ -120,7 +101,7 @@ HRESULT CDOMModelFramesWalk::DomFramesBuild(IObjectEnumerator<NodeImpl*>& nodes,
         return resetResult;
 
     for (;;) {
-        EnumeratedNode current(nodes);
+        NodeHandle current(&nodes); // given back to the enumerator that made it
         HRESULT next = nodes.Next(current.Out());
         if (next == S_FALSE)
             break;

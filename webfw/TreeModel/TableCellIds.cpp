@@ -1,5 +1,9 @@
 #include "webfw/TreeModel/TableCellIds.h"
 
+#include <utility>
+
+#include "webfw/NativeModel/NodeHandle.h"
+
 namespace vxWebFw::TreeModel {
 
 using Recognizing::RecognizedNode;
@@ -11,9 +15,9 @@ HRESULT CTableCellIdsEvaluatorImpl::GetRowIndex(NodeImpl* node, long* index)
     *index = -1;
     if (!node || !parents_)
         return E_FAIL;
-    // `current` is borrowed while it is the starting node and owned after.
+    // `current` is the borrowed starting node, then the ancestor `owned` holds.
     NodeImpl* current = node;
-    bool owned = false;
+    NodeHandle owned(parents_);
     HRESULT hr = E_FAIL;
     while (current) {
         RecognizedNode recognized(current, set_);
@@ -24,16 +28,12 @@ HRESULT CTableCellIdsEvaluatorImpl::GetRowIndex(NodeImpl* node, long* index)
                 *index = row;
             break;
         }
-        NodeImpl* parent = nullptr;
-        if (FAILED(parents_->GetParentNode(current, &parent)))
-            parent = nullptr;
-        if (owned)
-            parents_->Release(current);
-        current = parent;
-        owned = true;
+        NodeHandle parent(parents_);
+        if (FAILED(parents_->GetParentNode(current, parent.Out())))
+            parent.Reset();
+        owned = std::move(parent);
+        current = owned.Get();
     }
-    if (owned && current)
-        parents_->Release(current);
     return hr;
 }
 

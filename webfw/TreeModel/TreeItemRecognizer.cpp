@@ -1,6 +1,7 @@
 #include "webfw/TreeModel/TreeItemRecognizer.h"
 
 #include "platform/com/BStr.h"
+#include "webfw/NativeModel/NodeHandle.h"
 
 namespace vxWebFw::TreeModel {
 
@@ -49,14 +50,10 @@ bool CTextBlockRecognizerImpl::HasTextChild(RecognizedNode& node)
     if (FAILED(children->Reset()))
         return false;
     for (;;) {
-        NodeImpl* child = nullptr;
-        if (children->Next(&child) != S_OK)
+        NodeHandle child(children.get());
+        if (children->Next(child.Out()) != S_OK)
             return false;
-        if (!child)
-            continue;
-        const bool found = IsNonBlankText(child);
-        children->Release(child);
-        if (found)
+        if (child && IsNonBlankText(child.Get()))
             return true;
     }
 }
@@ -68,12 +65,10 @@ bool CTextBlockRecognizerImpl::StartsWithText(RecognizedNode& node)
         return false;
     if (FAILED(children->Reset()))
         return false;
-    NodeImpl* first = nullptr;
-    if (children->Next(&first) != S_OK || !first)
+    NodeHandle first(children.get());
+    if (children->Next(first.Out()) != S_OK || !first)
         return false;
-    const bool startsWithText = IsNonBlankText(first);
-    children->Release(first);
-    return startsWithText;
+    return IsNonBlankText(first.Get());
 }
 
 // ---- items

@@ -2,6 +2,7 @@
 
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
+#include "webfw/NativeModel/NodeHandle.h"
 
 namespace vxWebFw::TreeModel {
 
@@ -45,9 +46,10 @@ HRESULT TreeItemsBuild::WalkLevel(NativeModel::NodeEnumerator& children, Generat
     if (FAILED(hr))
         return hr;
     for (;;) {
-        NodeImpl* child = nullptr;
-        if (children.Next(&child) != S_OK)
+        NodeHandle owned(&children);
+        if (children.Next(owned.Out()) != S_OK)
             break;
+        NodeImpl* child = owned.Get();
         if (!child)
             continue;
         RecognizedNode recognized(child, set_);
@@ -60,7 +62,6 @@ HRESULT TreeItemsBuild::WalkLevel(NativeModel::NodeEnumerator& children, Generat
         } else if (recognition.kind == tikTransparent) {
             WalkChildrenOf(child, generator, builder, acceptor);
         }
-        children.Release(child);
     }
     return hr;
 }

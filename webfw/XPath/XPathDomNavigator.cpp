@@ -1,6 +1,7 @@
 #include "webfw/XPath/XPathDomNavigator.h"
 
 #include <cwctype>
+#include <utility>
 
 #include "platform/com/BStr.h"
 
@@ -46,27 +47,18 @@ CXPathDomNavigator::CXPathDomNavigator(const XPathDomProviders& providers, NodeI
 {
     if (!providers_.IsComplete() || !context)
         return;
-    NodeImpl* own = nullptr;
-    if (FAILED(providers_.nodeData->AddRef(context, &own)) || !own)
+    NodeHandle own = Owned();
+    if (FAILED(providers_.nodeData->AddRef(context, own.Out())) || !own)
         return;
     Record& root = records_.emplace_back();
-    root.handle = own;
+    root.handle = std::move(own);
     root.kind = NodeKind::Root;
     root.nativeType = Recognizing::ntDocument;
     root.nextLoaded = true;
 }
 
-CXPathDomNavigator::~CXPathDomNavigator()
-{
-    for (Record& record : records_)
-        Give(record.handle);
-}
-
-void CXPathDomNavigator::Give(NodeImpl* handle) const
-{
-    if (handle)
-        providers_.nodeData->Release(handle);
-}
+// The records give their handles back as they go.
+CXPathDomNavigator::~CXPathDomNavigator() = default;
 
 Node CXPathDomNavigator::NodeOf(const Record* record)
 {
@@ -80,7 +72,7 @@ Node CXPathDomNavigator::Root() const
 
 NodeImpl* CXPathDomNavigator::NativeNode(Node node) const
 {
-    return node ? RecordOf(node)->handle : nullptr;
+    return node ? RecordOf(node)->handle.Get() : nullptr;
 }
 
 long CXPathDomNavigator::NativeNodeType(Node node) const
@@ -95,19 +87,19 @@ std::vector<NodeImpl*> CXPathDomNavigator::FrameChain(Node node) const
         return chain;
     for (const Record* ancestor = RecordOf(node)->parent; ancestor; ancestor = ancestor->parent)
         if (ancestor->frameHost)
-            chain.insert(chain.begin(), ancestor->handle);
+            chain.insert(chain.begin(), ancestor->handle.Get());
     return chain;
 }
 
-CXPathDomNavigator::Record* CXPathDomNavigator::Intern(NodeImpl* handle, Record* parent) const
+CXPathDomNavigator::Record* CXPathDomNavigator::Intern(NodeHandle handle, Record* parent) const
 {
     while (handle) {
-        Recognizing::RecognizedNode recognized(handle, providers_.recognizers);
+        Recognizing::RecognizedNode recognized(handle.Get(), providers_.recognizers);
         long nativeType = recognized.GetNodeType();
         NodeKind kind = KindOfNativeType(nativeType);
         if (kind != NodeKind::None) {
             Record& record = records_.emplace_back();
-            record.handle = handle;
+            record.handle = std::move(handle);
             record.parent = parent;
             record.kind = kind;
             record.nativeType = nativeType;
@@ -116,20 +108,17 @@ CXPathDomNavigator::Record* CXPathDomNavigator::Intern(NodeImpl* handle, Record*
         }
         // A kind the engine does not see (such as the document type): step
         // to its next sibling before giving the handle back.
-        NodeImpl* sibling = nullptr;
-        if (FAILED(providers_.nodeData->GetNextSibling(handle, &sibling))) {
-            Give(sibling);
-            sibling = nullptr;
-        }
-        Give(handle);
-        handle = sibling;
+        NodeHandle sibling = Owned();
+        if (FAILED(providers_.nodeData->GetNextSibling(handle.Get(), sibling.Out())))
+            sibling.Reset();
+        handle = std::move(sibling);
     }
     return nullptr;
 }
 
 CXPathDomNavigator::Record* CXPathDomNavigator::ReadFirstChild(Record& record) const
 {
-    NodeImpl* child = nullptr;
+    NodeHandle child = Owned();
     if (record.kind == NodeKind::Element && record.nativeType == Recognizing::ntElement) {
         const std::wstring& name = Name(record);
         record.iframe = EqualsNoCase(name, L"IFRAME");
@@ -137,25 +126,21 @@ CXPathDomNavigator::Record* CXPathDomNavigator::ReadFirstChild(Record& record) c
     }
     if (record.frameHost) {
         // The frame's document stands in for the frame element's children.
-        HRESULT hr = record.iframe ? providers_.iframeDocuments->GetIFrameDocument(record.handle, &child)
-                                   : providers_.frameDocuments->GetFrameDocument(record.handle, &child);
-        if (FAILED(hr) || !child) {
-            Give(child);
+        HRESULT hr = record.iframe ? providers_.iframeDocuments->GetIFrameDocument(record.handle.Get(), child.Out())
+                                   : providers_.frameDocuments->GetFrameDocument(record.handle.Get(), child.Out());
+        if (FAILED(hr) || !child)
             return nullptr;
-        }
         Record& document = records_.emplace_back();
-        document.handle = child;
+        document.handle = std::move(child);
         document.parent = &record;
         document.kind = NodeKind::Element;
         document.nativeType = Recognizing::ntDocument;
         document.nextLoaded = true;
         return &document;
     }
-    if (FAILED(providers_.nodeData->GetFirstChild(record.handle, &child))) {
-        Give(child);
+    if (FAILED(providers_.nodeData->GetFirstChild(record.handle.Get(), child.Out())))
         return nullptr;
-    }
-    return Intern(child, &record);
+    return Intern(std::move(child), &record);
 }
 
 Node CXPathDomNavigator::parent(Node node) const
@@ -184,12 +169,10 @@ Node CXPathDomNavigator::nextSibling(Node node) const
     Record& record = *RecordOf(node);
     if (!record.nextLoaded) {
         record.nextLoaded = true;
-        NodeImpl* sibling = nullptr;
-        if (FAILED(providers_.nodeData->GetNextSibling(record.handle, &sibling))) {
-            Give(sibling);
-            sibling = nullptr;
-        }
-        record.next = Intern(sibling, record.parent);
+        NodeHandle sibling = Owned();
+        if (FAILED(providers_.nodeData->GetNextSibling(record.handle.Get(), sibling.Out())))
+            sibling.Reset();
+        record.next = Intern(std::move(sibling), record.parent);
         if (record.next)
             record.next->previous = &record;
     }
@@ -211,20 +194,16 @@ void CXPathDomNavigator::LoadAttributes(Record& element) const
     if (element.kind != NodeKind::Element || element.nativeType != Recognizing::ntElement)
         return;
     NativeModel::NodeEnumeratorPtr attributes;
-    if (FAILED(providers_.nodeAttributes->GetAttributes(element.handle, true, attributes)) || !attributes)
+    if (FAILED(providers_.nodeAttributes->GetAttributes(element.handle.Get(), true, attributes)) || !attributes)
         return;
     for (;;) {
-        NodeImpl* attribute = nullptr;
-        HRESULT hr = attributes->Next(&attribute);
-        if (hr != S_OK) {
-            if (attribute)
-                attributes->Release(attribute);
+        NodeHandle attribute(attributes.get());
+        if (attributes->Next(attribute.Out()) != S_OK)
             break;
-        }
         if (!attribute)
             continue;
         Record& record = records_.emplace_back();
-        record.handle = attribute;
+        record.handle = Owned(attribute.Detach());
         record.parent = &element;
         record.kind = NodeKind::Attribute;
         record.nativeType = Recognizing::ntAttribute;
@@ -259,8 +238,8 @@ const std::wstring& CXPathDomNavigator::Name(Record& record) const
     if (!record.nameLoaded) {
         vx::com::BStr name;
         HRESULT hr = record.kind == NodeKind::Attribute
-                         ? providers_.attributeData->GetAttributeName(record.handle, name.Out())
-                         : providers_.nodeData->GetNodeName(record.handle, name.Out());
+                         ? providers_.attributeData->GetAttributeName(record.handle.Get(), name.Out())
+                         : providers_.nodeData->GetNodeName(record.handle.Get(), name.Out());
         // A failed read is tried again next time.
         record.nameLoaded = SUCCEEDED(hr);
         record.name = TakeString(hr, name);
@@ -273,8 +252,8 @@ const std::wstring& CXPathDomNavigator::Value(Record& record) const
     if (!record.valueLoaded) {
         vx::com::BStr value;
         HRESULT hr = record.kind == NodeKind::Attribute
-                         ? providers_.attributeData->GetAttributeValue(record.handle, value.Out())
-                         : providers_.nodeData->GetNodeValue(record.handle, value.Out());
+                         ? providers_.attributeData->GetAttributeValue(record.handle.Get(), value.Out())
+                         : providers_.nodeData->GetNodeValue(record.handle.Get(), value.Out());
         record.valueLoaded = SUCCEEDED(hr);
         record.value = TakeString(hr, value);
     }
@@ -330,7 +309,7 @@ bool CXPathDomNavigator::Identity(Record& record, LONG& identity) const
 {
     if (!record.identityLoaded) {
         LONG read = 0;
-        if (FAILED(providers_.elementsById->GetNodeIdentity(record.handle, &read)))
+        if (FAILED(providers_.elementsById->GetNodeIdentity(record.handle.Get(), &read)))
             return false;
         record.identity = read;
         record.identityLoaded = true;
@@ -341,51 +320,22 @@ bool CXPathDomNavigator::Identity(Record& record, LONG& identity) const
 
 namespace {
 
-// Node handles held while an element's ancestry is read; all are given back.
-class HeldHandles
-{
-public:
-    explicit HeldHandles(NativeModel::INodeDataProvider* lifetime) : lifetime_(lifetime) {}
-    ~HeldHandles()
-    {
-        for (NodeImpl* handle : handles_)
-            lifetime_->Release(handle);
-    }
-    HeldHandles(const HeldHandles&) = delete;
-    HeldHandles& operator=(const HeldHandles&) = delete;
-    void Hold(NodeImpl* handle)
-    {
-        if (!handle)
-            return;
-        try {
-            handles_.push_back(handle);
-        } catch (...) {
-            lifetime_->Release(handle);
-            throw;
-        }
-    }
-
-private:
-    NativeModel::INodeDataProvider* lifetime_;
-    std::vector<NodeImpl*> handles_;
-};
-
 // Far deeper than any page; stops a walk up a parent chain that never ends.
 constexpr size_t kMaxAncestry = 100000;
 
 } // namespace
 
-CXPathDomNavigator::Record* CXPathDomNavigator::Locate(Record& document, NodeImpl* element) const
+CXPathDomNavigator::Record* CXPathDomNavigator::Locate(Record& document, NodeHandle element) const
 {
-    HeldHandles held(providers_.nodeData);
-    held.Hold(element);
+    // The ancestors are held while the ancestry is read; all are given back.
+    std::vector<NodeHandle> held;
     LONG documentIdentity = 0;
     if (!Identity(document, documentIdentity))
         return nullptr;
 
     // Identities from the element up to the document's child.
     std::vector<LONG> ancestry;
-    NodeImpl* current = element;
+    NodeImpl* current = element.Get();
     for (;;) {
         LONG identity = 0;
         if (!current || FAILED(providers_.elementsById->GetNodeIdentity(current, &identity)))
@@ -395,12 +345,13 @@ CXPathDomNavigator::Record* CXPathDomNavigator::Locate(Record& document, NodeImp
         if (ancestry.size() >= kMaxAncestry)
             return nullptr;
         ancestry.push_back(identity);
-        NodeImpl* parent = nullptr;
-        HRESULT hr = providers_.elementsById->GetParentNode(current, &parent);
-        held.Hold(parent);
+        NodeHandle parent = Owned();
+        HRESULT hr = providers_.elementsById->GetParentNode(current, parent.Out());
+        current = parent.Get();
+        if (parent)
+            held.push_back(std::move(parent));
         if (FAILED(hr))
             return nullptr;
-        current = parent;
     }
 
     // Down again through the records, reading the children in order so that
@@ -425,13 +376,11 @@ Node CXPathDomNavigator::elementById(Node anyNode, std::wstring_view id) const
     Record* document = DocumentOf(RecordOf(anyNode));
     if (!document)
         return Node();
-    NodeImpl* element = nullptr;
-    HRESULT hr = providers_.elementsById->GetElementById(document->handle, std::wstring(id), &element);
-    if (hr != S_OK || !element) {
-        Give(element);
+    NodeHandle element = Owned();
+    HRESULT hr = providers_.elementsById->GetElementById(document->handle.Get(), std::wstring(id), element.Out());
+    if (hr != S_OK || !element)
         return Node();
-    }
-    return NodeOf(Locate(*document, element));
+    return NodeOf(Locate(*document, std::move(element)));
 }
 
 } // namespace vxWebFw::XPath

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "webfw/NativeModel/NativeModelInterfaces.h"
+#include "webfw/NativeModel/NodeHandle.h"
 #include "webfw/Recognizing/RecognizedNode.h"
 #include "webfw/XPath/XPathElementByIdProvider.h"
 #include "webfw/XPath/engine/XPathNavigator.h"
@@ -95,7 +96,7 @@ public:
 private:
     struct Record
     {
-        NodeImpl* handle = nullptr;  // owned
+        NodeHandle handle;           // given back through nodeData's lifetime
         Record* parent = nullptr;    // owner element for attributes
         Engine::NodeKind kind = Engine::NodeKind::None;
         long nativeType = 0;
@@ -120,21 +121,22 @@ private:
     static Record* RecordOf(Engine::Node node) { return static_cast<Record*>(const_cast<void*>(node.handle)); }
     static Engine::Node NodeOf(const Record* record);
 
-    // Interns a freshly read handle (taking ownership). A node of a kind the
-    // engine does not see is given back and its next siblings are tried
-    // instead; null when none is left.
-    Record* Intern(NodeImpl* handle, Record* parent) const;
+    // Interns a freshly read handle. A node of a kind the engine does not see
+    // is given back and its next siblings are tried instead; null when none
+    // is left.
+    Record* Intern(NodeHandle handle, Record* parent) const;
     Record* ReadFirstChild(Record& record) const;
     void LoadAttributes(Record& element) const;
     const std::wstring& Name(Record& record) const;
     const std::wstring& Value(Record& record) const;
-    void Give(NodeImpl* handle) const;
+    // An owner for a handle read through the providers.
+    NodeHandle Owned(NodeImpl* handle = nullptr) const { return NodeHandle(providers_.nodeData, handle); }
     // The page's or frame's document record that holds the record.
     Record* DocumentOf(Record* record) const;
     bool Identity(Record& record, LONG& identity) const;
-    // The record of `element` (owned, given back here) below `document`, or
+    // The record of `element` below `document`, or
     // null when its ancestry does not lead to that document.
-    Record* Locate(Record& document, NodeImpl* element) const;
+    Record* Locate(Record& document, NodeHandle element) const;
 
     XPathDomProviders providers_;
     mutable std::deque<Record> records_;

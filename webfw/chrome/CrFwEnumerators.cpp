@@ -1,18 +1,13 @@
 #include "webfw/chrome/CrFwEnumerators.h"
 
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 // ------------------------------------------------------------ children
 
-CCrFwChildNodesEnumerator::~CCrFwChildNodesEnumerator()
-{
-    helper_->ReleaseNode(current_);
-}
-
 HRESULT CCrFwChildNodesEnumerator::Reset()
 {
-    helper_->ReleaseNode(current_);
+    current_.Reset();
     return S_OK;
 }
 
@@ -21,15 +16,15 @@ HRESULT CCrFwChildNodesEnumerator::Next(NodeImpl** node)
     if (!node)
         return E_POINTER;
     *node = nullptr;
-    CCrNodeHandle found(helper_);
+    vxWebFw::NodeHandle found(helper_);
     if (current_)
-        helper_->GetNextSibling(current_, found.Out());
+        helper_->GetNextSibling(current_.Get(), found.Out());
     else
         helper_->GetFirstChild(parent_, found.Out());
-    helper_->ReleaseNode(current_);
+    current_.Reset();
     if (!found.Get())
         return S_FALSE;
-    HRESULT hr = helper_->CloneNode(found.Get(), &current_);
+    HRESULT hr = helper_->CloneNode(found.Get(), current_.Out());
     if (FAILED(hr))
         return hr;
     *node = found.Detach();
@@ -38,22 +33,16 @@ HRESULT CCrFwChildNodesEnumerator::Next(NodeImpl** node)
 
 // ------------------------------------------------------------ indexed collections
 
-CCrFwIndexedCollectionWalk::~CCrFwIndexedCollectionWalk()
-{
-    helper_->ReleaseNode(collection_);
-}
-
 HRESULT CCrFwIndexedCollectionWalk::Restart()
 {
-    helper_->ReleaseNode(collection_);
     count_ = 0;
     index_ = -1;
-    HRESULT hr = (helper_->*open_)(owner_, &collection_);
+    HRESULT hr = (helper_->*open_)(owner_, collection_.Out());
     if (FAILED(hr))
         return hr;
     if (!collection_)
         return E_FAIL;
-    return (helper_->*length_)(collection_, &count_);
+    return (helper_->*length_)(collection_.Get(), &count_);
 }
 
 HRESULT CCrFwIndexedCollectionWalk::MoveNext()
@@ -69,7 +58,7 @@ HRESULT CCrFwIndexedCollectionWalk::MoveNext()
 
 HRESULT CCrFwIndexedCollectionWalk::Item(NodeImpl** item)
 {
-    return (helper_->*item_)(collection_, index_, item);
+    return (helper_->*item_)(collection_.Get(), index_, item);
 }
 
 // ------------------------------------------------------------ document.all
@@ -128,7 +117,7 @@ HRESULT CCrFwNodeAttributesEnumerator::Next(NodeImpl** node)
     // Unspecified attributes are passed over; when the last ones all are,
     // this call answers S_OK with no node and the next one S_FALSE.
     for (; attributes_.AtItem(); attributes_.Skip()) {
-        CCrNodeHandle attribute(helper_);
+        vxWebFw::NodeHandle attribute(helper_);
         hr = attributes_.Item(attribute.Out());
         if (FAILED(hr))
             return hr;

@@ -2,6 +2,7 @@
 // Chrome enumerators over a node's children, a document's "all" collection
 // and an element's attributes. Their lifetime slots forward to the page
 // context's CCrFwNodeLifetime.
+#include "webfw/NativeModel/NodeHandle.h"
 #include "webfw/chrome/CrFwNativeModel.h"
 
 class CCrFwChildNodesEnumerator : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CChildNodesEnumerator>
@@ -10,17 +11,16 @@ public:
     // `parent` is borrowed: the caller keeps it alive while enumerating.
     CCrFwChildNodesEnumerator(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
                               NodeImpl* parent)
-        : CCrFwLifetimeForwarder(lifetime), helper_(helper), parent_(parent)
+        : CCrFwLifetimeForwarder(lifetime), helper_(helper), parent_(parent), current_(helper)
     {
     }
-    ~CCrFwChildNodesEnumerator() override;
     HRESULT Reset() override;
     HRESULT Next(NodeImpl** node) override;
 
 private:
     CCrRawBrowserHelper* helper_;
     NodeImpl* parent_;
-    NodeImpl* current_ = nullptr; // owned duplicate of the last child returned
+    vxWebFw::NodeHandle current_; // duplicate of the last child returned
 };
 
 // The walk over an indexed collection of the native object (a document's
@@ -36,10 +36,9 @@ public:
     // `owner` is borrowed: the enumerator's user keeps it alive.
     CCrFwIndexedCollectionWalk(CCrRawBrowserHelper* helper, NodeImpl* owner, OpenCollection open, ReadLength length,
                                ReadItem item)
-        : helper_(helper), owner_(owner), open_(open), length_(length), item_(item)
+        : helper_(helper), owner_(owner), open_(open), length_(length), item_(item), collection_(helper)
     {
     }
-    ~CCrFwIndexedCollectionWalk();
     CCrFwIndexedCollectionWalk(const CCrFwIndexedCollectionWalk&) = delete;
     CCrFwIndexedCollectionWalk& operator=(const CCrFwIndexedCollectionWalk&) = delete;
 
@@ -60,7 +59,7 @@ private:
     OpenCollection open_;
     ReadLength length_;
     ReadItem item_;
-    NodeImpl* collection_ = nullptr; // owned
+    vxWebFw::NodeHandle collection_;
     long count_ = 0;
     long index_ = -1;
 };
