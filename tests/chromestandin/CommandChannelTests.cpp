@@ -50,6 +50,10 @@ TEST_F(CommandChannelTest, TimingAndRectangleVerbs)
     ASSERT_EQ(Run("open 1 http://one/"), "ok");
     EXPECT_EQ(Run("behaviour 1 -1 0"), "ok");
     EXPECT_EQ(Run("schedule 1 0 -1"), "ok");
+    // The load starts on the stand-in's own thread: wait for it, then see it stay.
+    const DWORD start = GetTickCount();
+    while (!Standin().Tab(1)->loading && GetTickCount() - start < 10000)
+        Sleep(5);
     Sleep(100);
     EXPECT_TRUE(Standin().Tab(1)->loading) << "a load that never stops";
     EXPECT_EQ(Run("rect 1 10 20 300 200"), "ok");

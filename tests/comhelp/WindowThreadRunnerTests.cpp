@@ -8,7 +8,7 @@
 
 #include "ComHelpTestEnvironment.h"
 #include "comhelp/WindowThreadRunner.h"
-#include "comhelp/WindowThreadTimeout.h"
+#include "platform/process/WindowThreadTimeout.h"
 #include "platform/com/UniqueHandle.h"
 
 using namespace comhelp_tests;
@@ -167,15 +167,17 @@ TEST_F(WindowThreadRunnerTest, ARequestNotStartedInTimeIsDroppedForGood)
 {
     WindowThread target;
     ovComHelp_EXP::SetWindowThreadCallTimeout(200);
-    target.Busy(1000);
+    // Busy far longer than the time-out, so that a request that waited for
+    // the thread shows even on a loaded machine.
+    target.Busy(3000);
     RunRecord record;
     DWORD start = GetTickCount();
     EXPECT_FALSE(RunOnWindowThread(target.Window(), RecordRun, &record));
-    EXPECT_LT(GetTickCount() - start, 900u);
+    EXPECT_LT(GetTickCount() - start, 2500u);
 
     // Once the thread is back at its queue, a later request runs, and the
     // dropped one does not run with it.
-    ovComHelp_EXP::SetWindowThreadCallTimeout(3000);
+    ovComHelp_EXP::SetWindowThreadCallTimeout(30000);
     RunRecord later;
     EXPECT_TRUE(RunOnWindowThread(target.Window(), RecordRun, &later));
     EXPECT_EQ(later.runs, 1);

@@ -2,10 +2,13 @@
 // its own (not the process singleton).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "module/ModuleIntf.h"
+#include "platform/com/UniqueHandle.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -93,6 +96,52 @@ TEST_F(ModuleIntfTest, NotifierRemovingItselfDuringBroadcastDoesNotDisturbIt)
     journal.clear();
     module->BroadcastUnload();
     EXPECT_EQ(journal, (std::vector<std::wstring>{L"second:vxCrHook.dll"}));
+}
+
+// A notifier that stays inside its callback until released.
+class BlockingNotifier : public vx::com::ComObject<BlockingNotifier, IovModuleIntfNotifier>
+{
+public:
+    BlockingNotifier(HANDLE entered, HANDLE release) : entered_(entered), release_(release) {}
+    HRESULT STDMETHODCALLTYPE OnModuleUnload(BSTR, IovModuleIntf*) override
+    {
+        SetEvent(entered_);
+        WaitForSingleObject(release_, 30000);
+        return S_OK;
+    }
+
+private:
+    HANDLE entered_;
+    HANDLE release_;
+};
+
+TEST_F(ModuleIntfTest, ANotifierBlockedInItsCallbackLeavesTheListsFree)
+{
+    vx::com::UniqueHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    vx::com::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ComPtr<BlockingNotifier> blocking;
+    ASSERT_EQ(vx::com::CreateComObject(blocking, entered.Get(), release.Get()), S_OK);
+    ASSERT_EQ(module->AddNotifier(blocking.Get()), S_OK);
+    CModuleIntf* raw = module.Get();
+    std::thread broadcasting([raw] { raw->BroadcastUnload(); });
+    ASSERT_EQ(WaitForSingleObject(entered.Get(), 10000), WAIT_OBJECT_0);
+
+    // Other threads add and remove notifiers while the callback runs: their
+    // calls return before it is released.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        ComPtr<Notifier> late = MakeNotifier(L"late");
+        raw->AddProxyNotifier(late.Get());
+        raw->RemoveNotifier(blocking.Get());
+        done = true;
+    });
+    const DWORD start = GetTickCount();
+    while (!done && GetTickCount() - start < 10000)
+        Sleep(5);
+    EXPECT_TRUE(done.load()) << "a notifier list stayed locked during the callback";
+    SetEvent(release.Get());
+    broadcasting.join();
+    other.join();
 }
 
 TEST_F(ModuleIntfTest, ListsHoldOneReferencePerEntry)

@@ -215,12 +215,21 @@ TEST_F(DispatchMixerTest, IDispatchCallersAreSerialisedButIDispatch2CallersAreNo
 {
     std::atomic<int> inside{0};
     std::atomic<int> most{0};
+    // Callers that may overlap wait for each other (a second caller that
+    // never comes in ends the wait after 10 s); serialised ones stay 150 ms.
+    std::atomic<bool> awaitPartner{false};
+    vx::com::UniqueHandle bothInside(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     first_->SetHandler(4, [&](VARIANT* result, EXCEPINFO*) {
         int now = ++inside;
         int seen = most.load();
         while (now > seen && !most.compare_exchange_weak(seen, now)) {
         }
-        Sleep(150);
+        if (now == 2)
+            SetEvent(bothInside.Get());
+        if (awaitPartner)
+            WaitForSingleObject(bothInside.Get(), 10000);
+        else
+            Sleep(150);
         --inside;
         return ReturnI4(4)(result, nullptr);
     });
@@ -242,6 +251,7 @@ TEST_F(DispatchMixerTest, IDispatchCallersAreSerialisedButIDispatch2CallersAreNo
     ASSERT_HRESULT_SUCCEEDED(mixer_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(serialised.GetAddressOf())));
     EXPECT_NE(static_cast<IDispatch*>(direct_.Get()), serialised.Get());
     EXPECT_EQ(1, runPair(serialised.Get()));
+    awaitPartner = true;
     EXPECT_EQ(2, runPair(direct_.Get()));
 }
 

@@ -84,6 +84,8 @@ TEST_F(StubManagerTest, ObjectsHeldByAnotherApartmentAreDisconnected)
 {
     ComPtr<CStubManager> manager;
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
+    // A limit of a minute: the disconnect must end when the object goes.
+    manager->SetTiming({60000, 50});
     std::atomic<bool> destroyed{false};
     ComPtr<ApartmentBoundObject> object;
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object, manager.Get(), &destroyed));
@@ -125,7 +127,7 @@ TEST_F(StubManagerTest, ObjectsHeldByAnotherApartmentAreDisconnected)
 
     EXPECT_TRUE(destroyed.load());
     EXPECT_EQ(0u, manager->Count());
-    EXPECT_LT(elapsed, 900u);
+    EXPECT_LT(elapsed, 30000u);
     EXPECT_TRUE(IsDisconnectedCode(after.load())) << std::hex << after.load();
 }
 
@@ -142,7 +144,7 @@ TEST_F(StubManagerTest, DisconnectAllGivesUpAfterAboutOneSecond)
     manager->DisconnectAll();
     const DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 950u);
-    EXPECT_LT(elapsed, 2500u);
+    EXPECT_LT(elapsed, 10000u);
     EXPECT_EQ(1u, manager->Count());
     UINT count = 1;
     EXPECT_EQ(S_OK, object->GetTypeInfoCount(&count));
@@ -152,13 +154,14 @@ TEST_F(StubManagerTest, AnObjectThatFailsToDisconnectIsDropped)
 {
     ComPtr<CStubManager> manager;
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(manager));
+    manager->SetTiming({60000, 50});
     ComPtr<UndisconnectableObject> object;
     ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object));
     manager->RegisterStub(object.Get());
 
     const DWORD start = GetTickCount();
     manager->DisconnectAll();
-    EXPECT_LT(GetTickCount() - start, 900u);
+    EXPECT_LT(GetTickCount() - start, 30000u);
     EXPECT_EQ(0u, manager->Count());
 }
 
