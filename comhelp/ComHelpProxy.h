@@ -12,7 +12,7 @@
 #include "generated/ovComHelp.h"
 #include "comhelp/ComHelpWrappers.h"
 #include "generated/ovModule.h"
-#include "module/ModuleProxy.h"
+#include "platform/ModuleProxy.h"
 #include "platform/com/ComObject.h"
 
 namespace ovComHelp_EXP {

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "comhelp/ComAwareWait.h"
-#include "comhelp/WindowThreadTimeout.h"
+#include "platform/process/WindowThreadTimeout.h"
 #include "platform/com/CriticalSection.h"
 #include "platform/com/UniqueHandle.h"
 

@@ -1,5 +1,4 @@
 list(APPEND VX_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/WindowThreadTimeout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComAwareWait.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComHelpWrappers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ComHelpProxy.cpp

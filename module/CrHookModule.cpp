@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "module/CommandLine.h"
+#include "platform/process/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
 #include "module/RemoteServicesSync.h"
 #include "platform/com/ComBoundary.h"

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "generated/vxOpenAppServices.h"
-#include "module/ChromeProcess.h"
+#include "platform/process/ChromeProcess.h"
 #include "module/ModuleOperationIds.h"
 #include "module/ModuleServices.h"
 #include "module/ProcessHookModule.h"

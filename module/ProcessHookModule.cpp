@@ -1,9 +1,9 @@
 #include "module/ProcessHookModule.h"
 
-#include "module/ChromeProcess.h"
+#include "platform/process/ChromeProcess.h"
 #include "module/CrHookModule.h"
 #include "module/ModuleOperationIds.h"
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "openapphook/ExceptionGuard.h"
 #include "platform/com/ComBoundary.h"
 #include "recording/ControlsRecorder.h"

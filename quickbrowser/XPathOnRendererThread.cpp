@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "quickbrowser/RawBrowserHelper.h"
-#include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwXPathEvaluation.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "generated/vxCrHook.h"
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"

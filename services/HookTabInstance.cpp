@@ -1,6 +1,6 @@
 #include "services/HookTabInstance.h"
 
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "openapphook/DispHelper.h"
 #include "openapphook/InvokeException.h"
 #include "platform/com/ComBoundary.h"

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <new>
 
-#include "module/ChromeProcess.h"
+#include "platform/process/ChromeProcess.h"
 #include "platform/com/UniqueHandle.h"
 
 using Microsoft::WRL::ComPtr;

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "platform/com/BStr.h"
 
 // The keys sent to renderers, in sending order.

@@ -1,5 +1,5 @@
-# The web object framework and its Chrome adapters. (The XPath engine lists
-# its own sources.)
+# The browser-independent web object framework. (The XPath engine lists its
+# own sources.)
 list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/Recognizing/Recognizers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Recognizing/RecognizedNode.cpp
@@ -7,9 +7,4 @@ list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/DOMModel/DOMNodeStringIdEvaluator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DOMModel/DOMModelWalks.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DOMModel/UrlNameParts.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DOMModel/NodeNamePropStrEvaluator.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chrome/CrFwRecognizers.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chrome/CrFwNativeModel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chrome/CrFwEnumerators.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chrome/CrFwDOMModel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/chrome/CrFwAdapters.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/DOMModel/NodeNamePropStrEvaluator.cpp)

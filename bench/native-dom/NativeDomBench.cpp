@@ -12,8 +12,8 @@
 #include <string>
 
 #include "harness/nativeobject/SnapshotNativeObject.h"
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 #include "webfw/TreeModel/TreeItemsBuild.h"
@@ -41,7 +41,7 @@ public:
 template <class Body>
 HRESULT WithDocument(CCrRawBrowserHelper* helper, Body&& body)
 {
-    CCrNodeHandle window(helper), document(helper);
+    vxWebFw::NodeHandle window(helper), document(helper);
     HRESULT hr = helper->GetWindowNode(window.Out());
     if (SUCCEEDED(hr))
         hr = helper->GetDocument(window.Get(), document.Out());
@@ -85,7 +85,7 @@ public:
     }
 
     long items = 0;
-    std::deque<CCrNodeHandle> pending;
+    std::deque<vxWebFw::NodeHandle> pending;
 
 private:
     HRESULT Add(NodeImpl* node, bool expandable)
@@ -116,7 +116,7 @@ HRESULT STDMETHODCALLTYPE ExpandTree(void* context)
         builder.pending.emplace_back(helper);
         helper->CloneNode(document, builder.pending.back().Out());
         while (!builder.pending.empty()) {
-            CCrNodeHandle parent = std::move(builder.pending.front());
+            vxWebFw::NodeHandle parent = std::move(builder.pending.front());
             builder.pending.pop_front();
             HRESULT hr = a.treeItemsBuild->BuildChildren(parent.Get(), builder, a.nodeAcceptor.get());
             if (FAILED(hr))
@@ -190,7 +190,7 @@ int wmain(int argc, wchar_t** argv)
     }
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper;
     vx::com::CreateComObject(helper);
-    helper->AttachNative(nullptr, native.Get());
+    helper->AttachNative(nullptr, native.Get(), CreateCrFwAdapters);
     const long elements = static_cast<long>(native->Page().Prop(native->Page().documents[0].node, L"all")->list.size());
     const long handlesBefore = native->LiveHandles();
 

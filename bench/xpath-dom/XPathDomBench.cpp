@@ -22,8 +22,9 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
-#include "quickbrowser/RawBrowserHelper.h"
-#include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwAdapters.h"
+#include "webfw/chrome/CrFwXPathEvaluation.h"
 #include "webfw/XPath/engine/XPathText.h"
 
 namespace {
@@ -143,7 +144,7 @@ int wmain(int argc, wchar_t** argv)
     vx::com::CreateComObject(stubs);
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper;
     vx::com::CreateComObject(helper);
-    helper->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs.Get()), native.Get());
+    helper->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs.Get()), native.Get(), CreateCrFwAdapters);
     const long handlesBefore = native->LiveHandles();
 
     const wchar_t* defaults[] = {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ChromeStandin.h"
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "platform/com/ComObject.h"
 #include "services/BrowserServiceRemote.h"
 #include "services/HookTab.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "module/ChromeProcess.h"
-#include "module/CommandLine.h"
+#include "platform/process/ChromeProcess.h"
+#include "platform/process/CommandLine.h"
 
 namespace {
 

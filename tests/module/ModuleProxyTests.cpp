@@ -4,7 +4,7 @@
 
 #include "ChildProcess.h"
 #include "generated/vxOpenAppServices.h"
-#include "module/ModuleProxy.h"
+#include "platform/ModuleProxy.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace testsupport;

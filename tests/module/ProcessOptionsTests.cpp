@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "comhelp/WindowThreadTimeout.h"
-#include "module/ProcessOptions.h"
+#include "platform/process/WindowThreadTimeout.h"
+#include "platform/process/ProcessOptions.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 

@@ -63,13 +63,13 @@ protected:
 
     HRESULT BuildAll(RecordingBuilder& builder, bool withAcceptor = true)
     {
-        CCrNodeHandle document = Document();
+        vxWebFw::NodeHandle document = Document();
         CCrFwDocumentAllEnumerator all(helper_.Get(), Adapters().nodeLifetime.get(), document.Get());
         return Adapters().domAllWalk->DomAllBuild(all, builder, withAcceptor ? Adapters().nodeAcceptor.get() : nullptr);
     }
     HRESULT BuildFrames(RecordingBuilder& builder)
     {
-        CCrNodeHandle document = Document();
+        vxWebFw::NodeHandle document = Document();
         CCrFwDocumentAllEnumerator all(helper_.Get(), Adapters().nodeLifetime.get(), document.Get());
         return Adapters().domFramesWalk->DomFramesBuild(all, builder, Adapters().nodeAcceptor.get());
     }
@@ -90,7 +90,7 @@ protected:
 
     std::wstring NameOf(const wchar_t* id)
     {
-        CCrNodeHandle node = Element(id);
+        vxWebFw::NodeHandle node = Element(id);
         RecognizedNode recognized(node.Get(), Adapters().recognizerSet.get());
         vx::com::BStr name;
         EXPECT_EQ(S_OK, Adapters().nodeNamePropStrEvaluator->EvaluateNamePropStr(recognized, name.Out()));
@@ -207,8 +207,8 @@ TEST_F(NamingTest, WalkFailuresAndMissingAcceptor)
     EXPECT_EQ(S_OK, BuildAll(noAcceptor, false));
     EXPECT_TRUE(noAcceptor.added.empty());
 
-    CCrNodeHandle iframe = NodeById(native_->Page().documents.at(1).frameElement);
-    CCrNodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle iframe = NodeById(native_->Page().documents.at(1).frameElement);
+    vxWebFw::NodeHandle div = Element(L"x");
     auto* acceptor = Adapters().nodeAcceptor.get();
     EXPECT_TRUE(Adapters().domFramesWalk->IsFramesMember(iframe.Get(), acceptor));
     EXPECT_FALSE(Adapters().domAllWalk->IsAllMember(iframe.Get(), acceptor));

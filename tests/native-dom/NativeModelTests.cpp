@@ -43,7 +43,7 @@ protected:
 TEST_F(NativeModelTest, ChildEnumerationFollowsTheDomAndRestarts)
 {
     long bodyId = native_->Page().FindById(L"body-element");
-    CCrNodeHandle body = NodeById(bodyId);
+    vxWebFw::NodeHandle body = NodeById(bodyId);
     NodeEnumeratorPtr children;
     ASSERT_EQ(S_OK, Adapters().childNodesProvider->GetChildNodes(body.Get(), children));
     HRESULT last = S_OK;
@@ -64,7 +64,7 @@ TEST_F(NativeModelTest, ChildEnumerationFollowsTheDomAndRestarts)
 
 TEST_F(NativeModelTest, NodeWithoutChildrenEndsAtOnce)
 {
-    CCrNodeHandle meta = NodeById(6); // META
+    vxWebFw::NodeHandle meta = NodeById(6); // META
     NodeEnumeratorPtr children;
     ASSERT_EQ(S_OK, Adapters().childNodesProvider->GetChildNodes(meta.Get(), children));
     NodeImpl* node = nullptr;
@@ -74,7 +74,7 @@ TEST_F(NativeModelTest, NodeWithoutChildrenEndsAtOnce)
 
 TEST_F(NativeModelTest, DocumentAllEnumerationAndItsFailure)
 {
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     native_->RefuseMember(L"all", 1); // before the name is first resolved (and cached)
     CCrFwDocumentAllEnumerator unreadable(helper_.Get(), Adapters().nodeLifetime.get(), document.Get());
     NodeImpl* node = nullptr;
@@ -88,8 +88,8 @@ TEST_F(NativeModelTest, DocumentAllEnumerationAndItsFailure)
 
 TEST_F(NativeModelTest, ParentNodeDataAndFrameDocuments)
 {
-    CCrNodeHandle div = Element(L"x");
-    CCrNodeHandle parent(helper_.Get());
+    vxWebFw::NodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle parent(helper_.Get());
     ASSERT_EQ(S_OK, Adapters().parentNodeProvider->GetParentNode(div.Get(), parent.Out()));
     EXPECT_EQ(native_->Page().FindById(L"body-element"), native_->NodeIdOf(parent.Get()));
 
@@ -97,7 +97,7 @@ TEST_F(NativeModelTest, ParentNodeDataAndFrameDocuments)
     vx::com::BStr name;
     EXPECT_EQ(S_OK, data.GetNodeName(div.Get(), name.Out()));
     EXPECT_EQ(L"DIV", name.Str());
-    CCrNodeHandle text(helper_.Get());
+    vxWebFw::NodeHandle text(helper_.Get());
     ASSERT_EQ(S_OK, data.GetFirstChild(div.Get(), text.Out()));
     vx::com::BStr value;
     EXPECT_EQ(S_OK, data.GetNodeValue(text.Get(), value.Out()));
@@ -112,7 +112,7 @@ TEST_F(NativeModelTest, ParentNodeDataAndFrameDocuments)
 
     // The first IFRAME's document is the captured frame document.
     long iframeId = native_->Page().documents.at(1).frameElement;
-    CCrNodeHandle iframe = NodeById(iframeId);
+    vxWebFw::NodeHandle iframe = NodeById(iframeId);
     CCrFwIFrameDocumentProvider iframes(helper_.Get(), Adapters().nodeLifetime.get());
     NodeImpl* frameDocument = nullptr;
     ASSERT_EQ(S_OK, iframes.GetIFrameDocument(iframe.Get(), &frameDocument));
@@ -122,7 +122,7 @@ TEST_F(NativeModelTest, ParentNodeDataAndFrameDocuments)
 
 TEST_F(NativeModelTest, AttributesInOrderWithNamesAndValues)
 {
-    CCrNodeHandle input = Element(L"a");
+    vxWebFw::NodeHandle input = Element(L"a");
     CCrFwNodeAttributesProvider provider(helper_.Get(), Adapters().nodeLifetime.get());
     CCrFwAttributeDataProvider data(helper_.Get());
     NodeEnumeratorPtr attributes;
@@ -143,7 +143,7 @@ TEST_F(InlineModelTest, UnspecifiedAttributesAreSkippedWithOneEmptyAnswer)
 {
     // An element whose attributes are all unspecified.
     native_->Page().Node(4).attrSpecified.assign(native_->Page().Node(4).attrs.size(), false);
-    CCrNodeHandle div = NodeById(4);
+    vxWebFw::NodeHandle div = NodeById(4);
     CCrFwNodeAttributesProvider provider(helper_.Get(), Adapters().nodeLifetime.get());
     NodeEnumeratorPtr attributes;
     ASSERT_EQ(S_OK, provider.GetAttributes(div.Get(), true, attributes));
@@ -159,7 +159,7 @@ TEST_F(InlineModelTest, UnspecifiedAttributesAreSkippedWithOneEmptyAnswer)
 
 TEST_F(NativeModelTest, ForwardingEnumeratorPassesEverythingOn)
 {
-    CCrNodeHandle body = Element(L"body-element");
+    vxWebFw::NodeHandle body = Element(L"body-element");
     NodeEnumeratorPtr inner;
     ASSERT_EQ(S_OK, Adapters().childNodesProvider->GetChildNodes(body.Get(), inner));
     vxWebFw::NativeModel::CChildNodesEnumerator_del forwarding(std::move(inner));

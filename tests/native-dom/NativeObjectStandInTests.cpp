@@ -104,24 +104,24 @@ TEST_F(StandInTest, RendererThreadRunsCallbacksCarriesErrorsAndTimesOut)
 
 TEST_F(StandInTest, RemovedNodesAreNoLongerAlive)
 {
-    CCrNodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle div = Element(L"x");
     BOOL alive = FALSE;
     ASSERT_EQ(S_OK, native_->IsNodeAlive(div.Get(), &alive));
     EXPECT_TRUE(alive);
     long divId = native_->NodeIdOf(div.Get());
     long textId = native_->Page().Node(divId).children.at(0);
-    CCrNodeHandle text = NodeById(textId);
+    vxWebFw::NodeHandle text = NodeById(textId);
     native_->RemoveNode(divId);
     ASSERT_EQ(S_OK, native_->IsNodeAlive(div.Get(), &alive));
     EXPECT_FALSE(alive);
     ASSERT_EQ(S_OK, native_->IsNodeAlive(text.Get(), &alive));
     EXPECT_FALSE(alive);
 
-    CCrNodeHandle parent(helper_.Get());
+    vxWebFw::NodeHandle parent(helper_.Get());
     EXPECT_EQ(E_UNEXPECTED, helper_->GetParentNode(div.Get(), parent.Out()));
     // document.all no longer lists it
-    CCrNodeHandle document = Document();
-    CCrNodeHandle all(helper_.Get());
+    vxWebFw::NodeHandle document = Document();
+    vxWebFw::NodeHandle all(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetAll(document.Get(), all.Out()));
     long length = 0;
     ASSERT_EQ(S_OK, helper_->GetAllLength(all.Get(), &length));
@@ -134,9 +134,9 @@ TEST_F(StandInTest, EventsReachScriptCallbacksOnTheRendererThread)
     ASSERT_EQ(S_OK, vx::com::CreateComObject(callback));
     callback->rendererThread = native_->Renderer().ThreadId();
     ULONGLONG cookie = 0;
-    CCrNodeHandle function(helper_.Get());
+    vxWebFw::NodeHandle function(helper_.Get());
     ASSERT_EQ(S_OK, helper_->CreateScriptCallback(callback.Get(), &cookie, function.Out()));
-    CCrNodeHandle body = Element(L"body-element");
+    vxWebFw::NodeHandle body = Element(L"body-element");
     ASSERT_EQ(S_OK, helper_->AddEventListener(body.Get(), L"click", function.Get(), false));
     EXPECT_EQ(1, native_->ListenerCount());
 
@@ -173,7 +173,7 @@ TEST_F(StandInTest, ScriptObjectsReadMembersAndHoldTheirNode)
     long before = native_->LiveHandles();
     Microsoft::WRL::ComPtr<IDispatch> script;
     {
-        CCrNodeHandle input = Element(L"a");
+        vxWebFw::NodeHandle input = Element(L"a");
         ASSERT_EQ(S_OK, helper_->GetNodeScriptObject(input.Get(), &script));
     }
     EXPECT_EQ(before + 1, native_->LiveHandles()); // the script object's own handle

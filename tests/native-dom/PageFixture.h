@@ -8,8 +8,8 @@
 
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "platform/com/BStr.h"
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwAdapters.h"
 
 #define EXPECT_FAILED(expr) EXPECT_TRUE(FAILED(expr))
@@ -44,7 +44,7 @@ protected:
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(native_, std::move(page))));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
-        ASSERT_EQ(S_OK, helper_->AttachNative(nullptr, native_.Get()));
+        ASSERT_EQ(S_OK, helper_->AttachNative(nullptr, native_.Get(), CreateCrFwAdapters));
         startHandles_ = native_->LiveHandles();
     }
 
@@ -59,19 +59,19 @@ protected:
     }
 
     // An owned handle of the element with this id attribute/property.
-    CCrNodeHandle Element(const wchar_t* id)
+    vxWebFw::NodeHandle Element(const wchar_t* id)
     {
         long nodeId = native_->Page().FindById(id);
         EXPECT_NE(0, nodeId) << "no element with id " << std::string(id, id + wcslen(id));
-        return CCrNodeHandle(helper_.Get(), native_->HandleOf(nodeId));
+        return vxWebFw::NodeHandle(helper_.Get(), native_->HandleOf(nodeId));
     }
-    CCrNodeHandle NodeById(long nodeId) { return CCrNodeHandle(helper_.Get(), native_->HandleOf(nodeId)); }
+    vxWebFw::NodeHandle NodeById(long nodeId) { return vxWebFw::NodeHandle(helper_.Get(), native_->HandleOf(nodeId)); }
 
-    CCrNodeHandle Document()
+    vxWebFw::NodeHandle Document()
     {
-        CCrNodeHandle window(helper_.Get());
+        vxWebFw::NodeHandle window(helper_.Get());
         EXPECT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
-        CCrNodeHandle document(helper_.Get());
+        vxWebFw::NodeHandle document(helper_.Get());
         EXPECT_EQ(S_OK, helper_->GetDocument(window.Get(), document.Out()));
         return document;
     }

@@ -2,7 +2,7 @@
 // cache, composite reads, the options record and handle accounting.
 #include "InlinePage.h"
 #include "PageFixture.h"
-#include "quickbrowser/DomReadCheck.h"
+#include "quickbrowser/accessor/DomReadCheck.h"
 
 using harness::NativeSlot;
 
@@ -35,7 +35,7 @@ HRESULT STDMETHODCALLTYPE CountRendererRun(void* context)
 
 TEST_F(NamingPageTest, MembersAreResolvedOnceAndRefusedNamesAreAskedAgain)
 {
-    CCrNodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle div = Element(L"x");
     for (int i = 0; i < 3; ++i) {
         vx::com::BStr tag;
         ASSERT_EQ(S_OK, helper_->GetTagName(div.Get(), tag.Out()));
@@ -57,7 +57,7 @@ TEST_F(NamingPageTest, MembersAreResolvedOnceAndRefusedNamesAreAskedAgain)
 
 TEST_F(NamingPageTest, TypedReadsOverTheCapturedPage)
 {
-    CCrNodeHandle window(helper_.Get());
+    vxWebFw::NodeHandle window(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
     long width = 0, height = 0;
     EXPECT_EQ(S_OK, helper_->GetInnerWidth(window.Get(), &width));
@@ -65,11 +65,11 @@ TEST_F(NamingPageTest, TypedReadsOverTheCapturedPage)
     EXPECT_EQ(1024, width);
     EXPECT_EQ(768, height);
 
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     long type = 0;
     EXPECT_EQ(S_OK, helper_->GetNodeType(document.Get(), &type));
     EXPECT_EQ(9, type);
-    CCrNodeHandle body(helper_.Get());
+    vxWebFw::NodeHandle body(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetBody(document.Get(), body.Out()));
     vx::com::BStr id;
     EXPECT_EQ(S_OK, helper_->GetId(body.Get(), id.Out()));
@@ -78,7 +78,7 @@ TEST_F(NamingPageTest, TypedReadsOverTheCapturedPage)
     bool has = false;
     EXPECT_EQ(S_OK, helper_->HasChildNodes(body.Get(), &has));
     EXPECT_TRUE(has);
-    CCrNodeHandle first(helper_.Get()), next(helper_.Get()), back(helper_.Get());
+    vxWebFw::NodeHandle first(helper_.Get()), next(helper_.Get()), back(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetFirstChild(body.Get(), first.Out()));
     ASSERT_EQ(S_OK, helper_->GetNextSibling(first.Get(), next.Out()));
     ASSERT_EQ(S_OK, helper_->GetPreviousSibling(next.Get(), back.Out()));
@@ -88,8 +88,8 @@ TEST_F(NamingPageTest, TypedReadsOverTheCapturedPage)
     EXPECT_EQ(S_OK, helper_->IsSameNode(first.Get(), next.Get(), &same));
     EXPECT_FALSE(same);
 
-    CCrNodeHandle input = NodeById(native_->Page().FindById(L"a"));
-    CCrNodeHandle rect(helper_.Get());
+    vxWebFw::NodeHandle input = NodeById(native_->Page().FindById(L"a"));
+    vxWebFw::NodeHandle rect(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetBoundingClientRect(input.Get(), rect.Out()));
     double top = -1, rectHeight = -1;
     EXPECT_EQ(S_OK, helper_->GetRectTop(rect.Get(), &top));
@@ -100,8 +100,8 @@ TEST_F(NamingPageTest, TypedReadsOverTheCapturedPage)
 
 TEST_F(NamingPageTest, NullMembersAndWrongKindsGiveUnexpectedWithNullOutputs)
 {
-    CCrNodeHandle document = Document();
-    CCrNodeHandle parent(helper_.Get());
+    vxWebFw::NodeHandle document = Document();
+    vxWebFw::NodeHandle parent(helper_.Get());
     EXPECT_EQ(E_UNEXPECTED, helper_->GetParentNode(document.Get(), parent.Out()));
     EXPECT_EQ(nullptr, parent.Get());
 
@@ -113,21 +113,21 @@ TEST_F(NamingPageTest, NullMembersAndWrongKindsGiveUnexpectedWithNullOutputs)
     long number = 7;
     EXPECT_FAILED(helper_->ReadLong(document.Get(), L"body", &number));
     EXPECT_EQ(0, number);
-    CCrNodeHandle notANode(helper_.Get());
+    vxWebFw::NodeHandle notANode(helper_.Get());
     EXPECT_EQ(E_UNEXPECTED, helper_->ReadNode(document.Get(), L"nodeName", notANode.Out()));
     EXPECT_EQ(before, native_->LiveHandles());
 
     // An ignored call result that is a node is given back as well.
-    CCrNodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle div = Element(L"x");
     EXPECT_EQ(S_OK, helper_->Call(div.Get(), L"getBoundingClientRect", nullptr, 0));
     EXPECT_EQ(before + 1, native_->LiveHandles());
 }
 
 TEST_F(NamingPageTest, IsInsideWalksParentsAndAnswersFalseAtTheTop)
 {
-    CCrNodeHandle body = Element(L"body-element");
-    CCrNodeHandle div = Element(L"x");
-    CCrNodeHandle head = Element(L"head-element");
+    vxWebFw::NodeHandle body = Element(L"body-element");
+    vxWebFw::NodeHandle div = Element(L"x");
+    vxWebFw::NodeHandle head = Element(L"head-element");
     bool inside = false;
     EXPECT_EQ(S_OK, helper_->IsInside(div.Get(), body.Get(), &inside));
     EXPECT_TRUE(inside);
@@ -141,10 +141,10 @@ TEST_F(NamingPageTest, IsInsideWalksParentsAndAnswersFalseAtTheTop)
 
 TEST_F(NamingPageTest, FocusMovesTheActiveElement)
 {
-    CCrNodeHandle input = Element(L"a");
+    vxWebFw::NodeHandle input = Element(L"a");
     ASSERT_EQ(S_OK, helper_->Focus(input.Get()));
-    CCrNodeHandle document = Document();
-    CCrNodeHandle active(helper_.Get());
+    vxWebFw::NodeHandle document = Document();
+    vxWebFw::NodeHandle active(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetActiveElement(document.Get(), active.Out()));
     bool same = false;
     helper_->IsSameNode(active.Get(), input.Get(), &same);
@@ -161,12 +161,12 @@ protected:
 
 TEST_F(ScrollingPageTest, ScrollToMovesBoundingRectangles)
 {
-    CCrNodeHandle window(helper_.Get());
+    vxWebFw::NodeHandle window(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
-    CCrNodeHandle document = Document();
-    CCrNodeHandle body(helper_.Get());
+    vxWebFw::NodeHandle document = Document();
+    vxWebFw::NodeHandle body(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetBody(document.Get(), body.Out()));
-    CCrNodeHandle rect(helper_.Get());
+    vxWebFw::NodeHandle rect(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetBoundingClientRect(body.Get(), rect.Out()));
     double top0 = 0, left0 = 0;
     ASSERT_EQ(S_OK, helper_->GetRectTop(rect.Get(), &top0));
@@ -187,11 +187,11 @@ TEST_F(ScrollingPageTest, ScrollToMovesBoundingRectangles)
 
 TEST_F(InlinePageTest, IdAndNameFallBackToAttributes)
 {
-    CCrNodeHandle div = NodeById(4);
+    vxWebFw::NodeHandle div = NodeById(4);
     vx::com::BStr id;
     EXPECT_EQ(S_OK, helper_->GetIdWithFallback(div.Get(), id.Out()));
     EXPECT_EQ(L"fromAttribute", id.Str());
-    CCrNodeHandle input = NodeById(6);
+    vxWebFw::NodeHandle input = NodeById(6);
     vx::com::BStr name;
     EXPECT_EQ(S_OK, helper_->GetNameWithFallback(input.Get(), name.Out()));
     EXPECT_EQ(L"attrName", name.Str());
@@ -199,7 +199,7 @@ TEST_F(InlinePageTest, IdAndNameFallBackToAttributes)
     EXPECT_EQ(S_OK, helper_->GetIdWithFallback(input.Get(), id.Out()));
     EXPECT_EQ(L"lowerText", id.Str());
     // Neither property nor attribute: success with nothing.
-    CCrNodeHandle table = NodeById(5);
+    vxWebFw::NodeHandle table = NodeById(5);
     EXPECT_EQ(S_OK, helper_->GetNameWithFallback(table.Get(), name.Out()));
     EXPECT_EQ(nullptr, name.Get());
 }
@@ -207,13 +207,13 @@ TEST_F(InlinePageTest, IdAndNameFallBackToAttributes)
 TEST_F(InlinePageTest, DisabledComesFromThePropertyOrTheAttributeWords)
 {
     bool disabled = false;
-    CCrNodeHandle input = NodeById(6); // disabled property true
+    vxWebFw::NodeHandle input = NodeById(6); // disabled property true
     EXPECT_EQ(S_OK, helper_->IsDisabled(input.Get(), &disabled));
     EXPECT_TRUE(disabled);
-    CCrNodeHandle div = NodeById(4); // no property, attribute ON
+    vxWebFw::NodeHandle div = NodeById(4); // no property, attribute ON
     EXPECT_EQ(S_OK, helper_->IsDisabled(div.Get(), &disabled));
     EXPECT_TRUE(disabled);
-    CCrNodeHandle table = NodeById(5); // no property, attribute no
+    vxWebFw::NodeHandle table = NodeById(5); // no property, attribute no
     EXPECT_EQ(S_OK, helper_->IsDisabled(table.Get(), &disabled));
     EXPECT_FALSE(disabled);
 }
@@ -221,30 +221,30 @@ TEST_F(InlinePageTest, DisabledComesFromThePropertyOrTheAttributeWords)
 TEST_F(InlinePageTest, AttributesAndTheExclusionAttribute)
 {
     EXPECT_EQ(L"data-vxcr-exclude", std::wstring(helper_->GetExclusionAttributeName()));
-    CCrNodeHandle div = NodeById(4);
+    vxWebFw::NodeHandle div = NodeById(4);
     vx::com::BStr value;
     EXPECT_EQ(S_OK, helper_->GetAttribute(div.Get(), L"DISABLED", value.Out()));
     EXPECT_EQ(L"ON", value.Str());
     EXPECT_EQ(S_OK, helper_->GetAttribute(div.Get(), L"missing", value.Out()));
     EXPECT_EQ(nullptr, value.Get());
     // A text-less node has no attributes: still success, nothing read.
-    CCrNodeHandle odd = NodeById(7);
+    vxWebFw::NodeHandle odd = NodeById(7);
     EXPECT_EQ(S_OK, helper_->GetAttribute(odd.Get(), L"id", value.Out()));
     EXPECT_EQ(nullptr, value.Get());
 
     bool has = true;
-    CCrNodeHandle script = NodeById(10); // attribute present but empty
+    vxWebFw::NodeHandle script = NodeById(10); // attribute present but empty
     EXPECT_EQ(S_OK, helper_->HasExclusionAttribute(script.Get(), &has));
     EXPECT_FALSE(has);
 }
 
 TEST_F(InlinePageTest, DefaultViewNodeIdsAndLiveness)
 {
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     bool has = false;
     EXPECT_EQ(S_OK, helper_->HasDefaultView(document.Get(), &has));
     EXPECT_TRUE(has);
-    CCrNodeHandle div = NodeById(4);
+    vxWebFw::NodeHandle div = NodeById(4);
     EXPECT_EQ(S_OK, helper_->HasDefaultView(div.Get(), &has)); // an element has no view
     EXPECT_FALSE(has);
 
@@ -355,8 +355,8 @@ TEST_F(NamingPageTest, AttachBuildsTheFrameworkObjects)
 
 TEST_F(NamingPageTest, FailedReadsBecomeInvokeExceptionsWhereReadsAreChained)
 {
-    CCrNodeHandle document = Document();
-    CCrNodeHandle parent(helper_.Get());
+    vxWebFw::NodeHandle document = Document();
+    vxWebFw::NodeHandle parent(helper_.Get());
     try {
         CheckDomRead(helper_->GetParentNode(document.Get(), parent.Out()), 4101, L"parentNode");
         FAIL() << "a failed read must throw";
@@ -372,7 +372,7 @@ TEST_F(NamingPageTest, FailedReadsBecomeInvokeExceptionsWhereReadsAreChained)
 TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
 {
     CCrRawBrowserHelper& h = *helper_.Get();
-    std::vector<CCrNodeHandle> objects;
+    std::vector<vxWebFw::NodeHandle> objects;
     objects.emplace_back(&h);
     ASSERT_EQ(S_OK, h.GetWindowNode(objects.back().Out()));
     NodeImpl* window = objects.back().Get();
@@ -389,7 +389,7 @@ TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
     ASSERT_EQ(S_OK, h.GetBoundingClientRect(input, objects.back().Out()));
     objects.emplace_back(&h);
     {
-        CCrNodeHandle attributes(&h);
+        vxWebFw::NodeHandle attributes(&h);
         ASSERT_EQ(S_OK, h.GetAttributes(input, attributes.Out()));
         ASSERT_EQ(S_OK, h.GetAttributesItem(attributes.Get(), 0, objects.back().Out()));
     }
@@ -399,10 +399,10 @@ TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
     const long before = native_->LiveHandles();
     int failures = 0, successes = 0;
     auto count = [&](HRESULT hr) { (SUCCEEDED(hr) ? successes : failures)++; };
-    for (const CCrNodeHandle& object : objects) {
+    for (const vxWebFw::NodeHandle& object : objects) {
         NodeImpl* n = object.Get();
         auto node = [&](HRESULT (CCrRawBrowserHelper::*read)(NodeImpl*, NodeImpl**)) {
-            CCrNodeHandle out(&h);
+            vxWebFw::NodeHandle out(&h);
             count((h.*read)(n, out.Out()));
         };
         auto text = [&](HRESULT (CCrRawBrowserHelper::*read)(NodeImpl*, BSTR*)) {
@@ -444,7 +444,7 @@ TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
         for (auto read : {&H::GetRectLeft, &H::GetRectTop, &H::GetRectWidth, &H::GetRectHeight})
             real(read);
         {
-            CCrNodeHandle out(&h);
+            vxWebFw::NodeHandle out(&h);
             count(h.GetAllItem(n, 0, out.Out()));
             count(h.GetTableCollectionItem(n, 0, out.Out()));
             count(h.GetElementListItem(n, 0, out.Out()));

@@ -14,17 +14,17 @@ protected:
 
     long ElementTypeOf(long nodeId)
     {
-        CCrNodeHandle node = NodeById(nodeId);
+        vxWebFw::NodeHandle node = NodeById(nodeId);
         return Recognized(node.Get()).GetElementType();
     }
     long InputTypeOfId(const wchar_t* id)
     {
-        CCrNodeHandle node = Element(id);
+        vxWebFw::NodeHandle node = Element(id);
         return Recognized(node.Get()).GetInputType();
     }
     bool AcceptedId(const wchar_t* id)
     {
-        CCrNodeHandle node = Element(id);
+        vxWebFw::NodeHandle node = Element(id);
         RecognizedNode recognized = Recognized(node.Get());
         return Adapters().nodeAcceptor->Accept(recognized);
     }
@@ -91,12 +91,12 @@ TEST_F(NamingRecognitionTest, CommentsAndTextHaveNoElementTypeAndNoTagIsRead)
     ASSERT_NE(0, comment);
     ASSERT_NE(0, text);
     native_->ResetCounters();
-    CCrNodeHandle commentNode = NodeById(comment);
+    vxWebFw::NodeHandle commentNode = NodeById(comment);
     RecognizedNode recognized = Recognized(commentNode.Get());
     EXPECT_EQ(ntComment, recognized.GetNodeType());
     EXPECT_EQ(etNone, recognized.GetElementType());
     EXPECT_EQ(itNone, recognized.GetInputType());
-    CCrNodeHandle textNode = NodeById(text);
+    vxWebFw::NodeHandle textNode = NodeById(text);
     RecognizedNode recognizedText = Recognized(textNode.Get());
     EXPECT_EQ(ntText, recognizedText.GetNodeType());
     EXPECT_EQ(etNone, recognizedText.GetElementType());
@@ -107,7 +107,7 @@ TEST_F(NamingRecognitionTest, CommentsAndTextHaveNoElementTypeAndNoTagIsRead)
 
 TEST_F(InputsRecognitionTest, EachTypeIsReadAtMostOncePerRecognizedNode)
 {
-    CCrNodeHandle input = Element(L"pass1");
+    vxWebFw::NodeHandle input = Element(L"pass1");
     native_->ResetCounters();
     RecognizedNode recognized = Recognized(input.Get());
     for (int i = 0; i < 3; ++i) {
@@ -155,21 +155,21 @@ TEST_F(InlineRecognitionTest, CaseFoldingOddNodeTypesAndUnreadableTags)
     EXPECT_EQ(etTABLE, ElementTypeOf(5)); // tag read as "table"
     EXPECT_EQ(etTD, ElementTypeOf(8));    // TH shares TD's value
     {
-        CCrNodeHandle input = NodeById(6); // type "text" in lower case
+        vxWebFw::NodeHandle input = NodeById(6); // type "text" in lower case
         EXPECT_EQ(itTEXT, Recognized(input.Get()).GetInputType());
     }
     {
-        CCrNodeHandle odd = NodeById(7); // nodeType 13
+        vxWebFw::NodeHandle odd = NodeById(7); // nodeType 13
         EXPECT_EQ(ntUnknown, Recognized(odd.Get()).GetNodeType());
-        CCrNodeHandle zero = NodeById(11); // nodeType 0
+        vxWebFw::NodeHandle zero = NodeById(11); // nodeType 0
         EXPECT_EQ(ntUnknown, Recognized(zero.Get()).GetNodeType());
     }
     // A node whose tag cannot be read is "other", not an error.
-    CCrNodeHandle noTag = NodeById(7);
+    vxWebFw::NodeHandle noTag = NodeById(7);
     long type = -1;
     EXPECT_EQ(S_OK, Adapters().elementTypeRecognizer->Recognize(noTag.Get(), &type));
     EXPECT_EQ(etOther, type);
-    CCrNodeHandle div = NodeById(4);
+    vxWebFw::NodeHandle div = NodeById(4);
     vx::com::BStr nodeName;
     EXPECT_EQ(S_OK, Adapters().nodeTypeRecognizer->GetNodeName(div.Get(), nodeName.Out()));
     EXPECT_EQ(L"div", nodeName.Str());

@@ -15,7 +15,7 @@ using namespace vxWebFw::TreeModel;
 
 struct TreeEntry
 {
-    CCrNodeHandle node;       // a duplicate owned by the entry
+    vxWebFw::NodeHandle node;       // a duplicate owned by the entry
     long nodeId = 0;          // snapshot node id
     TreeItemType type = tiNone;
     bool expandable = false;
@@ -83,7 +83,7 @@ public:
 private:
     TreeEntry& Record(NodeImpl* node, bool expandable, TreeItemType type, const VARIANT& id)
     {
-        TreeEntry e{CCrNodeHandle(helper_)};
+        TreeEntry e{vxWebFw::NodeHandle(helper_)};
         helper_->CloneNode(node, e.node.Out());
         e.nodeId = native_->NodeIdOf(node);
         e.type = type;

@@ -42,7 +42,7 @@ protected:
         Load(snapshot);
         std::wostringstream out;
         {
-            CCrNodeHandle document = Document();
+            vxWebFw::NodeHandle document = Document();
             WriteListing(document.Get(), 0, out);
         }
         EXPECT_EQ(startHandles_, native_->LiveHandles()) << "node handles left behind by the expansion";

@@ -253,7 +253,7 @@ TEST_F(InputLevels, UnnamedSubmitIsNamedByItsValueKeptRaw)
     EXPECT_TRUE(keepRaw);
 
     // A named button keeps its name and the identifier rule.
-    CCrNodeHandle reset = Element(L"reset1");
+    vxWebFw::NodeHandle reset = Element(L"reset1");
     RecognizedNode named(reset.Get(), Adapters().recognizerSet.get());
     EXPECT_EQ(S_OK, Adapters().treeItemStringIdEvaluator->Evaluate(named, name.Out(), &keepRaw));
     EXPECT_EQ(L"reset1", name.Str());

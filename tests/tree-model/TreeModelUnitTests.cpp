@@ -65,7 +65,7 @@ protected:
 
     TreeItemRecognition Recognize(const wchar_t* elementId)
     {
-        CCrNodeHandle node = Element(elementId);
+        vxWebFw::NodeHandle node = Element(elementId);
         RecognizedNode recognized(node.Get(), Adapters().recognizerSet.get());
         TreeItemRecognition r;
         EXPECT_EQ(S_OK, recognizer_.Recognize(recognized, &r));
@@ -93,8 +93,8 @@ TEST_F(TreeRecognition, ListedElementsAndInputsNeedNoTextTests)
 TEST_F(TreeRecognition, OtherElementsAreDecidedByTheirText)
 {
     // The B inside a BUTTON is an element outside the tables.
-    CCrNodeHandle button = Element(L"buttonPlain");
-    CCrNodeHandle bold(helper_.Get());
+    vxWebFw::NodeHandle button = Element(L"buttonPlain");
+    vxWebFw::NodeHandle bold(helper_.Get());
     ASSERT_EQ(S_OK, helper_->GetLastChild(button.Get(), bold.Out()));
     auto recognize = [&] {
         RecognizedNode recognized(bold.Get(), Adapters().recognizerSet.get());

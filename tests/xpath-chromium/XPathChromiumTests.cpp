@@ -16,11 +16,11 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
-#include "webfw/XPath/CrFwElementByIdProvider.h"
-#include "webfw/XPath/CrFwXPathEvaluatedNodeHandler.h"
-#include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwElementByIdProvider.h"
+#include "webfw/chrome/CrFwXPathEvaluatedNodeHandler.h"
+#include "webfw/chrome/CrFwXPathEvaluation.h"
 #include "webfw/XPath/XPathEvaluator.h"
 #include "webfw/XPath/engine/XPathText.h"
 #include "webfw/chrome/CrFwAdapters.h"
@@ -96,7 +96,7 @@ public:
         native_ = harness::CreateSnapshotNativeObject(WindowsPath(std::string(VX_PAGES_DIR) + "/" + snapshot));
         vx::com::CreateComObject(stubs_);
         vx::com::CreateComObject(helper_);
-        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get());
+        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(), CreateCrFwAdapters);
         startHandles_ = native_->LiveHandles();
     }
 
@@ -117,8 +117,8 @@ public:
         CCrFwElementByIdProvider elementsById(helper_.Get());
         vxWebFw::XPath::CXPathEvaluator evaluator(adapters.recognizerSet.get(), &nodeData, &attributes,
                                                   &attributeData, &frames, &iframes, nullptr, &elementsById);
-        CCrNodeHandle window(helper_.Get());
-        CCrNodeHandle document(helper_.Get());
+        vxWebFw::NodeHandle window(helper_.Get());
+        vxWebFw::NodeHandle document(helper_.Get());
         if (FAILED(helper_->GetWindowNode(window.Out())) ||
             FAILED(helper_->GetDocument(window.Get(), document.Out())))
             return json{{"type", "error"}, {"value", "no document"}};

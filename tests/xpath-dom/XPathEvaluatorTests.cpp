@@ -2,7 +2,7 @@
 // and how its answers shape the result.
 #include "XPathPageFixture.h"
 
-#include "quickbrowser/NodeHandle.h"
+#include "webfw/NativeModel/NodeHandle.h"
 #include "webfw/XPath/XPathEvaluator.h"
 #include "webfw/chrome/CrFwAdapters.h"
 
@@ -48,7 +48,7 @@ protected:
 
     HRESULT Run(const wchar_t* expression, vx::com::Variant& result)
     {
-        CCrNodeHandle document = Document();
+        vxWebFw::NodeHandle document = Document();
         return evaluator_->Evaluate(expression, document.Get(), result.Out());
     }
 

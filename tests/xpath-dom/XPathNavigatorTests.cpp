@@ -2,7 +2,7 @@
 // every native handle given back.
 #include "XPathPageFixture.h"
 
-#include "quickbrowser/NodeHandle.h"
+#include "webfw/NativeModel/NodeHandle.h"
 #include "webfw/XPath/XPathDomNavigator.h"
 #include "webfw/XPath/engine/XPathExpression.h"
 #include "webfw/chrome/CrFwAdapters.h"
@@ -50,7 +50,7 @@ protected:
 
 TEST_F(NavigatorOnInputs, SecondWalkIsServedFromTheRecordsAndHandlesComeBack)
 {
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     long before = native_->LiveHandles();
     {
         CXPathDomNavigator navigator(providers_, document.Get());
@@ -68,7 +68,7 @@ TEST_F(NavigatorOnInputs, SecondWalkIsServedFromTheRecordsAndHandlesComeBack)
 
 TEST_F(NavigatorOnInputs, OneNodeHasOneHandleWhicheverWayItIsReached)
 {
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     CXPathDomNavigator navigator(providers_, document.Get());
     auto evaluate = [&](const wchar_t* text) {
         return vxWebFw::XPath::Engine::Expression::compile(text).evaluate(navigator, navigator.Root()).nodes();
@@ -88,7 +88,7 @@ TEST_F(NavigatorOnInputs, OneNodeHasOneHandleWhicheverWayItIsReached)
 
 TEST_F(NavigatorOnInputs, DocumentTypeIsNotAChild)
 {
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     CXPathDomNavigator navigator(providers_, document.Get());
     Node first = navigator.firstChild(navigator.Root());
     ASSERT_TRUE(first);
@@ -101,7 +101,7 @@ TEST_F(NavigatorOnInputs, NoRootWithoutContextOrProviders)
 {
     CXPathDomNavigator noContext(providers_, nullptr);
     EXPECT_FALSE(noContext.Root());
-    CCrNodeHandle document = Document();
+    vxWebFw::NodeHandle document = Document();
     vxWebFw::XPath::XPathDomProviders incomplete = providers_;
     incomplete.attributeData = nullptr;
     CXPathDomNavigator noProviders(incomplete, document.Get());

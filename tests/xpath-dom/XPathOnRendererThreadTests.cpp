@@ -3,7 +3,7 @@
 // error description moved across, and every handle given back.
 #include "XPathPageFixture.h"
 
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "quickbrowser/XPathOnRendererThread.h"
 
 using vx::com::Variant;

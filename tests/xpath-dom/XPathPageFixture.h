@@ -14,9 +14,9 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
-#include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwXPathEvaluation.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwNativeModel.h"
 
@@ -105,7 +105,7 @@ protected:
             native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
-        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get()));
+        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(), CreateCrFwAdapters));
         startHandles_ = native_->LiveHandles();
     }
 
@@ -130,11 +130,11 @@ protected:
     }
 
     // The page's document, reached from its window.
-    CCrNodeHandle Document()
+    vxWebFw::NodeHandle Document()
     {
-        CCrNodeHandle window(helper_.Get());
+        vxWebFw::NodeHandle window(helper_.Get());
         EXPECT_EQ(S_OK, helper_->GetWindowNode(window.Out()));
-        CCrNodeHandle document(helper_.Get());
+        vxWebFw::NodeHandle document(helper_.Get());
         EXPECT_EQ(S_OK, helper_->GetDocument(window.Get(), document.Out()));
         return document;
     }

@@ -2,9 +2,18 @@
 
 #include <new>
 
-std::unique_ptr<CCrFwAdapters> CreateCrFwAdapters(CCrRawBrowserHelper* helper)
+namespace {
+
+void DestroyAdapters(CCrFwAdapters* adapters)
 {
-    std::unique_ptr<CCrFwAdapters> a(new (std::nothrow) CCrFwAdapters());
+    delete adapters;
+}
+
+} // namespace
+
+CCrFwAdaptersOwner CreateCrFwAdapters(CCrRawBrowserHelper* helper)
+{
+    CCrFwAdaptersOwner a(new (std::nothrow) CCrFwAdapters(), &DestroyAdapters);
     if (!a)
         return a;
     a->optionsProvider.reset(new (std::nothrow) CCrFwOptionsProvider(helper));

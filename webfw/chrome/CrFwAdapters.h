@@ -5,12 +5,13 @@
 // stays null.
 #include <memory>
 
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/DOMModel/DOMModelWalks.h"
-#include "webfw/TreeModel/CrFwTreeModel.h"
 #include "webfw/TreeModel/TreeItemsBuild.h"
 #include "webfw/chrome/CrFwDOMModel.h"
 #include "webfw/chrome/CrFwNativeModel.h"
 #include "webfw/chrome/CrFwRecognizers.h"
+#include "webfw/chrome/CrFwTreeModel.h"
 
 struct CCrFwAdapters
 {
@@ -34,4 +35,5 @@ struct CCrFwAdapters
     std::unique_ptr<CCrFwNodeAcceptor> nodeAcceptor;
 };
 
-std::unique_ptr<CCrFwAdapters> CreateCrFwAdapters(CCrRawBrowserHelper* helper);
+// The adapters of the page context `helper` reads, for its AttachNative.
+CCrFwAdaptersOwner CreateCrFwAdapters(CCrRawBrowserHelper* helper);

@@ -1,6 +1,6 @@
 #include "webfw/chrome/CrFwDOMModel.h"
 
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 HRESULT CCrFwDOMNodeStringIdEvaluator::GetIdString(NodeImpl* node, BSTR* id)
 {

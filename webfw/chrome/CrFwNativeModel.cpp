@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 
 HRESULT CCrFwNodeLifetime::AddRef(NodeImpl* node, NodeImpl** copy)

@@ -1,6 +1,6 @@
 #include "webfw/chrome/CrFwRecognizers.h"
 
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 using namespace vxWebFw::Recognizing;
 

@@ -1,6 +1,6 @@
-#include "quickbrowser/QuickBrowserOptions.h"
+#include "quickbrowser/accessor/QuickBrowserOptions.h"
 
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 #include "platform/com/Variant.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "module/CommandLine.h"
+#include "platform/process/CommandLine.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,12 +1,11 @@
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "platform/com/Variant.h"
-#include "quickbrowser/NodeHandle.h"
-#include "webfw/chrome/CrFwAdapters.h"
+#include "webfw/NativeModel/NodeHandle.h"
 
 namespace {
 
@@ -54,7 +53,8 @@ CCrRawBrowserHelper::CCrRawBrowserHelper() : options_(std::make_unique<CCrQuickB
 
 CCrRawBrowserHelper::~CCrRawBrowserHelper() = default;
 
-HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native)
+HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native,
+                                          CCrFwAdaptersFactory makeAdapters)
 {
     stubManager_ = stubManager;
     native_ = native;
@@ -65,7 +65,10 @@ HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChro
         native_->GetExclusionAttributeName(exclusionAttribute_.Out());
     }
     options_ = std::make_unique<CCrQuickBrowserOptions>();
-    adapters_ = CreateCrFwAdapters(this);
+    // The old adapters read through this accessor: they go first.
+    adapters_.reset();
+    if (makeAdapters)
+        adapters_ = makeAdapters(this);
     return S_OK;
 }
 
@@ -193,7 +196,7 @@ HRESULT CCrRawBrowserHelper::IsInside(NodeImpl* node, NodeImpl* container, bool*
     HRESULT hr = GetNodeId(container, &containerId);
     if (FAILED(hr))
         return hr;
-    CCrNodeHandle current(this);
+    vxWebFw::NodeHandle current(this);
     hr = CloneNode(node, current.Out());
     if (FAILED(hr))
         return hr;
@@ -206,7 +209,7 @@ HRESULT CCrRawBrowserHelper::IsInside(NodeImpl* node, NodeImpl* container, bool*
             *inside = true;
             return S_OK;
         }
-        CCrNodeHandle parent(this);
+        vxWebFw::NodeHandle parent(this);
         if (FAILED(GetParentNode(current.Get(), parent.Out())) || !parent.Get())
             return S_OK; // the chain ends, however the missing parent was reported
         current = std::move(parent);
@@ -220,10 +223,10 @@ HRESULT CCrRawBrowserHelper::GetAttribute(NodeImpl* node, const wchar_t* name, B
     if (!value)
         return E_POINTER;
     *value = nullptr;
-    CCrNodeHandle attributes(this);
+    vxWebFw::NodeHandle attributes(this);
     if (FAILED(GetAttributes(node, attributes.Out())) || !attributes.Get())
         return S_OK;
-    CCrNodeHandle attribute(this);
+    vxWebFw::NodeHandle attribute(this);
     if (FAILED(GetNamedItem(attributes.Get(), name, attribute.Out())) || !attribute.Get())
         return S_OK;
     GetAttrValue(attribute.Get(), value);
@@ -274,7 +277,7 @@ HRESULT CCrRawBrowserHelper::HasDefaultView(NodeImpl* document, bool* has)
     if (!has)
         return E_POINTER;
     *has = false;
-    CCrNodeHandle window(this);
+    vxWebFw::NodeHandle window(this);
     GetDefaultView(document, window.Out());
     *has = window.Get() != nullptr;
     return S_OK;

@@ -1,11 +1,11 @@
-#include "webfw/TreeModel/CrFwTreeModel.h"
+#include "webfw/chrome/CrFwTreeModel.h"
 
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 bool CCrFwTextBlockRecognizer::HasLayoutBox(NodeImpl* node)
 {
-    CCrNodeHandle rect(helper_);
+    vxWebFw::NodeHandle rect(helper_);
     if (FAILED(helper_->GetBoundingClientRect(node, rect.Out())) || !rect.Get())
         return false;
     double width = 0, height = 0;

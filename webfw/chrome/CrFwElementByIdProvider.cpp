@@ -1,7 +1,7 @@
-#include "webfw/XPath/CrFwElementByIdProvider.h"
+#include "webfw/chrome/CrFwElementByIdProvider.h"
 
 #include "platform/com/Variant.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 HRESULT CCrFwElementByIdProvider::GetElementById(NodeImpl* document, const std::wstring& id, NodeImpl** element)
 {

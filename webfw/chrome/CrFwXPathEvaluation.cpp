@@ -1,11 +1,11 @@
-#include "webfw/XPath/CrFwXPathEvaluation.h"
+#include "webfw/chrome/CrFwXPathEvaluation.h"
 
 #include <new>
 
-#include "quickbrowser/NodeHandle.h"
-#include "quickbrowser/RawBrowserHelper.h"
-#include "webfw/XPath/CrFwElementByIdProvider.h"
-#include "webfw/XPath/CrFwXPathEvaluatedNodeHandler.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwElementByIdProvider.h"
+#include "webfw/chrome/CrFwXPathEvaluatedNodeHandler.h"
 #include "webfw/XPath/XPathEvaluator.h"
 #include "webfw/chrome/CrFwAdapters.h"
 
@@ -55,11 +55,11 @@ HRESULT CCrFwXPathEvaluation::EvaluateOnPage(BSTR expression, VARIANT* value)
     if (!parts_)
         return E_POINTER;
     try {
-        CCrNodeHandle window(helper_);
+        vxWebFw::NodeHandle window(helper_);
         HRESULT hr = helper_->GetWindowNode(window.Out());
         if (FAILED(hr))
             return hr;
-        CCrNodeHandle document(helper_);
+        vxWebFw::NodeHandle document(helper_);
         hr = helper_->GetDocument(window.Get(), document.Out());
         if (FAILED(hr))
             return hr;

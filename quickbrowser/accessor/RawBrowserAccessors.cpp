@@ -1,4 +1,4 @@
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 
 #include "platform/com/Variant.h"
 

@@ -1,4 +1,4 @@
-#include "comhelp/WindowThreadTimeout.h"
+#include "platform/process/WindowThreadTimeout.h"
 
 namespace ovComHelp_EXP {
 namespace {

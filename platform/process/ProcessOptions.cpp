@@ -1,6 +1,6 @@
-#include "module/ProcessOptions.h"
+#include "platform/process/ProcessOptions.h"
 
-#include "comhelp/WindowThreadTimeout.h"
+#include "platform/process/WindowThreadTimeout.h"
 #include "platform/com/Variant.h"
 
 namespace ProcessOptionKeys {

@@ -1,9 +1,9 @@
-#include "webfw/XPath/CrFwXPathEvaluatedNodeHandler.h"
+#include "webfw/chrome/CrFwXPathEvaluatedNodeHandler.h"
 
 #include <string>
 
 #include "openapphook/HookObjectWithMonikerAndInstance.h"
-#include "quickbrowser/RawBrowserHelper.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwAdapters.h"
 
 using Microsoft::WRL::ComPtr;

@@ -1,8 +1,8 @@
-#include "module/ChromeProcess.h"
+#include "platform/process/ChromeProcess.h"
 
 #include <wchar.h>
 
-#include "module/CommandLine.h"
+#include "platform/process/CommandLine.h"
 
 ChromeProcessKind GetChromeProcessKind()
 {

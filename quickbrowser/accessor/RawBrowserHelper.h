@@ -17,9 +17,19 @@
 #include "generated/vxCrHook.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
-#include "quickbrowser/QuickBrowserOptions.h"
+#include "quickbrowser/accessor/QuickBrowserOptions.h"
+#include "webfw/NativeModel/ObjectLifetime.h"
 
 struct CCrFwAdapters;
+class CCrRawBrowserHelper;
+
+// Owner of a page context's web-framework adapters. They belong to the Chrome
+// adapter layer above the accessor, which makes them and says how they go;
+// the accessor holds them without knowing their layout.
+using CCrFwAdaptersOwner = std::unique_ptr<CCrFwAdapters, void (*)(CCrFwAdapters*)>;
+// Makes the adapters of the page context `helper` reads (null when they
+// could not be made).
+using CCrFwAdaptersFactory = CCrFwAdaptersOwner (*)(CCrRawBrowserHelper* helper);
 
 class CCrRawBrowserHelper : public vx::com::ComObject<CCrRawBrowserHelper, IUnknown>
 {
@@ -27,7 +37,10 @@ public:
     CCrRawBrowserHelper();
     ~CCrRawBrowserHelper() override;
 
-    HRESULT AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native);
+    // Takes the stub manager and the native object, reads the info string and
+    // the exclusion attribute, starts with default options and makes the
+    // web-framework adapters with `makeAdapters` (none when it is null).
+    HRESULT AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native, CCrFwAdaptersFactory makeAdapters);
 
     IUnknown* GetStubManager() const { return stubManager_.Get(); }
     IvxCrNativeChromeObject* GetNative() const { return native_.Get(); }
@@ -43,6 +56,9 @@ public:
     HRESULT GetWindowNode(NodeImpl** window);
     HRESULT CloneNode(NodeImpl* node, NodeImpl** clone);
     HRESULT ReleaseNode(NodeImpl*& node);
+    // The lifetime of the handles this accessor issues, for the owners that
+    // give them back (vxWebFw::NodeHandle).
+    vxWebFw::IObjectLifetime<NodeImpl*>* NodeLifetime() noexcept { return &nodeLifetime_; }
     HRESULT GetNodeScriptObject(NodeImpl* node, IDispatch** object);
     HRESULT GetNodeScriptObjectEx(NodeImpl* node, BSTR members, IDispatch** object);
     HRESULT CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie, NodeImpl** function);
@@ -169,6 +185,19 @@ private:
     HRESULT InvokeMember(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count, VARIANT* result);
     HRESULT ReadConverted(NodeImpl* node, const wchar_t* name, VARTYPE type, VARIANT* value);
 
+    // Clones and gives back handles through the accessor's native object.
+    class HandleLifetime final : public vxWebFw::IObjectLifetime<NodeImpl*>
+    {
+    public:
+        explicit HandleLifetime(CCrRawBrowserHelper& owner) noexcept : owner_(owner) {}
+        HRESULT AddRef(NodeImpl* node, NodeImpl** copy) override { return owner_.CloneNode(node, copy); }
+        HRESULT Release(NodeImpl* node) override { return owner_.ReleaseNode(node); }
+
+    private:
+        CCrRawBrowserHelper& owner_;
+    };
+
+    HandleLifetime nodeLifetime_{*this};
     Microsoft::WRL::ComPtr<IUnknown> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrNativeChromeObject> native_;
     vx::com::BStr infoString_;
@@ -177,5 +206,5 @@ private:
     vx::com::BStr spareString_;
     vx::com::BStr exclusionAttribute_;
     std::unique_ptr<CCrQuickBrowserOptions> options_;
-    std::unique_ptr<CCrFwAdapters> adapters_;
+    CCrFwAdaptersOwner adapters_{nullptr, nullptr};
 };
