@@ -33,8 +33,7 @@ HRESULT CovComHelpProxy::FinalConstruct()
     // Subscribe to the module's unload notice so that everything handed out
     // is cut off before the module's code goes away.
     ComPtr<IovModuleIntf> module;
-    if (SUCCEEDED(comHelp_.As(&module)) &&
-        SUCCEEDED(module->AddNotifier(static_cast<IovModuleIntfNotifier*>(this))))
+    if (SUCCEEDED(comHelp_.As(&module)) && SUCCEEDED(module->AddNotifier(static_cast<IovModuleIntfNotifier*>(this))))
         notifierRegisteredWith_ = module;
     return S_OK;
 }
@@ -126,50 +125,43 @@ HRESULT CovComHelpProxy::CreateListedInvoker(ModuleObjectRequest request, IovInv
 }
 
 STDMETHODIMP CovComHelpProxy::GetGlobalInterfaceTable(IGlobalInterfaceTable** table) noexcept
-try
-{
+try {
     return GetCachedWrapper<IGlobalInterfaceTable>(globalInterfaceTable_, &IovComHelp::GetGlobalInterfaceTable, table);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::GetSTA1(IovSTA1** invoker) noexcept
-try
-{
+try {
     return GetCachedWrapper<IovInvoker>(sta1_, &IovComHelp::GetSTA1, invoker);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::GetSeparateSTA1(IovSTA1** invoker) noexcept
-try
-{
+try {
     return GetCachedWrapper<IovInvoker>(separateSta1_, &IovComHelp::CreateSeparateInvoker, invoker);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::GetMTA(IovMTA** invoker) noexcept
-try
-{
+try {
     return GetCachedWrapper<IovInvoker>(mta_, &IovComHelp::GetMTA, invoker);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::CreateSeparateInvoker(IovInvoker** invoker) noexcept
-try
-{
+try {
     return CreateListedInvoker<CovSeparateInvokerProxy>(&IovComHelp::CreateSeparateInvoker, invoker);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::CreateSeparateMTAInvoker(IovInvoker** invoker) noexcept
-try
-{
+try {
     return CreateListedInvoker<CovSeparateInvokerProxy>(&IovComHelp::CreateSeparateMTAInvoker, invoker);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::RegisterDisposable(IUnknown* disposable) noexcept
-try
-{
+try {
     if (!disposable)
         return E_POINTER;
     ComPtr<IovInvokerProxy> droppable;
@@ -190,8 +182,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::Dispose() noexcept
-try
-{
+try {
     ComPtr<IovModuleIntf> registeredWith;
     ComPtr<IovComHelp> module;
     ComPtr<BaseOV::ModuleProxy<IovComHelp>> moduleProxy;
@@ -242,8 +233,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovComHelpProxy::OnModuleUnload(BSTR, IovModuleIntf*) noexcept
-try
-{
+try {
     return Dispose();
 }
 VX_COM_CATCH

@@ -19,8 +19,7 @@ namespace ovComHelp_EXP {
 
 class CovComHelpProxy
     : public vx::com::ComObject<CovComHelpProxy, IovComHelpProxyDisposable,
-                                vx::com::AnswerAs<IovComHelpProxy, IovComHelpProxyDisposable>,
-                                IovModuleIntfNotifier>
+                                vx::com::AnswerAs<IovComHelpProxy, IovComHelpProxyDisposable>, IovModuleIntfNotifier>
 {
 public:
     // Creates a proxy attached to the named module (loaded from the product

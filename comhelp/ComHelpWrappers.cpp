@@ -5,9 +5,9 @@ using Microsoft::WRL::ComPtr;
 
 namespace ovComHelp_EXP {
 
-STDMETHODIMP CovGlobalInterfaceTableProxy::RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid, DWORD* cookie) noexcept
-try
-{
+STDMETHODIMP CovGlobalInterfaceTableProxy::RegisterInterfaceInGlobal(IUnknown* unknown, REFIID riid,
+                                                                     DWORD* cookie) noexcept
+try {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table) {
         if (cookie)
@@ -19,8 +19,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovGlobalInterfaceTableProxy::RevokeInterfaceFromGlobal(DWORD cookie) noexcept
-try
-{
+try {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table)
         return E_FAIL;
@@ -29,8 +28,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovGlobalInterfaceTableProxy::GetInterfaceFromGlobal(DWORD cookie, REFIID riid, void** ppv) noexcept
-try
-{
+try {
     ComPtr<IGlobalInterfaceTable> table = table_.Get();
     if (!table) {
         if (ppv)
@@ -42,16 +40,14 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovGlobalInterfaceTableProxy::Drop() noexcept
-try
-{
+try {
     table_.Drop();
     return S_OK;
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovSeparateInvokerProxy::GetUserValue(LONG* value) noexcept
-try
-{
+try {
     if (!value)
         return E_POINTER;
     *value = InterlockedCompareExchange(&userValue_, 0, 0);
@@ -60,16 +56,14 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CovSeparateInvokerProxy::SetUserValue(LONG value) noexcept
-try
-{
+try {
     InterlockedExchange(&userValue_, value);
     return S_OK;
 }
 VX_COM_CATCH
 
 STDMETHODIMP CovInvoker::Invoke(OV_INVOKE_PROC function, void* userData) noexcept
-try
-{
+try {
     if (!function)
         return E_FAIL;
     function(userData);

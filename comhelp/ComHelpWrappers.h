@@ -66,8 +66,7 @@ public:
     explicit InvokerProxyBase(IovInvoker* invoker) : invoker_(invoker) {}
 
     STDMETHODIMP Invoke(OV_INVOKE_PROC function, void* userData) noexcept override
-    try
-    {
+    try {
         Microsoft::WRL::ComPtr<IovInvoker> invoker = invoker_.Get();
         if (!invoker)
             return E_FAIL;
@@ -76,8 +75,7 @@ public:
     VX_COM_CATCH
 
     STDMETHODIMP Drop() noexcept override
-    try
-    {
+    try {
         invoker_.Drop();
         return S_OK;
     }
@@ -96,8 +94,7 @@ public:
 };
 
 // The module's multi-threaded apartment.
-class CovMTAProxy
-    : public InvokerProxyBase<CovMTAProxy, IovMTA, vx::com::AnswerAs<IovInvoker, IovMTA>, IovInvokerProxy>
+class CovMTAProxy : public InvokerProxyBase<CovMTAProxy, IovMTA, vx::com::AnswerAs<IovInvoker, IovMTA>, IovInvokerProxy>
 {
 public:
     using InvokerProxyBase::InvokerProxyBase;

@@ -15,7 +15,8 @@ namespace {
 
 bool HasConflictingSwitch(const CCommandLine& commandLine)
 {
-    for (const wchar_t* name : {L"--single-process", L"--in-process-plugins", L"--disable-plugins", L"--disable-extensions"})
+    for (const wchar_t* name :
+         {L"--single-process", L"--in-process-plugins", L"--disable-plugins", L"--disable-extensions"})
         if (commandLine.HasSwitch(name, true))
             return true;
     return false;
@@ -151,8 +152,7 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
 }
 
 HRESULT CCrHookModule::RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept
-try
-{
+try {
     return RunOnSynchronousInvoker(callback, userData);
 }
 VX_COM_CATCH
@@ -241,15 +241,13 @@ HRESULT CCrHookModule::PostWork(int32_t kind, void* data)
 }
 
 HRESULT CCrHookModule::OnBrowserServiceEvent() noexcept
-try
-{
+try {
     return S_OK;
 }
 VX_COM_CATCH
 
 HRESULT CCrHookModule::OnRemoveBrowser(BSTR browserKey) noexcept
-try
-{
+try {
     bool copied = false;
     vx::com::BStr key = CopyString(browserKey, copied);
     auto* data = copied ? new (std::nothrow) vx::com::BStr(std::move(key)) : nullptr;
@@ -260,8 +258,7 @@ try
 VX_COM_CATCH
 
 HRESULT CCrHookModule::OnTabCreated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept
-try
-{
+try {
     TabInfoRecord* record = CopyRecord(tabId, loading, url);
     if (!record)
         return E_OUTOFMEMORY;
@@ -270,15 +267,13 @@ try
 VX_COM_CATCH
 
 HRESULT CCrHookModule::OnTabRemoved(LONG tabId) noexcept
-try
-{
+try {
     return PostWork(CCrHookModuleAsync::TabRemoved, CCrHookModuleAsync::TabIdAsData(tabId));
 }
 VX_COM_CATCH
 
 HRESULT CCrHookModule::OnTabUpdated(LONG tabId, VARIANT_BOOL loading, BSTR url) noexcept
-try
-{
+try {
     TabInfoRecord* record = CopyRecord(tabId, loading, url);
     if (!record)
         return E_OUTOFMEMORY;

@@ -20,9 +20,9 @@ class CCrHookModuleAsync;
 // the support objects through which the host asks about windows and pages,
 // the worker thread on which tab and browser notifications are handled, and
 // the start-up warnings about Chrome's command line and the extension.
-class CCrHookModule : public vxOpenAppHook::CBaseHookModule<CCrHookModule, IvxCrRemoteServicesSync,
-                                                            IvxCrBrowserServiceRemoteCallback,
-                                                            IvxCrTabsServiceRemoteCallback>
+class CCrHookModule
+    : public vxOpenAppHook::CBaseHookModule<CCrHookModule, IvxCrRemoteServicesSync, IvxCrBrowserServiceRemoteCallback,
+                                            IvxCrTabsServiceRemoteCallback>
 {
 public:
     // Reads the command-line flags of the current process.
@@ -30,7 +30,8 @@ public:
 
     // IvxCrRemoteServicesSync: runs the callback on the synchronous invoker,
     // where every proxy to the browser's services is created.
-    HRESULT STDMETHODCALLTYPE RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept override;
+    HRESULT STDMETHODCALLTYPE RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback,
+                                               void* userData) noexcept override;
 
     // IvxCrBrowserServiceRemoteCallback: a removed renderer connection is
     // posted to the worker.

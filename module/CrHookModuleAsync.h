@@ -12,8 +12,7 @@ class CCrHookModuleAsync : public CAsynchronizer
 {
 public:
     // Work item kinds and their data.
-    enum Kind : int32_t
-    {
+    enum Kind : int32_t {
         TabCreated = 0,     // TabInfoRecord*, owned by the item
         TabRemoved = 1,     // the tab id itself (TabIdAsData)
         TabUpdated = 2,     // TabInfoRecord*, owned by the item

@@ -50,8 +50,9 @@ void CModuleIntf::RemoveFrom(NotifierList& list, IovModuleIntfNotifier* notifier
 {
     ComPtr<IovModuleIntfNotifier> removed;
     CriticalSectionLock guard(ModuleLock());
-    auto found = std::find_if(list.begin(), list.end(),
-                              [notifier](const ComPtr<IovModuleIntfNotifier>& entry) { return entry.Get() == notifier; });
+    auto found = std::find_if(list.begin(), list.end(), [notifier](const ComPtr<IovModuleIntfNotifier>& entry) {
+        return entry.Get() == notifier;
+    });
     if (found != list.end()) {
         removed = std::move(*found);
         list.erase(found);
@@ -59,30 +60,26 @@ void CModuleIntf::RemoveFrom(NotifierList& list, IovModuleIntfNotifier* notifier
 }
 
 HRESULT CModuleIntf::AddNotifier(IovModuleIntfNotifier* notifier) noexcept
-try
-{
+try {
     return AddTo(clientNotifiers_, notifier);
 }
 VX_COM_CATCH
 
 HRESULT CModuleIntf::RemoveNotifier(IovModuleIntfNotifier* notifier) noexcept
-try
-{
+try {
     RemoveFrom(clientNotifiers_, notifier);
     return S_OK;
 }
 VX_COM_CATCH
 
 HRESULT CModuleIntf::AddProxyNotifier(IovModuleIntfNotifier* notifier) noexcept
-try
-{
+try {
     return AddTo(proxyNotifiers_, notifier);
 }
 VX_COM_CATCH
 
 HRESULT CModuleIntf::RemoveProxyNotifier(IovModuleIntfNotifier* notifier) noexcept
-try
-{
+try {
     RemoveFrom(proxyNotifiers_, notifier);
     return S_OK;
 }
@@ -117,8 +114,7 @@ bool CModuleIntf::IsAttached()
 }
 
 VARIANT_BOOL CModuleIntf::Attach(IUnknown* host) noexcept
-try
-{
+try {
     ChromeProcessKind kind = GetChromeProcessKind();
     if (kind != ChromeProcessKind::Browser && kind != ChromeProcessKind::Renderer)
         return VARIANT_FALSE;
@@ -169,8 +165,7 @@ try
 VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 void CModuleIntf::Detach() noexcept
-try
-{
+try {
     ComPtr<CProcessHookModule> module;
     {
         CriticalSectionLock guard(objectLock_);
@@ -184,8 +179,7 @@ try
 VX_COM_CATCH_VOID
 
 HRESULT CModuleIntf::CreateRawBrowserExtender(IUnknown* rawBrowser, IvxCrRawBrowserExtender** result) noexcept
-try
-{
+try {
     if (!result)
         return E_POINTER;
     *result = nullptr;

@@ -14,8 +14,7 @@ class CProcessHookModule;
 // - IvxOpenAppHookExtension: the hook host attaches and detaches the library;
 // - IvxCrExtenderModule: Chrome's renderer-side component asks for an
 //   extender around its raw browser object.
-class CModuleIntf
-    : public vx::com::ComObject<CModuleIntf, IovModuleIntf, IvxOpenAppHookExtension, IvxCrExtenderModule>
+class CModuleIntf : public vx::com::ComObject<CModuleIntf, IovModuleIntf, IvxOpenAppHookExtension, IvxCrExtenderModule>
 {
 public:
     CModuleIntf();

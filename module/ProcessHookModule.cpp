@@ -15,8 +15,7 @@ CProcessHookModule::CProcessHookModule() = default;
 CProcessHookModule::~CProcessHookModule() = default;
 
 HRESULT CProcessHookModule::GetModuleGuid(GUID* moduleGuid) noexcept
-try
-{
+try {
     if (!moduleGuid)
         return E_POINTER;
     CriticalSectionLock guard(objectLock_);
@@ -26,8 +25,7 @@ try
 VX_COM_CATCH
 
 HRESULT CProcessHookModule::SetOption(const GUID* key, VARIANT value) noexcept
-try
-{
+try {
     if (!key)
         return E_POINTER;
     bool changed = false;
@@ -41,24 +39,21 @@ try
 VX_COM_CATCH
 
 HRESULT CProcessHookModule::OnRecordingStarted() noexcept
-try
-{
+try {
     ProcessOptions().SetRecording(true);
     return S_OK;
 }
 VX_COM_CATCH
 
 HRESULT CProcessHookModule::OnRecordingStopped() noexcept
-try
-{
+try {
     ProcessOptions().SetRecording(false);
     return S_OK;
 }
 VX_COM_CATCH
 
 VARIANT_BOOL CProcessHookModule::OnEvent(IUnknown*, IUnknown*, IDispatch*) noexcept
-try
-{
+try {
     return VARIANT_FALSE;
 }
 VX_COM_CATCH_RETURN(VARIANT_FALSE)

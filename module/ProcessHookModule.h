@@ -23,7 +23,8 @@ public:
     // IvxScriptEventRecorder
     HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override;
     HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override;
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override;
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord,
+                                           IDispatch* testObject) noexcept override;
 
     HRESULT Initialize(IvxModuleRegistry* registry, IUnknown* host);
     void Uninitialize();

@@ -58,8 +58,7 @@ class CRemoteServicesSync : public vx::com::ComObject<CRemoteServicesSync, IvxCr
 {
 public:
     STDMETHODIMP RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept override
-    try
-    {
+    try {
         return RunOnSynchronousInvoker(callback, userData);
     }
     VX_COM_CATCH

@@ -14,8 +14,7 @@ namespace {
 const IID HostMessageService = {0xD4DF5349, 0x664F, 0x4E28, {0x8E, 0xB8, 0xC3, 0xA9, 0xD1, 0x48, 0xD8, 0x99}};
 
 const StartupWarningText ExtensionMissingText = {
-    L"{2E3D2518-A623-4853-9780-00C83879C48A}", 4500,
-    L"Vantorix Chrome Extension Is Not Installed or Is Disabled",
+    L"{2E3D2518-A623-4853-9780-00C83879C48A}", 4500, L"Vantorix Chrome Extension Is Not Installed or Is Disabled",
     L"The test engine does not have access to internal objects, methods and properties of the page, which is "
     L"open in Chrome. Check whether Vantorix Chrome Extension is installed and enabled."};
 

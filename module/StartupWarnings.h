@@ -3,8 +3,7 @@
 #include <unknwn.h>
 
 // The warnings shown when the browser is not set up for testing.
-enum class StartupWarningKind
-{
+enum class StartupWarningKind {
     None = 0,
     ExtensionMissing = 1,
     SwitchConflict = 2,

@@ -18,9 +18,7 @@ bool SameUrl(BSTR a, BSTR b)
 
 } // namespace
 
-CCrTabList::CCrTabList(vx::com::CriticalSection& lock) : lock_(lock)
-{
-}
+CCrTabList::CCrTabList(vx::com::CriticalSection& lock) : lock_(lock) {}
 
 void CCrTabList::Attach(TabFactory factory, TabSource source)
 {

@@ -27,8 +27,7 @@ class CBaseHookModule
 public:
     // IvxModule
     HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) noexcept override
-    try
-    {
+    try {
         if (!moduleGuid)
             return E_POINTER;
         vx::com::CriticalSectionLock guard(this->objectLock_);
@@ -38,117 +37,121 @@ public:
     VX_COM_CATCH
 
     // IvxModuleObjects
-    VARIANT_BOOL STDMETHODCALLTYPE HandlesObject(VARIANT object) noexcept override try { return supports_.HandlesObject(object); } VX_COM_CATCH_RETURN(VARIANT_FALSE)
+    VARIANT_BOOL STDMETHODCALLTYPE HandlesObject(VARIANT object) noexcept override
+    try {
+        return supports_.HandlesObject(object);
+    }
+    VX_COM_CATCH_RETURN(VARIANT_FALSE)
     VARIANT_BOOL STDMETHODCALLTYPE GetObjects(VARIANT parent, VARIANT* objects) noexcept override
-    try
-    {
+    try {
         return supports_.GetObjects(parent, objects);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
     // IvxModuleExtendedObjects2
     HRESULT STDMETHODCALLTYPE GetExtendedObject(IDispatch* object, IDispatch** extension,
                                                 VARIANT_BOOL* handled) noexcept override
-    try
-    {
+    try {
         return supports_.GetExtendedObject(object, extension, handled);
     }
     VX_COM_CATCH
     // IvxModuleWindows2
     VARIANT_BOOL STDMETHODCALLTYPE GetObjectFromWindow(LONG_PTR window, IDispatch** object) noexcept override
-    try
-    {
+    try {
         return supports_.GetObjectFromWindow(window, object);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
     VARIANT_BOOL STDMETHODCALLTYPE GetWindowFromObject(IDispatch* object, LONG_PTR* window) noexcept override
-    try
-    {
+    try {
         return supports_.GetWindowFromObject(object, window);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
     // IvxModuleControls
-    VARIANT_BOOL STDMETHODCALLTYPE IsControl(IDispatch* object) noexcept override try { return supports_.IsControl(object); } VX_COM_CATCH_RETURN(VARIANT_FALSE)
+    VARIANT_BOOL STDMETHODCALLTYPE IsControl(IDispatch* object) noexcept override
+    try {
+        return supports_.IsControl(object);
+    }
+    VX_COM_CATCH_RETURN(VARIANT_FALSE)
     VARIANT_BOOL STDMETHODCALLTYPE GetObjectFromPoint(IDispatch* windowObject, LONG x, LONG y, LONG_PTR* window,
                                                       IDispatch** object) noexcept override
-    try
-    {
+    try {
         return supports_.GetObjectFromPoint(windowObject, x, y, window, object);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
     VARIANT_BOOL STDMETHODCALLTYPE GetFocusedObject(IDispatch* windowObject, LONG_PTR* window,
                                                     IDispatch** object) noexcept override
-    try
-    {
+    try {
         return supports_.GetFocusedObject(windowObject, window, object);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
     // IvxModuleTestFixtures
-    LONG STDMETHODCALLTYPE GetFixtureCount() noexcept override try { return supports_.GetFixtureCount(); } VX_COM_CATCH_RETURN(0)
+    LONG STDMETHODCALLTYPE GetFixtureCount() noexcept override
+    try {
+        return supports_.GetFixtureCount();
+    }
+    VX_COM_CATCH_RETURN(0)
     HRESULT STDMETHODCALLTYPE RunFixture(LONG index, VARIANT argument) noexcept override
-    try
-    {
+    try {
         return supports_.RunFixture(index, argument);
     }
     VX_COM_CATCH
     // IvxModuleOptions
     HRESULT STDMETHODCALLTYPE SetOption(const GUID* key, VARIANT value) noexcept override
-    try
-    {
+    try {
         return supports_.SetOption(key, value);
     }
     VX_COM_CATCH
     // IvxModuleSyncInvoker
     HRESULT STDMETHODCALLTYPE InvokeSynchronized(IDispatch* target, LONG operation, VARIANT* data) noexcept override
-    try
-    {
+    try {
         return supports_.InvokeSynchronized(target, operation, data);
     }
     VX_COM_CATCH
     // IvxModuleObjectRecognizer
     HRESULT STDMETHODCALLTYPE RecognizeObject(IDispatch* object, VARIANT* recognized) noexcept override
-    try
-    {
+    try {
         return supports_.RecognizeObject(object, recognized);
     }
     VX_COM_CATCH
     // IvxCustomControlOpenAppSupport2 (also answered as IvxCustomControlOpenAppSupport)
     HRESULT STDMETHODCALLTYPE GetCustomObject(IDispatch* object, IUnknown** result) noexcept override
-    try
-    {
+    try {
         return supports_.GetCustomObject(object, result);
     }
     VX_COM_CATCH
     HRESULT STDMETHODCALLTYPE GetClassInfo(IDispatch* element, IUnknown** classInfo) noexcept override
-    try
-    {
+    try {
         return supports_.GetClassInfo(element, classInfo);
     }
     VX_COM_CATCH
     HRESULT STDMETHODCALLTYPE GetItemObject(IDispatch* object, VARIANT item, IUnknown** result) noexcept override
-    try
-    {
+    try {
         return supports_.GetItemObject(object, item, result);
     }
     VX_COM_CATCH
     HRESULT STDMETHODCALLTYPE GetWindowObject(LONG_PTR window, IUnknown** result) noexcept override
-    try
-    {
+    try {
         return supports_.GetWindowObject(window, result);
     }
     VX_COM_CATCH
     HRESULT STDMETHODCALLTYPE CreateCustomControl(IDispatch* parent, BSTR className, VARIANT data, LONG_PTR window,
                                                   IUnknown* context, IDispatch** result) noexcept override
-    try
-    {
+    try {
         return supports_.CreateCustomControl(parent, className, data, window, context, result);
     }
     VX_COM_CATCH
     // IvxScriptRecorderEventSource
-    HRESULT STDMETHODCALLTYPE SetRecorderSink(IUnknown* sink) noexcept override try { return supports_.SetRecorderSink(sink); } VX_COM_CATCH
-    HRESULT STDMETHODCALLTYPE ReleaseRecorderSink() noexcept override try { return supports_.ReleaseRecorderSink(); } VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE SetRecorderSink(IUnknown* sink) noexcept override
+    try {
+        return supports_.SetRecorderSink(sink);
+    }
+    VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE ReleaseRecorderSink() noexcept override
+    try {
+        return supports_.ReleaseRecorderSink();
+    }
+    VX_COM_CATCH
     HRESULT STDMETHODCALLTYPE ProcessRecordedEvent(IUnknown* eventRecord, IUnknown* recorder) noexcept override
-    try
-    {
+    try {
         return supports_.ProcessRecordedEvent(eventRecord, recorder);
     }
     VX_COM_CATCH

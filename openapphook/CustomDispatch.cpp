@@ -45,8 +45,7 @@ HRESULT CCustomDispatch::Initialize(IStubManager* owner, IUnknown* holder, IType
 CCustomDispatch::~CCustomDispatch() = default;
 
 STDMETHODIMP CCustomDispatch::GetTypeInfoCount(UINT* count) noexcept
-try
-{
+try {
     if (!count)
         return E_INVALIDARG;
     *count = 1;
@@ -55,8 +54,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo) noexcept
-try
-{
+try {
     if (!typeInfo)
         return E_INVALIDARG;
     *typeInfo = nullptr;
@@ -67,8 +65,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT nameCount, LCID, DISPID* dispIds) noexcept
-try
-{
+try {
     return RunGuarded(GetIDsOfNamesOperationId,
                       [&]() -> HRESULT { return DispGetIDsOfNames(typeInfo_.Get(), names, nameCount, dispIds); });
 }
@@ -76,8 +73,7 @@ VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept
-try
-{
+try {
     return RunGuarded(InvokeOperationId, [&]() -> HRESULT {
         return typeInfo_->Invoke(target_, dispId, flags, params, result, exceptionInfo, argumentError);
     });
@@ -86,8 +82,7 @@ VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatch::GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
                                                 VARIANT_BOOL* succeeded) noexcept
-try
-{
+try {
     return RunGuarded(GetPropertyValuesOperationId, [&]() -> HRESULT {
         ComPtr<IDispatch> self;
         HRESULT hr = QueryInterface(IID_IDispatch, reinterpret_cast<void**>(self.GetAddressOf()));

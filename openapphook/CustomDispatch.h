@@ -12,8 +12,7 @@ namespace vxOpenAppHook {
 // through one type information and made on the target pointer. The held
 // IUnknown keeps the target alive; the stub is registered with a stub manager
 // for its whole life.
-class CCustomDispatch
-    : public vx::com::ComObject<CCustomDispatch, IDispatch2, vx::com::AnswerAs<IDispatch, IDispatch2>>
+class CCustomDispatch : public vx::com::ComObject<CCustomDispatch, IDispatch2, vx::com::AnswerAs<IDispatch, IDispatch2>>
 {
 public:
     // `target` is an interface of `holder` described by `typeInfo`.
@@ -22,10 +21,12 @@ public:
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
+                               DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
-    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) noexcept override;
+    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
+                                   VARIANT_BOOL* succeeded) noexcept override;
 
     CCustomDispatch() noexcept = default;
 

@@ -145,8 +145,8 @@ std::wstring CvxDispDriver::ReadString(const wchar_t* name, int depth) const
     if (V_VT(read) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(read))
         read = V_VARIANTREF(read);
     if (V_VT(read) == VT_DISPATCH || V_VT(read) == (VT_BYREF | VT_DISPATCH)) {
-        IDispatch* object = V_VT(read) == VT_DISPATCH ? V_DISPATCH(read)
-                                                      : (V_DISPATCHREF(read) ? *V_DISPATCHREF(read) : nullptr);
+        IDispatch* object =
+            V_VT(read) == VT_DISPATCH ? V_DISPATCH(read) : (V_DISPATCHREF(read) ? *V_DISPATCHREF(read) : nullptr);
         if (!object)
             return std::wstring();
         if (depth >= MaxOleValueDepth)

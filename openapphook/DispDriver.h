@@ -84,7 +84,6 @@ Microsoft::WRL::ComPtr<IvxObjectTreeNode> FindNodeByNativeObject(IvxObjectTreeNo
 
 // `node` itself if it matches, else its nearest ancestor that matches; null
 // when none does.
-Microsoft::WRL::ComPtr<IvxObjectTreeNode> FindNodeOrAncestorByNativeObject(IvxObjectTreeNode* node,
-                                                                           IDispatch* object);
+Microsoft::WRL::ComPtr<IvxObjectTreeNode> FindNodeOrAncestorByNativeObject(IvxObjectTreeNode* node, IDispatch* object);
 
 } // namespace vxOpenAppHook

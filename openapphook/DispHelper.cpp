@@ -28,8 +28,8 @@ HRESULT CvxDispHelper::AfterCall(HRESULT result, const EXCEPINFO& exceptionInfo)
 {
     if (SUCCEEDED(result))
         return result;
-    const bool described = exceptionInfo.bstrSource || exceptionInfo.bstrDescription || exceptionInfo.bstrHelpFile
-                           || exceptionInfo.dwHelpContext != 0;
+    const bool described = exceptionInfo.bstrSource || exceptionInfo.bstrDescription || exceptionInfo.bstrHelpFile ||
+                           exceptionInfo.dwHelpContext != 0;
     if (!described)
         return result; // error information the callee may have set stays
     ComPtr<ICreateErrorInfo> create;
@@ -83,8 +83,8 @@ HRESULT CvxDispHelper::Call(DISPID dispid, WORD flags, const VARIANT* const* arg
     }
     vx::com::ExcepInfo exceptionInfo;
     UINT argumentError = 0;
-    hr = dispatch_->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &parameters, result,
-                           exceptionInfo.Get(), &argumentError);
+    hr = dispatch_->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &parameters, result, exceptionInfo.Get(),
+                           &argumentError);
     return AfterCall(hr, FAILED(hr) ? *exceptionInfo.Fill() : *exceptionInfo.Get());
 }
 

@@ -39,16 +39,14 @@ public:
     HRESULT InvokeMethod(DISPID dispid, const VARIANT& first, const VARIANT& second, VARIANT* result) noexcept;
     HRESULT InvokeMethod(const wchar_t* name, VARIANT* result) noexcept;
     HRESULT InvokeMethod(const wchar_t* name, const VARIANT& argument, VARIANT* result) noexcept;
-    HRESULT InvokeMethod(const wchar_t* name, const VARIANT& first, const VARIANT& second,
-                         VARIANT* result) noexcept;
+    HRESULT InvokeMethod(const wchar_t* name, const VARIANT& first, const VARIANT& second, VARIANT* result) noexcept;
 
     HRESULT PutProperty(DISPID dispid, const VARIANT& value) noexcept;
     HRESULT PutProperty(const wchar_t* name, const VARIANT& value) noexcept;
 
 private:
     // `arguments` in the caller's order; they are handed to Invoke reversed.
-    HRESULT Call(DISPID dispid, WORD flags, const VARIANT* const* arguments, UINT count,
-                 VARIANT* result) noexcept;
+    HRESULT Call(DISPID dispid, WORD flags, const VARIANT* const* arguments, UINT count, VARIANT* result) noexcept;
     template <class... Arguments>
     HRESULT CallByName(const wchar_t* name, WORD flags, VARIANT* result, const Arguments&... arguments) noexcept;
 

@@ -45,8 +45,7 @@ std::wstring NameKey(const wchar_t* name)
 // ---------------------------------------------------------------- serialised IDispatch
 
 STDMETHODIMP CMultiThreadDispatchImpl::QueryInterface(REFIID riid, void** ppv) noexcept
-try
-{
+try {
     return outer_.QueryInterface(riid, ppv);
 }
 VX_COM_CATCH
@@ -62,16 +61,14 @@ STDMETHODIMP_(ULONG) CMultiThreadDispatchImpl::Release() noexcept
 }
 
 STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfoCount(UINT* count) noexcept
-try
-{
+try {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetTypeInfoCount(count);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CMultiThreadDispatchImpl::GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept
-try
-{
+try {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetTypeInfo(index, locale, typeInfo);
 }
@@ -79,18 +76,15 @@ VX_COM_CATCH
 
 STDMETHODIMP CMultiThreadDispatchImpl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
                                                      DISPID* dispIds) noexcept
-try
-{
+try {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).GetIDsOfNames(riid, names, nameCount, locale, dispIds);
 }
 VX_COM_CATCH
 
-STDMETHODIMP CMultiThreadDispatchImpl::Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags,
-                                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exceptionInfo,
-                                              UINT* argumentError) noexcept
-try
-{
+STDMETHODIMP CMultiThreadDispatchImpl::Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                              VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept
+try {
     CriticalSectionLock guard(lock_);
     return static_cast<IDispatch2&>(outer_).Invoke(dispId, riid, locale, flags, params, result, exceptionInfo,
                                                    argumentError);
@@ -137,8 +131,7 @@ void* CCustomDispatchMixer::QueryExtraInterface(REFIID riid)
 }
 
 STDMETHODIMP CCustomDispatchMixer::QueryInterface(REFIID riid, void** ppv) noexcept
-try
-{
+try {
     // Own interfaces, the serialised IDispatch and the free-threaded
     // marshaler first; anything else may come from a mixed object.
     HRESULT hr = ComObject::QueryInterface(riid, ppv);
@@ -195,8 +188,7 @@ void CCustomDispatchMixer::CollectTypeInfos()
 }
 
 STDMETHODIMP CCustomDispatchMixer::GetTypeInfoCount(UINT* count) noexcept
-try
-{
+try {
     if (!count)
         return E_INVALIDARG;
     CollectTypeInfos();
@@ -207,8 +199,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatchMixer::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo) noexcept
-try
-{
+try {
     if (!typeInfo)
         return E_INVALIDARG;
     *typeInfo = nullptr;
@@ -222,8 +213,7 @@ VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatchMixer::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
                                                  DISPID* dispIds) noexcept
-try
-{
+try {
     if (!names || !dispIds || nameCount > 1)
         return E_INVALIDARG;
     if (nameCount == 0)
@@ -265,8 +255,7 @@ HRESULT CCustomDispatchMixer::InvokeMixed(IDispatch* object, DISPID dispId, REFI
 
 STDMETHODIMP CCustomDispatchMixer::Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
                                           VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept
-try
-{
+try {
     ComPtr<IDispatch> routed;
     {
         CriticalSectionLock guard(objectLock_);
@@ -275,8 +264,8 @@ try
             routed = mixed_[route->second];
     }
     if (routed) {
-        HRESULT hr = InvokeMixed(routed.Get(), dispId, riid, locale, flags, params, result, exceptionInfo,
-                                 argumentError);
+        HRESULT hr =
+            InvokeMixed(routed.Get(), dispId, riid, locale, flags, params, result, exceptionInfo, argumentError);
         if (hr != DISP_E_MEMBERNOTFOUND)
             return hr;
         CriticalSectionLock guard(objectLock_);
@@ -286,8 +275,8 @@ try
     for (size_t index = 0; index < mixed.size(); ++index) {
         if (!mixed[index])
             continue;
-        HRESULT hr = InvokeMixed(mixed[index].Get(), dispId, riid, locale, flags, params, result, exceptionInfo,
-                                 argumentError);
+        HRESULT hr =
+            InvokeMixed(mixed[index].Get(), dispId, riid, locale, flags, params, result, exceptionInfo, argumentError);
         if (IsRefusal(hr))
             continue;
         CriticalSectionLock guard(objectLock_);
@@ -300,8 +289,7 @@ VX_COM_CATCH
 
 STDMETHODIMP CCustomDispatchMixer::GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
                                                      VARIANT_BOOL* succeeded) noexcept
-try
-{
+try {
     return RunGuarded(GetPropertyValuesOperationId, [&]() -> HRESULT {
         ComPtr<IDispatch> self;
         HRESULT hr = QueryInterface(IID_IDispatch, reinterpret_cast<void**>(self.GetAddressOf()));

@@ -30,7 +30,8 @@ public:
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
+                               DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
 
@@ -61,11 +62,13 @@ public:
     // IDispatch (through IDispatch2)
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override;
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
+                               DISPID* dispIds) noexcept override;
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override;
     // IDispatch2
-    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results, VARIANT_BOOL* succeeded) noexcept override;
+    STDMETHODIMP GetPropertyValues(VARIANT ids, VARIANT* values, VARIANT* results,
+                                   VARIANT_BOOL* succeeded) noexcept override;
 
     CCustomDispatchMixer() noexcept : serialisedDispatch_(*this) {}
 

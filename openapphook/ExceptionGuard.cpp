@@ -33,12 +33,12 @@ namespace {
 
 struct GuardFrame
 {
-    void* jumpBuffer[5] = {};      // __builtin_setjmp buffer
-    GuardFrame* outer = nullptr;   // next guard out on the same thread
-    uintptr_t stackMark = 0;       // an address just below this guard's frame
-    EXCEPTION_RECORD record = {};  // the exception that ended the operation
+    void* jumpBuffer[5] = {};     // __builtin_setjmp buffer
+    GuardFrame* outer = nullptr;  // next guard out on the same thread
+    uintptr_t stackMark = 0;      // an address just below this guard's frame
+    EXCEPTION_RECORD record = {}; // the exception that ended the operation
 #if defined(__i386__)
-    void* sehChain = nullptr;      // the thread's frame-handler chain at entry
+    void* sehChain = nullptr; // the thread's frame-handler chain at entry
 #endif
 };
 
@@ -53,17 +53,17 @@ constexpr DWORD FloatMultipleTraps = 0xC00002B5;
 bool IsGuardedExceptionCode(DWORD code) noexcept
 {
     switch (code) {
-    case EXCEPTION_ACCESS_VIOLATION:         // 0xC0000005
-    case EXCEPTION_IN_PAGE_ERROR:            // 0xC0000006
-    case EXCEPTION_DATATYPE_MISALIGNMENT:    // 0x80000002
-    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:    // 0xC000008C
-    case EXCEPTION_FLT_DENORMAL_OPERAND:     // 0xC000008D
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:       // 0xC000008E
-    case EXCEPTION_FLT_INEXACT_RESULT:       // 0xC000008F
-    case EXCEPTION_FLT_INVALID_OPERATION:    // 0xC0000090
-    case EXCEPTION_FLT_OVERFLOW:             // 0xC0000091
-    case EXCEPTION_FLT_STACK_CHECK:          // 0xC0000092
-    case EXCEPTION_FLT_UNDERFLOW:            // 0xC0000093
+    case EXCEPTION_ACCESS_VIOLATION:      // 0xC0000005
+    case EXCEPTION_IN_PAGE_ERROR:         // 0xC0000006
+    case EXCEPTION_DATATYPE_MISALIGNMENT: // 0x80000002
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED: // 0xC000008C
+    case EXCEPTION_FLT_DENORMAL_OPERAND:  // 0xC000008D
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:    // 0xC000008E
+    case EXCEPTION_FLT_INEXACT_RESULT:    // 0xC000008F
+    case EXCEPTION_FLT_INVALID_OPERATION: // 0xC0000090
+    case EXCEPTION_FLT_OVERFLOW:          // 0xC0000091
+    case EXCEPTION_FLT_STACK_CHECK:       // 0xC0000092
+    case EXCEPTION_FLT_UNDERFLOW:         // 0xC0000093
     case FloatMultipleFaults:
     case FloatMultipleTraps:
     case EXCEPTION_INT_DIVIDE_BY_ZERO:       // 0xC0000094
@@ -74,7 +74,7 @@ bool IsGuardedExceptionCode(DWORD code) noexcept
     case EXCEPTION_NONCONTINUABLE_EXCEPTION: // 0xC0000025
     case EXCEPTION_INVALID_DISPOSITION:      // 0xC0000026
         return true;
-    case EXCEPTION_BREAKPOINT:               // 0x80000003
+    case EXCEPTION_BREAKPOINT: // 0x80000003
         // A breakpoint without a debugger would end the process.
         return !IsDebuggerPresent();
     default:
@@ -84,8 +84,8 @@ bool IsGuardedExceptionCode(DWORD code) noexcept
 
 bool IsFloatingPointCode(DWORD code) noexcept
 {
-    return (code >= EXCEPTION_FLT_DENORMAL_OPERAND && code <= EXCEPTION_FLT_UNDERFLOW) || code == FloatMultipleFaults
-           || code == FloatMultipleTraps;
+    return (code >= EXCEPTION_FLT_DENORMAL_OPERAND && code <= EXCEPTION_FLT_UNDERFLOW) || code == FloatMultipleFaults ||
+           code == FloatMultipleTraps;
 }
 
 // The TLS slot that holds the innermost GuardFrame of each thread. A plain
@@ -215,8 +215,8 @@ void RestoreStackGuardPageDirectly() noexcept
     const uintptr_t pageSize = system.dwPageSize;
     const uintptr_t stackBase = reinterpret_cast<uintptr_t>(info.AllocationBase);
     uintptr_t address = stackBase;
-    while (VirtualQuery(reinterpret_cast<void*>(address), &info, sizeof(info))
-           && reinterpret_cast<uintptr_t>(info.AllocationBase) == stackBase) {
+    while (VirtualQuery(reinterpret_cast<void*>(address), &info, sizeof(info)) &&
+           reinterpret_cast<uintptr_t>(info.AllocationBase) == stackBase) {
         if (info.State == MEM_COMMIT)
             break;
         address += info.RegionSize;
@@ -243,8 +243,8 @@ void RestoreStackGuardPage() noexcept
         HMODULE module = GetModuleHandleW(runtime);
         if (!module)
             continue;
-        auto reset = reinterpret_cast<ResetStackOverflow>(
-            reinterpret_cast<void*>(GetProcAddress(module, "_resetstkoflw")));
+        auto reset =
+            reinterpret_cast<ResetStackOverflow>(reinterpret_cast<void*>(GetProcAddress(module, "_resetstkoflw")));
         if (reset) {
             reset();
             return;

@@ -84,8 +84,7 @@ std::wstring DescribeStructuredException(const EXCEPTION_RECORD& record)
         if (record.NumberParameters < 2)
             return L"Access violation";
         const wchar_t* access = record.ExceptionInformation[0] != 0 ? L"writing" : L"reading";
-        return std::wstring(L"Access violation ") + access + L" location "
-               + HexAddress(record.ExceptionInformation[1]);
+        return std::wstring(L"Access violation ") + access + L" location " + HexAddress(record.ExceptionInformation[1]);
     }
     for (const CodeText& entry : ExceptionTexts) {
         if (entry.code == record.ExceptionCode)

@@ -18,15 +18,27 @@ public:
     {
     }
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override try { return outer_.QueryInterface(riid, ppv); } VX_COM_CATCH
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
+    try {
+        return outer_.QueryInterface(riid, ppv);
+    }
+    VX_COM_CATCH
     STDMETHODIMP_(ULONG) AddRef() noexcept override { return outer_.AddRef(); }
     STDMETHODIMP_(ULONG) Release() noexcept override { return outer_.Release(); }
 
-    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override try { return supports_.StartRecording(); } VX_COM_CATCH
-    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override try { return supports_.StopRecording(); } VX_COM_CATCH
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override
-    try
-    {
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override
+    try {
+        return supports_.StartRecording();
+    }
+    VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override
+    try {
+        return supports_.StopRecording();
+    }
+    VX_COM_CATCH
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord,
+                                           IDispatch* testObject) noexcept override
+    try {
         return supports_.OnRecordedEvent(context, eventRecord, testObject);
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)

@@ -62,7 +62,8 @@ void AddAnswerObjects(const VARIANT& answer, std::vector<ComPtr<IDispatch>>& obj
 {
     auto addUnknown = [&](IUnknown* unknown) {
         ComPtr<IDispatch> object;
-        if (unknown && SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()))))
+        if (unknown &&
+            SUCCEEDED(unknown->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()))))
             objects.push_back(std::move(object));
     };
     const VARTYPE type = V_VT(&answer);
@@ -121,8 +122,7 @@ void ClearOut(T** out)
 // True when one of the supports answers true to `ask`; they are asked in
 // registration order and the first true ends the walk.
 template <class Support, class Ask>
-VARIANT_BOOL AnySupportAnswersTrue(const wchar_t* operationId, const std::vector<ComPtr<Support>>& supports,
-                                   Ask&& ask)
+VARIANT_BOOL AnySupportAnswersTrue(const wchar_t* operationId, const std::vector<ComPtr<Support>>& supports, Ask&& ask)
 {
     return GuardedAnswer(operationId, [&]() -> VARIANT_BOOL {
         for (const auto& support : supports)
@@ -194,20 +194,18 @@ HRESULT HookModuleSupports::AddSupport(IUnknown* support)
     List<IvxCustomControlOpenAppSupport> customControls;
     List<IvxScriptRecorderEventSource> recorderSources;
     List<IvxScriptEventRecorder> eventRecorders;
-    for (HRESULT hr : {Collect(support, objects), Collect(support, extendedObjects),
-                       Collect(support, extendedObjects2), Collect(support, windows), Collect(support, windows2),
-                       Collect(support, controls), Collect(support, testFixtures), Collect(support, options),
-                       Collect(support, syncInvokers), Collect(support, objectRecognizers),
-                       Collect(support, customControls), Collect(support, recorderSources),
-                       Collect(support, eventRecorders)}) {
+    for (HRESULT hr : {Collect(support, objects), Collect(support, extendedObjects), Collect(support, extendedObjects2),
+                       Collect(support, windows), Collect(support, windows2), Collect(support, controls),
+                       Collect(support, testFixtures), Collect(support, options), Collect(support, syncInvokers),
+                       Collect(support, objectRecognizers), Collect(support, customControls),
+                       Collect(support, recorderSources), Collect(support, eventRecorders)}) {
         if (FAILED(hr))
             return hr;
     }
 
     // Appended under the lock; the support is told about the sink and a
     // running recording after leaving it.
-    ComPtr<IvxScriptRecorderEventSource> newSource =
-        recorderSources.empty() ? nullptr : recorderSources.front();
+    ComPtr<IvxScriptRecorderEventSource> newSource = recorderSources.empty() ? nullptr : recorderSources.front();
     ComPtr<IvxScriptEventRecorder> newRecorder = eventRecorders.empty() ? nullptr : eventRecorders.front();
     ComPtr<IUnknown> sink;
     bool recording = false;
@@ -267,13 +265,12 @@ void HookModuleSupports::Clear()
 {
     // Taken out under the lock, released outside it: a support's destructor
     // may call back into the module.
-    auto taken = std::make_tuple(List<IvxModuleObjects>(), List<IvxModuleExtendedObjects>(),
-                                 List<IvxModuleExtendedObjects2>(), List<IvxModuleWindows>(),
-                                 List<IvxModuleWindows2>(), List<IvxModuleControls>(), List<IvxModuleTestFixtures>(),
-                                 List<IvxModuleOptions>(), List<IvxModuleSyncInvoker>(),
-                                 List<IvxModuleObjectRecognizer>(), List<IvxCustomControlOpenAppSupport>(),
-                                 List<IvxScriptRecorderEventSource>(), List<IvxScriptEventRecorder>(),
-                                 ComPtr<IUnknown>());
+    auto taken =
+        std::make_tuple(List<IvxModuleObjects>(), List<IvxModuleExtendedObjects>(), List<IvxModuleExtendedObjects2>(),
+                        List<IvxModuleWindows>(), List<IvxModuleWindows2>(), List<IvxModuleControls>(),
+                        List<IvxModuleTestFixtures>(), List<IvxModuleOptions>(), List<IvxModuleSyncInvoker>(),
+                        List<IvxModuleObjectRecognizer>(), List<IvxCustomControlOpenAppSupport>(),
+                        List<IvxScriptRecorderEventSource>(), List<IvxScriptEventRecorder>(), ComPtr<IUnknown>());
     CriticalSectionLock guard(lock_);
     std::get<0>(taken).swap(objects_);
     std::get<1>(taken).swap(extendedObjects_);
@@ -318,7 +315,8 @@ VARIANT_BOOL HookModuleSupports::GetObjects(const VARIANT& parent, VARIANT* obje
     });
     if (answer == VARIANT_FALSE)
         return VARIANT_FALSE;
-    HRESULT hr = MakeArray(VT_DISPATCH, found.size(), [&](LONG i) { return found[i].Get(); }, objects);
+    HRESULT hr = MakeArray(
+        VT_DISPATCH, found.size(), [&](LONG i) { return found[i].Get(); }, objects);
     return SUCCEEDED(hr) ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
@@ -493,8 +491,8 @@ HRESULT HookModuleSupports::RecognizeObject(IDispatch* object, VARIANT* recogniz
     std::vector<bool> answered(supports.size(), false);
     HRESULT hr = RunGuarded(Ids::ObjectRecognizerRecognize, [&]() -> HRESULT {
         for (size_t i = 0; i < supports.size(); ++i)
-            answered[i] = supports[i]->RecognizeObject(object, answers[i].Get()) == S_OK &&
-                          answers[i].Type() != VT_EMPTY;
+            answered[i] =
+                supports[i]->RecognizeObject(object, answers[i].Get()) == S_OK && answers[i].Type() != VT_EMPTY;
         return S_OK;
     });
     if (hr != S_OK)
@@ -505,8 +503,8 @@ HRESULT HookModuleSupports::RecognizeObject(IDispatch* object, VARIANT* recogniz
             collected.push_back(answers[i].Get());
     if (collected.empty())
         return S_FALSE;
-    return MakeArray(VT_VARIANT, collected.size(), [&](LONG i) { return const_cast<VARIANT*>(collected[i]); },
-                     recognized);
+    return MakeArray(
+        VT_VARIANT, collected.size(), [&](LONG i) { return const_cast<VARIANT*>(collected[i]); }, recognized);
 }
 
 // ---------------------------------------------------------------- custom controls
@@ -539,18 +537,16 @@ HRESULT HookModuleSupports::FirstCustomControlAnswer(const wchar_t* operationId,
 
 HRESULT HookModuleSupports::GetCustomObject(IDispatch* object, IUnknown** result)
 {
-    return FirstCustomControlAnswer(Ids::CustomControlMethod1, result,
-                                    [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) {
-                                        return support->GetCustomObject(object, out);
-                                    });
+    return FirstCustomControlAnswer(
+        Ids::CustomControlMethod1, result,
+        [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) { return support->GetCustomObject(object, out); });
 }
 
 HRESULT HookModuleSupports::GetClassInfo(IDispatch* element, IUnknown** classInfo)
 {
-    return FirstCustomControlAnswer(Ids::CustomControlMethod2, classInfo,
-                                    [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) {
-                                        return support->GetClassInfo(element, out);
-                                    });
+    return FirstCustomControlAnswer(
+        Ids::CustomControlMethod2, classInfo,
+        [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) { return support->GetClassInfo(element, out); });
 }
 
 HRESULT HookModuleSupports::GetItemObject(IDispatch* object, const VARIANT& item, IUnknown** result)
@@ -563,14 +559,13 @@ HRESULT HookModuleSupports::GetItemObject(IDispatch* object, const VARIANT& item
 
 HRESULT HookModuleSupports::GetWindowObject(LONG_PTR window, IUnknown** result)
 {
-    return FirstCustomControlAnswer(Ids::CustomControlMethod4, result,
-                                    [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) {
-                                        return support->GetWindowObject(window, out);
-                                    });
+    return FirstCustomControlAnswer(
+        Ids::CustomControlMethod4, result,
+        [&](IvxCustomControlOpenAppSupport* support, IUnknown** out) { return support->GetWindowObject(window, out); });
 }
 
-HRESULT HookModuleSupports::CreateCustomControl(IDispatch* parent, BSTR className, const VARIANT& data,
-                                                LONG_PTR window, IUnknown* context, IDispatch** result)
+HRESULT HookModuleSupports::CreateCustomControl(IDispatch* parent, BSTR className, const VARIANT& data, LONG_PTR window,
+                                                IUnknown* context, IDispatch** result)
 {
     ClearOut(result);
     if (!result)
@@ -586,7 +581,7 @@ HRESULT HookModuleSupports::CreateCustomControl(IDispatch* parent, BSTR classNam
         for (const auto& support : supports) {
             found.Reset();
             if (SUCCEEDED(support->CreateCustomControl(parent, className, data, window, context,
-                                                        found.ReleaseAndGetAddressOf())) &&
+                                                       found.ReleaseAndGetAddressOf())) &&
                 found)
                 return S_OK;
         }

@@ -21,8 +21,8 @@ HRESULT CHookObjectWithMonikerAndInstance::Create(IStubManager* owner, IDispatch
     if (FAILED(hr))
         return hr;
     created->instance_ = instance;
-    created->moniker_ = vx::com::BStr(moniker ? std::wstring_view(moniker, SysStringLen(moniker))
-                                              : std::wstring_view());
+    created->moniker_ =
+        vx::com::BStr(moniker ? std::wstring_view(moniker, SysStringLen(moniker)) : std::wstring_view());
     hr = created->registration_.Register(owner, created.Get());
     if (FAILED(hr))
         return hr;
@@ -33,8 +33,7 @@ HRESULT CHookObjectWithMonikerAndInstance::Create(IStubManager* owner, IDispatch
 CHookObjectWithMonikerAndInstance::~CHookObjectWithMonikerAndInstance() = default;
 
 STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfoCount(UINT* count) noexcept
-try
-{
+try {
     if (!count)
         return E_POINTER;
     *count = 0;
@@ -43,23 +42,20 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CHookObjectWithMonikerAndInstance::GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept
-try
-{
+try {
     return E_NOTIMPL;
 }
 VX_COM_CATCH
 
 STDMETHODIMP CHookObjectWithMonikerAndInstance::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept
-try
-{
+try {
     return E_NOTIMPL;
 }
 VX_COM_CATCH
 
 STDMETHODIMP CHookObjectWithMonikerAndInstance::Invoke(DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS*,
                                                        VARIANT* result, EXCEPINFO*, UINT*) noexcept
-try
-{
+try {
     if (!(flags & DISPATCH_PROPERTYGET))
         return E_NOTIMPL;
     if (dispId != DispIdInstance && dispId != DispIdMoniker)

@@ -15,7 +15,7 @@ namespace vxOpenAppHook {
 constexpr HRESULT VX_E_INVOKE_FAILED = static_cast<HRESULT>(0x847CEED2);
 
 // The message of every CvxBadHRInvokeException.
-extern const wchar_t InvokeErrorMessage[];    // "An error occurred."
+extern const wchar_t InvokeErrorMessage[]; // "An error occurred."
 // The first part of the details of the library's errors.
 extern const wchar_t InvokeErrorReasonsText[];
 

@@ -66,9 +66,8 @@ HRESULT CMultiDispatchRoot::MultiGetIDsOfNames(REFIID, LPOLESTR* names, UINT nam
     return hr;
 }
 
-HRESULT CMultiDispatchRoot::MultiInvoke(IUnknown* via, DISPID dispId, REFIID, LCID, WORD flags,
-                                        DISPPARAMS* params, VARIANT* result, EXCEPINFO* exceptionInfo,
-                                        UINT* argumentError)
+HRESULT CMultiDispatchRoot::MultiInvoke(IUnknown* via, DISPID dispId, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                        VARIANT* result, EXCEPINFO* exceptionInfo, UINT* argumentError)
 {
     HRESULT hr = DISP_E_MEMBERNOTFOUND;
     for (const InterfaceNode* node = head_; node; node = node->next) {

@@ -59,23 +59,25 @@ template <class T, class Itf>
 class MultiDispatchSlots<T, Itf, true> : public Itf
 {
 public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override try { return Root()->MultiGetTypeInfoCount(count); } VX_COM_CATCH
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override
+    try {
+        return Root()->MultiGetTypeInfoCount(count);
+    }
+    VX_COM_CATCH
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) noexcept override
-    try
-    {
+    try {
         return Root()->MultiGetTypeInfo(index, locale, typeInfo);
     }
     VX_COM_CATCH
-    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale, DISPID* dispIds) noexcept override
-    try
-    {
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT nameCount, LCID locale,
+                               DISPID* dispIds) noexcept override
+    try {
         return Root()->MultiGetIDsOfNames(riid, names, nameCount, locale, dispIds);
     }
     VX_COM_CATCH
     STDMETHODIMP Invoke(DISPID dispId, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exceptionInfo, UINT* argumentError) noexcept override
-    try
-    {
+    try {
         return Root()->MultiInvoke(static_cast<IDispatch*>(this), dispId, riid, locale, flags, params, result,
                                    exceptionInfo, argumentError);
     }
@@ -102,8 +104,8 @@ protected:
     IDispatchMultiImpl() noexcept
     {
         node_.iid = &__uuidof(Itf);
-        TypeInfoCell* cell = static_cast<TypeInfoCell*>(InterlockedCompareExchangePointer(
-            reinterpret_cast<void* volatile*>(&sharedCell_), nullptr, nullptr));
+        TypeInfoCell* cell = static_cast<TypeInfoCell*>(
+            InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&sharedCell_), nullptr, nullptr));
         if (!cell) {
             if (SUCCEEDED(TypeLibraries().GetTypeInfoCell(__uuidof(Itf), &cell)))
                 InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&sharedCell_), cell, nullptr);

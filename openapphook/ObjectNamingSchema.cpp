@@ -27,8 +27,7 @@ HRESULT CObjectNamingSchema::Create(CStubManager* owner, const ObjectNamingSchem
 CObjectNamingSchema::~CObjectNamingSchema() = default;
 
 HRESULT CObjectNamingSchema::GetMethodName(BSTR* methodName) noexcept
-try
-{
+try {
     if (!methodName)
         return E_POINTER;
     *methodName = SysAllocString(entry_->methodName ? entry_->methodName : L"");
@@ -37,8 +36,7 @@ try
 VX_COM_CATCH
 
 HRESULT CObjectNamingSchema::GetParamNames(VARIANT* paramNames) noexcept
-try
-{
+try {
     if (!paramNames)
         return E_POINTER;
     VariantInit(paramNames);

@@ -46,8 +46,7 @@ CStubManager::~CStubManager()
 }
 
 HRESULT CStubManager::RegisterStub(vx::com::WeaklyHeldObject* object) noexcept
-try
-{
+try {
     if (!object)
         return E_POINTER;
     IUnknown* identity = object->CanonicalUnknown();
@@ -58,8 +57,7 @@ try
 VX_COM_CATCH
 
 void CStubManager::UnregisterStub(vx::com::WeaklyHeldObject* object) noexcept
-try
-{
+try {
     if (!object)
         return;
     IUnknown* identity = object->CanonicalUnknown();

@@ -14,8 +14,8 @@ IStubManager : public IUnknown
 {
     // Registers an object (by its canonical IUnknown); E_OUTOFMEMORY when the
     // registry cannot grow.
-    virtual HRESULT STDMETHODCALLTYPE RegisterStub(vx::com::WeaklyHeldObject* object) = 0;
-    virtual void STDMETHODCALLTYPE UnregisterStub(vx::com::WeaklyHeldObject* object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RegisterStub(vx::com::WeaklyHeldObject * object) = 0;
+    virtual void STDMETHODCALLTYPE UnregisterStub(vx::com::WeaklyHeldObject * object) = 0;
 };
 
 // The waits of DisconnectAll, in milliseconds. Tests shorten them; the

@@ -37,8 +37,7 @@ public:
     ModuleProxy& operator=(const ModuleProxy&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
-    try
-    {
+    try {
         if (!ppv)
             return E_POINTER;
         *ppv = nullptr;
@@ -60,8 +59,7 @@ public:
 
     // The module is going away: drop everything taken from it.
     STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) noexcept override
-    try
-    {
+    try {
         Unload();
         return S_OK;
     }
@@ -208,8 +206,7 @@ private:
     public:
         explicit ModuleNotifier(ModuleProxy2* proxy) : proxy_(proxy) {}
         STDMETHODIMP OnModuleUnload(BSTR, IovModuleIntf*) noexcept override
-        try
-        {
+        try {
             ModuleProxy2* proxy = nullptr;
             {
                 vx::com::CriticalSectionLock guard(this->objectLock_);

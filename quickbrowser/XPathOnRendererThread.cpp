@@ -37,8 +37,7 @@ HRESULT __stdcall EvaluateXPathOnPage(void* context)
 
 } // namespace
 
-HRESULT EvaluateXPathOnRendererThread(CCrRawBrowserHelper* helper, BSTR expression, BSTR monikerPrefix,
-                                      VARIANT* value)
+HRESULT EvaluateXPathOnRendererThread(CCrRawBrowserHelper* helper, BSTR expression, BSTR monikerPrefix, VARIANT* value)
 {
     if (!value)
         return E_POINTER;

@@ -12,5 +12,4 @@ class CCrRawBrowserHelper;
 
 // helper: the page's accessor (a counted reference is held for the call);
 // expression: null gives E_INVALIDARG; value: cleared first, set on success.
-HRESULT EvaluateXPathOnRendererThread(CCrRawBrowserHelper* helper, BSTR expression, BSTR monikerPrefix,
-                                      VARIANT* value);
+HRESULT EvaluateXPathOnRendererThread(CCrRawBrowserHelper* helper, BSTR expression, BSTR monikerPrefix, VARIANT* value);

@@ -19,7 +19,16 @@ public:
     // IvxModule
     HRESULT STDMETHODCALLTYPE GetModuleGuid(GUID* moduleGuid) noexcept override;
     // IvxScriptEventRecorder
-    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override try { return S_OK; } VX_COM_CATCH
-    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override try { return S_OK; } VX_COM_CATCH
-    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord, IDispatch* testObject) noexcept override;
+    HRESULT STDMETHODCALLTYPE OnRecordingStarted() noexcept override
+    try {
+        return S_OK;
+    }
+    VX_COM_CATCH
+    HRESULT STDMETHODCALLTYPE OnRecordingStopped() noexcept override
+    try {
+        return S_OK;
+    }
+    VX_COM_CATCH
+    VARIANT_BOOL STDMETHODCALLTYPE OnEvent(IUnknown* context, IUnknown* eventRecord,
+                                           IDispatch* testObject) noexcept override;
 };

@@ -32,17 +32,14 @@ std::wstring CrHookLibraryPath()
     return path + L"\\vxCrHook.dll";
 }
 
-CCrBrowserServiceRemote::CCrBrowserServiceRemote() : connection_(objectLock_, LookupBrowserService)
-{
-}
+CCrBrowserServiceRemote::CCrBrowserServiceRemote() : connection_(objectLock_, LookupBrowserService) {}
 
 CCrBrowserServiceRemote::~CCrBrowserServiceRemote()
 {
     Uninitialize();
 }
 
-HRESULT CCrBrowserServiceRemote::Initialize(vxOpenAppHook::CStubManager* stubManager,
-                                            IvxCrRemoteServicesSync* invoker,
+HRESULT CCrBrowserServiceRemote::Initialize(vxOpenAppHook::CStubManager* stubManager, IvxCrRemoteServicesSync* invoker,
                                             IvxCrBrowserServiceRemoteCallback* callback)
 {
     {
@@ -142,8 +139,8 @@ HRESULT CCrBrowserServiceRemote::RegisterEventsNotifier(IDispatch* service, ComP
     ComPtr<IDispatch> notifierDispatch;
     hr = notifier.As(&notifierDispatch);
     if (SUCCEEDED(hr))
-        hr = CallMethod(service, kRegisterEventsDispid, {BstrArgument(path.Get()), DispatchArgument(notifierDispatch.Get())},
-                        result);
+        hr = CallMethod(service, kRegisterEventsDispid,
+                        {BstrArgument(path.Get()), DispatchArgument(notifierDispatch.Get())}, result);
     if (SUCCEEDED(hr))
         hr = DispatchFromResult(*result, registration);
     if (FAILED(hr)) {

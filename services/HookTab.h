@@ -24,8 +24,7 @@ class CCrQuickBrowserRemote;
 class CCrHookTabInstance;
 
 // {2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC}
-class DECLSPEC_UUID("2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC") CCrHookTab
-    : public vx::com::ComObject<CCrHookTab, IUnknown>
+class DECLSPEC_UUID("2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC") CCrHookTab : public vx::com::ComObject<CCrHookTab, IUnknown>
 {
 public:
     // Time limits of the waits, in milliseconds.

@@ -60,8 +60,7 @@ HRESULT CCrHookTabInstance::Tab(ComPtr<CCrHookTab>& tab)
 }
 
 STDMETHODIMP CCrHookTabInstance::get_ObjectType(BSTR* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     *Value = SysAllocString(kPageObjectType);
@@ -70,8 +69,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::get_ObjectIdentifier(VARIANT* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     VariantInit(Value);
@@ -86,8 +84,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::get_ObjectGroupIndex(VARIANT* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     VariantInit(Value);
@@ -102,8 +99,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::get_URL(BSTR* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     *Value = nullptr;
@@ -116,8 +112,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::Wait(BSTR* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     *Value = nullptr;
@@ -134,8 +129,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::NavigateTo(BSTR URL) noexcept
-try
-{
+try {
     ComPtr<CCrHookTab> tab;
     HRESULT hr = Tab(tab);
     if (FAILED(hr))
@@ -145,8 +139,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::get_contentDocument(VARIANT* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     VariantInit(Value);
@@ -168,8 +161,7 @@ try
 VX_COM_CATCH
 
 STDMETHODIMP CCrHookTabInstance::get_RecordURL(BSTR* Value) noexcept
-try
-{
+try {
     if (!Value)
         return E_POINTER;
     *Value = nullptr;

@@ -68,11 +68,20 @@ HRESULT CCrQuickBrowserRemote::GetInBrowserWindow(HWND& window)
         return hr;
     LONG value = 0;
     switch (result.Type()) {
-    case VT_UI4: value = static_cast<LONG>(V_UI4(result.Get())); break;
-    case VT_I4: value = V_I4(result.Get()); break;
-    case VT_UINT: value = static_cast<LONG>(V_UINT(result.Get())); break;
-    case VT_INT: value = V_INT(result.Get()); break;
-    default: return E_UNEXPECTED;
+    case VT_UI4:
+        value = static_cast<LONG>(V_UI4(result.Get()));
+        break;
+    case VT_I4:
+        value = V_I4(result.Get());
+        break;
+    case VT_UINT:
+        value = static_cast<LONG>(V_UINT(result.Get()));
+        break;
+    case VT_INT:
+        value = V_INT(result.Get());
+        break;
+    default:
+        return E_UNEXPECTED;
     }
     // Window handles travel as 32-bit values; they sign-extend to 64 bits.
     window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(value));

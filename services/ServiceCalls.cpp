@@ -45,8 +45,7 @@ VARIANT DispatchArgument(IDispatch* value)
     return v;
 }
 
-HRESULT CallMethod(IDispatch* target, DISPID member, std::initializer_list<VARIANT> arguments,
-                   vx::com::Variant& result)
+HRESULT CallMethod(IDispatch* target, DISPID member, std::initializer_list<VARIANT> arguments, vx::com::Variant& result)
 {
     result.Out();
     if (!target)

@@ -53,16 +53,16 @@ HRESULT FetchDispatch(DWORD cookie, ComPtr<IDispatch>& dispatch)
 HRESULT CallLiveness(IDispatch* service)
 {
     DISPPARAMS none = {};
-    return service->Invoke(CCrServiceConnection::kLivenessDispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                           &none, nullptr, nullptr, nullptr);
+    return service->Invoke(CCrServiceConnection::kLivenessDispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                           nullptr, nullptr, nullptr);
 }
 
 } // namespace
 
 bool IsPublisherGone(HRESULT hr) noexcept
 {
-    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED ||
-           hr == RPC_E_SERVER_DIED || hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
+    return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED ||
+           hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
 }
 
 HRESULT GetServiceInterfaceTable(ComPtr<IGlobalInterfaceTable>& table)

@@ -12,9 +12,9 @@
 #include "services/TabsServiceRemote.h"
 
 using Microsoft::WRL::ComPtr;
-using vx::com::CriticalSectionLock;
 using service_notifier_detail::Argument;
 using service_notifier_detail::NotifierMember;
+using vx::com::CriticalSectionLock;
 
 namespace {
 
@@ -107,19 +107,16 @@ const VARIANT* Argument(const DISPPARAMS* parameters, UINT index)
 CCrBrowserEventsNotifier::~CCrBrowserEventsNotifier() = default;
 
 STDMETHODIMP CCrBrowserEventsNotifier::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
-try
-{
-    return service_notifier_detail::FindMemberIds(kBrowserEventsMembers, std::size(kBrowserEventsMembers), names,
-                                                  count, ids);
+try {
+    return service_notifier_detail::FindMemberIds(kBrowserEventsMembers, std::size(kBrowserEventsMembers), names, count,
+                                                  ids);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CCrBrowserEventsNotifier::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* parameters,
                                               VARIANT* result, EXCEPINFO*, UINT*) noexcept
-try
-{
-    HRESULT hr = CheckInvoke(kBrowserEventsMembers, std::size(kBrowserEventsMembers), member, riid, flags,
-                             result);
+try {
+    HRESULT hr = CheckInvoke(kBrowserEventsMembers, std::size(kBrowserEventsMembers), member, riid, flags, result);
     if (FAILED(hr))
         return hr;
     vxOpenAppHook::RunGuarded(kBrowserEventsOperation, [&] {
@@ -139,16 +136,14 @@ VX_COM_CATCH
 CCrTabsNotifierRemote::~CCrTabsNotifierRemote() = default;
 
 STDMETHODIMP CCrTabsNotifierRemote::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
-try
-{
+try {
     return service_notifier_detail::FindMemberIds(kTabsMembers, std::size(kTabsMembers), names, count, ids);
 }
 VX_COM_CATCH
 
 STDMETHODIMP CCrTabsNotifierRemote::Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* parameters,
                                            VARIANT* result, EXCEPINFO*, UINT*) noexcept
-try
-{
+try {
     HRESULT hr = CheckInvoke(kTabsMembers, std::size(kTabsMembers), member, riid, flags, result);
     if (FAILED(hr))
         return hr;

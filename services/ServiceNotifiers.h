@@ -84,8 +84,7 @@ public:
     }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override
-    try
-    {
+    try {
         if (!count)
             return E_POINTER;
         *count = 0;
@@ -93,8 +92,7 @@ public:
     }
     VX_COM_CATCH
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override
-    try
-    {
+    try {
         if (info)
             *info = nullptr;
         return E_NOTIMPL;
@@ -141,8 +139,7 @@ protected:
 // OnTabCreated(VARIANT TabInfo) 1, OnTabRemoved(long TabId) 2,
 // OnTabUpdated(VARIANT TabInfo) 3. Tab records are parsed strictly; a record
 // that does not parse is dropped.
-class CCrTabsNotifierRemote
-    : public CCrServiceNotifier<CCrTabsNotifierRemote, IvxCrTabsNotifier, CCrTabsServiceRemote>
+class CCrTabsNotifierRemote : public CCrServiceNotifier<CCrTabsNotifierRemote, IvxCrTabsNotifier, CCrTabsServiceRemote>
 {
 public:
     static constexpr DISPID kOnTabCreated = 1;

@@ -99,7 +99,8 @@ HRESULT ReadPublishedInterface(const std::wstring& name, std::vector<BYTE>& byte
     // Not signalled: the publisher has not finished writing.
     if (WaitForSingleObject(ready.Get(), 0) != WAIT_OBJECT_0)
         return E_FAIL;
-    UniqueHandle mapping = OpenEitherName(name, [](const wchar_t* n) { return OpenFileMappingW(FILE_MAP_READ, FALSE, n); });
+    UniqueHandle mapping =
+        OpenEitherName(name, [](const wchar_t* n) { return OpenFileMappingW(FILE_MAP_READ, FALSE, n); });
     if (!mapping)
         return E_FAIL;
     MappedView view(mapping.Get());

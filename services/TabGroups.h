@@ -6,7 +6,7 @@
 // A tab's place among the tabs that show the same URL.
 struct TabGroup
 {
-    LONG index = 0;    // 0 for the lowest tab id of a URL, then 1, 2, ...
+    LONG index = 0;       // 0 for the lowest tab id of a URL, then 1, 2, ...
     bool grouped = false; // another tab shows the same URL
 };
 

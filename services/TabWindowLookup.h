@@ -3,8 +3,8 @@
 #include <windows.h>
 
 // Class names of Chrome's windows.
-extern const wchar_t kChromeRenderWidgetClass[];  // "Chrome_RenderWidgetHostHWND"
-extern const wchar_t kChromeWidgetClass[];        // "Chrome_WidgetWin_0"
+extern const wchar_t kChromeRenderWidgetClass[]; // "Chrome_RenderWidgetHostHWND"
+extern const wchar_t kChromeWidgetClass[];       // "Chrome_WidgetWin_0"
 
 // The first window of the chain from `start` up through its parents whose
 // class is Chrome_RenderWidgetHostHWND (`start` included); null when none.

@@ -9,9 +9,7 @@ using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
 using namespace service_calls;
 
-CCrTabsServiceRemote::CCrTabsServiceRemote() : connection_(objectLock_, LookupTabsService)
-{
-}
+CCrTabsServiceRemote::CCrTabsServiceRemote() : connection_(objectLock_, LookupTabsService) {}
 
 CCrTabsServiceRemote::~CCrTabsServiceRemote()
 {
@@ -107,8 +105,7 @@ void CCrTabsServiceRemote::DetachNotifiers()
 }
 
 HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, vxOpenAppHook::CStubManager* stubManager,
-                                               ComPtr<IDispatch>& registration,
-                                               ComPtr<CCrTabsNotifierRemote>& made)
+                                               ComPtr<IDispatch>& registration, ComPtr<CCrTabsNotifierRemote>& made)
 {
     // Runs on the invoker while the connecting thread waits (holding no
     // lock of ours).

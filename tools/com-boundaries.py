@@ -17,7 +17,7 @@ into a caller that knows nothing of C++. AddRef and Release only need
 Without --fix it lists every method that is not a boundary and exits 1 when
 there is one; it always prints how many COM methods it found. --fix rewrites
 the sources in place (adds noexcept to declarations and definitions, wraps
-bodies in a function-try-block).
+bodies in a function-try-block); run clang-format on the files it changed.
 """
 import os
 import re

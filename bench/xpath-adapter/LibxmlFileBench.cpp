@@ -27,24 +27,29 @@ namespace {
 
 namespace Engine = vxWebFw::XPath::Engine;
 
-struct ContextFree {
+struct ContextFree
+{
     void operator()(xmlXPathContext* c) const { xmlXPathFreeContext(c); }
 };
-struct CompiledFree {
+struct CompiledFree
+{
     void operator()(xmlXPathCompExpr* c) const { xmlXPathFreeCompExpr(c); }
 };
-struct ObjectFree {
+struct ObjectFree
+{
     void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
 };
 
-double wallSeconds() {
+double wallSeconds()
+{
     using Clock = std::chrono::steady_clock;
     return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
 }
 
 template <class Body>
-double bestSeconds(Body body) {
-    body();  // warm-up
+double bestSeconds(Body body)
+{
+    body(); // warm-up
     double best = 1e9;
     for (int batch = 0; batch < 9; ++batch) {
         int runs = 0;
@@ -60,28 +65,33 @@ double bestSeconds(Body body) {
 }
 
 // The summary both sides print: node count, or the XPath string of a scalar.
-std::string summary(xmlXPathObject* object) {
+std::string summary(xmlXPathObject* object)
+{
     switch (object->type) {
-        case XPATH_NODESET: return "nodes:" + std::to_string(object->nodesetval ? object->nodesetval->nodeNr : 0);
-        case XPATH_NUMBER:
-            return "value:" + vxXPathTest::utf8FromWide(Engine::Text::formatNumber(object->floatval));
-        default: {
-            xmlChar* text = xmlXPathCastToString(object);
-            std::string result = "value:" + std::string(reinterpret_cast<const char*>(text));
-            xmlFree(text);
-            return result;
-        }
+    case XPATH_NODESET:
+        return "nodes:" + std::to_string(object->nodesetval ? object->nodesetval->nodeNr : 0);
+    case XPATH_NUMBER:
+        return "value:" + vxXPathTest::utf8FromWide(Engine::Text::formatNumber(object->floatval));
+    default: {
+        xmlChar* text = xmlXPathCastToString(object);
+        std::string result = "value:" + std::string(reinterpret_cast<const char*>(text));
+        xmlFree(text);
+        return result;
+    }
     }
 }
 
-std::string summary(const Engine::Value& value, const Engine::Navigator& navigator) {
-    if (value.isNodeSet()) return "nodes:" + std::to_string(value.nodes().size());
+std::string summary(const Engine::Value& value, const Engine::Navigator& navigator)
+{
+    if (value.isNodeSet())
+        return "nodes:" + std::to_string(value.nodes().size());
     return "value:" + vxXPathTest::utf8FromWide(value.toString(navigator));
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s DOCUMENT.xml EXPRESSIONS.txt\n", argv[0]);
         return 2;
@@ -95,7 +105,8 @@ int main(int argc, char** argv) {
     std::ifstream list(argv[2]);
     std::vector<std::string> expressions;
     for (std::string line; std::getline(list, line);)
-        if (!line.empty() && line[0] != '#') expressions.push_back(line);
+        if (!line.empty() && line[0] != '#')
+            expressions.push_back(line);
 
     vxXPathTest::LibxmlNavigator navigator;
     Engine::Node root = vxXPathTest::LibxmlNavigator::documentNode(doc.get());

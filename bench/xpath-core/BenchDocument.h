@@ -9,4 +9,4 @@ namespace vxXPathBench {
 // spans, forms with inputs, tables and lists: sections * ~130 nodes.
 std::string makeBenchDocument(int sections);
 
-}  // namespace vxXPathBench
+} // namespace vxXPathBench

@@ -26,7 +26,8 @@ namespace Engine = vxWebFw::XPath::Engine;
 
 // Processor time of this process: unlike wall time it does not count the
 // periods in which other processes of a busy machine run instead.
-double cpuSeconds() {
+double cpuSeconds()
+{
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
@@ -52,23 +53,29 @@ const char* const kExpressions[] = {
     "count(//div[@class='section']//a)",
 };
 
-struct XPathContextFree {
+struct XPathContextFree
+{
     void operator()(xmlXPathContext* c) const { xmlXPathFreeContext(c); }
 };
-struct CompExprFree {
+struct CompExprFree
+{
     void operator()(xmlXPathCompExpr* c) const { xmlXPathFreeCompExpr(c); }
 };
-struct ObjectFree {
+struct ObjectFree
+{
     void operator()(xmlXPathObject* o) const { xmlXPathFreeObject(o); }
 };
 
 // Size of a result, to check that both sides computed the same thing.
-std::string summary(const Engine::Value& value, const Engine::Navigator& navigator) {
-    if (value.isNodeSet()) return "nodes:" + std::to_string(value.nodes().size());
+std::string summary(const Engine::Value& value, const Engine::Navigator& navigator)
+{
+    if (value.isNodeSet())
+        return "nodes:" + std::to_string(value.nodes().size());
     return "value:" + vxXPathTest::utf8FromWide(value.toString(navigator));
 }
 
-std::string summary(xmlXPathObject* object) {
+std::string summary(xmlXPathObject* object)
+{
     if (object->type == XPATH_NODESET)
         return "nodes:" + std::to_string(object->nodesetval ? object->nodesetval->nodeNr : 0);
     xmlChar* text = xmlXPathCastToString(object);
@@ -79,7 +86,8 @@ std::string summary(xmlXPathObject* object) {
 
 // Seconds per run of body: runs it in batches of at least minSeconds.
 template <class Body>
-double timeBatch(Body& body, double minSeconds) {
+double timeBatch(Body& body, double minSeconds)
+{
     int runs = 0;
     double start = cpuSeconds();
     double elapsed = 0;
@@ -95,9 +103,10 @@ double timeBatch(Body& body, double minSeconds) {
 // each, so that load from other processes affects both sides alike.
 // Times are processor time of this process.
 template <class A, class B>
-void timeSideBySide(A engine, B libxml, double& engineSeconds, double& libxmlSeconds) {
+void timeSideBySide(A engine, B libxml, double& engineSeconds, double& libxmlSeconds)
+{
     engine();
-    libxml();  // warm-up
+    libxml(); // warm-up
     engineSeconds = libxmlSeconds = 1e9;
     for (int round = 0; round < 9; ++round) {
         engineSeconds = std::min(engineSeconds, timeBatch(engine, 0.02));
@@ -105,19 +114,22 @@ void timeSideBySide(A engine, B libxml, double& engineSeconds, double& libxmlSec
     }
 }
 
-int countNodes(xmlNode* node) {
+int countNodes(xmlNode* node)
+{
     int count = 0;
     for (; node; node = node->next) {
         ++count;
-        for (xmlAttr* a = node->properties; a; a = a->next) ++count;
+        for (xmlAttr* a = node->properties; a; a = a->next)
+            ++count;
         count += countNodes(node->children);
     }
     return count;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     int sections = argc > 1 ? std::atoi(argv[1]) : 120;
     vxXPathTest::XmlDocPtr doc = vxXPathTest::parseXml(vxXPathBench::makeBenchDocument(sections));
     // Gives libxml2 its fastest document-order comparisons.
@@ -136,7 +148,8 @@ int main(int argc, char** argv) {
     bool mismatch = false;
     for (const char* text : kExpressions) {
         Engine::Expression expression = Engine::Expression::compile(vxXPathTest::wideFromUtf8(text));
-        std::unique_ptr<xmlXPathCompExpr, CompExprFree> compiled(xmlXPathCompile(reinterpret_cast<const xmlChar*>(text)));
+        std::unique_ptr<xmlXPathCompExpr, CompExprFree> compiled(
+            xmlXPathCompile(reinterpret_cast<const xmlChar*>(text)));
 
         std::string ours = summary(expression.evaluate(navigator, root), navigator);
         context->node = reinterpret_cast<xmlNode*>(doc.get());

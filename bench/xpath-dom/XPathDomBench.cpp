@@ -41,8 +41,8 @@ struct EvaluationContext
 HRESULT STDMETHODCALLTYPE EvaluateOnRenderer(void* context)
 {
     auto* evaluation = static_cast<EvaluationContext*>(context);
-    evaluation->hr = vxWebFw::XPath::CrFwEvaluateXPath(evaluation->helper, evaluation->expression,
-                                                       evaluation->prefix, evaluation->result.Out());
+    evaluation->hr = vxWebFw::XPath::CrFwEvaluateXPath(evaluation->helper, evaluation->expression, evaluation->prefix,
+                                                       evaluation->result.Out());
     return S_OK;
 }
 
@@ -95,14 +95,19 @@ std::string Utf8(const wchar_t* text, int length = -1)
 std::string Summary(const VARIANT& value)
 {
     switch (V_VT(&value)) {
-    case VT_EMPTY: return "nodes:0";
-    case VT_ARRAY | VT_VARIANT: return "nodes:" + std::to_string(V_ARRAY(&value)->rgsabound[0].cElements);
-    case VT_R8: return "value:" + Utf8(vxWebFw::XPath::Engine::Text::formatNumber(V_R8(&value)).c_str());
-    case VT_BOOL: return V_BOOL(&value) ? "value:true" : "value:false";
+    case VT_EMPTY:
+        return "nodes:0";
+    case VT_ARRAY | VT_VARIANT:
+        return "nodes:" + std::to_string(V_ARRAY(&value)->rgsabound[0].cElements);
+    case VT_R8:
+        return "value:" + Utf8(vxWebFw::XPath::Engine::Text::formatNumber(V_R8(&value)).c_str());
+    case VT_BOOL:
+        return V_BOOL(&value) ? "value:true" : "value:false";
     case VT_BSTR:
-        return "value:" + (V_BSTR(&value) ? Utf8(V_BSTR(&value), static_cast<int>(SysStringLen(V_BSTR(&value))))
-                                          : std::string());
-    default: return "?";
+        return "value:" +
+               (V_BSTR(&value) ? Utf8(V_BSTR(&value), static_cast<int>(SysStringLen(V_BSTR(&value)))) : std::string());
+    default:
+        return "?";
     }
 }
 
@@ -167,8 +172,7 @@ int wmain(int argc, wchar_t** argv)
     if (expressions.empty())
         return 2;
     const int rounds = fromFile ? 9 : 3;
-    std::printf("page: %ls\nnodes: %ld, rounds: %d (best shown)\n", path.c_str(), native->Page().NodeCount(),
-                rounds);
+    std::printf("page: %ls\nnodes: %ld, rounds: %d (best shown)\n", path.c_str(), native->Page().NodeCount(), rounds);
     std::printf("%-32s %8s %10s %12s %12s %10s\n", "expression", "results", "calls", "library ms", "stand-in ms",
                 "lib/stand");
     int failures = 0;
@@ -205,8 +209,8 @@ int wmain(int argc, wchar_t** argv)
             size = ResultSize(*context.result);
             summary = Summary(*context.result);
         }
-        std::printf("%-32ls %8ld %10ld %12.2f %12.2f %10.2f\n", text, size, calls, bestLibrary * 1e3,
-                    bestStandIn * 1e3, bestStandIn > 0 ? bestLibrary / bestStandIn : 0.0);
+        std::printf("%-32ls %8ld %10ld %12.2f %12.2f %10.2f\n", text, size, calls, bestLibrary * 1e3, bestStandIn * 1e3,
+                    bestStandIn > 0 ? bestLibrary / bestStandIn : 0.0);
         if (fromFile)
             std::printf("RESULT\t%s\t%s\t%.1f\t%.1f\t%ld\n", Utf8(text).c_str(), summary.c_str(), bestTotal * 1e6,
                         bestLibrary * 1e6, calls);

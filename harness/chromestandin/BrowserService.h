@@ -19,8 +19,8 @@ class BrowserService : public DispatchObject<BrowserService>
 public:
     explicit BrowserService(LinkPtr link) : link_(std::move(link)) {}
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
 private:
     HRESULT Answer(StandinServiceHost& host, DISPID member, const DispatchArgs& args, VARIANT* result);
@@ -31,12 +31,10 @@ private:
 class EventsRegistration : public DispatchObject<EventsRegistration>
 {
 public:
-    EventsRegistration(LinkPtr link, LONG registrationId) : link_(std::move(link)), registrationId_(registrationId)
-    {
-    }
+    EventsRegistration(LinkPtr link, LONG registrationId) : link_(std::move(link)), registrationId_(registrationId) {}
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
 private:
     LinkPtr link_;

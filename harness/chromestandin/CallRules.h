@@ -11,8 +11,7 @@
 namespace chrome_standin {
 
 // The kinds of objects whose calls are counted and controlled.
-enum class StandinService
-{
+enum class StandinService {
     Tabs,               // the tabs service
     TabsRegistration,   // a tabs notifier registration
     Browser,            // the browser service

@@ -27,7 +27,8 @@ std::wstring ServiceName(const wchar_t* format, DWORD browserProcessId)
 } // namespace
 
 ChromeStandin::ChromeStandin(const StandinOptions& options)
-    : options_(options), link_(std::make_shared<StandinLink>(static_cast<StandinServiceHost*>(this))), windows_(options.frame)
+    : options_(options), link_(std::make_shared<StandinLink>(static_cast<StandinServiceHost*>(this))),
+      windows_(options.frame)
 {
     ComPtr<chrome_standin::TabsService> tabs;
     ComPtr<chrome_standin::BrowserService> browser;

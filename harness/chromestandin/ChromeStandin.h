@@ -129,7 +129,10 @@ public:
     std::vector<std::wstring> RegisteredLibraryPaths() const { return browserNotifiers_.Details(); }
     // Waits until every notification of the changes made so far (not the
     // scheduled ones still to come) was delivered.
-    bool FlushNotifications(DWORD timeoutMs = 10000) { return runner_.RunAndWait([] {}, timeoutMs); }
+    bool FlushNotifications(DWORD timeoutMs = 10000)
+    {
+        return runner_.RunAndWait([] {}, timeoutMs);
+    }
 
 private:
     struct TabState;

@@ -111,9 +111,9 @@ void ChromeWindows::ThreadMain(HANDLE started)
 bool ChromeWindows::CreateBrowserWindows()
 {
     const RECT& r = frameRectangle_;
-    browser_.frame = CreateWindowExW(0, kWidgetClass, L"Stand-in browser", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
-                                     r.left, r.top, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+    browser_.frame =
+        CreateWindowExW(0, kWidgetClass, L"Stand-in browser", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, r.left, r.top,
+                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!browser_.frame)
         return false;
     SIZE size = ClientSize(browser_.frame);
@@ -155,7 +155,8 @@ HRESULT ChromeWindows::CreateTab(bool withCompositor, TabWindows& windows)
     windows = {};
     RunOnWindowThread([&] {
         SIZE size = ClientSize(browser_.container);
-        windows.renderWidgetHost = CreateChild(kRenderWidgetHostClass, browser_.container, false, 0, 0, size.cx, size.cy);
+        windows.renderWidgetHost =
+            CreateChild(kRenderWidgetHostClass, browser_.container, false, 0, 0, size.cx, size.cy);
         if (windows.renderWidgetHost && withCompositor)
             windows.compositor = CreateChild(kCompositorClass, windows.renderWidgetHost, true, 0, 0, size.cx, size.cy);
         // A new tab window goes behind the others until it is activated.

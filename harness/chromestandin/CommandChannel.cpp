@@ -32,7 +32,8 @@ std::string Narrow(const std::wstring& text)
 {
     if (text.empty())
         return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
     return narrow;
@@ -112,8 +113,8 @@ std::string Printable(const VARIANT& value)
 std::string DescribeTab(const TabSnapshot& tab)
 {
     std::ostringstream text;
-    text << tab.id << ' ' << (tab.loading ? 1 : 0) << ' ' << (tab.active ? 1 : 0) << ' '
-         << Narrow(tab.browserKey) << ' ' << Narrow(tab.url);
+    text << tab.id << ' ' << (tab.loading ? 1 : 0) << ' ' << (tab.active ? 1 : 0) << ' ' << Narrow(tab.browserKey)
+         << ' ' << Narrow(tab.url);
     return text.str();
 }
 
@@ -165,7 +166,8 @@ std::string CommandChannel::Execute(const std::string& line, bool& quit)
         if (verb == "schedule")
             return a < 0 ? usage("schedule ID START_MS(>=0) STOP_MS")
                          : Result(standin_.ScheduleLoading(tabId, static_cast<DWORD>(a), static_cast<LONG>(b)));
-        return Result(standin_.SetNavigationBehaviour(tabId, NavigationBehaviour{static_cast<LONG>(a), static_cast<LONG>(b)}));
+        return Result(
+            standin_.SetNavigationBehaviour(tabId, NavigationBehaviour{static_cast<LONG>(a), static_cast<LONG>(b)}));
     }
     if (verb == "activate") {
         if (!haveId || w.size() != 2)
@@ -225,7 +227,8 @@ std::string CommandChannel::Execute(const std::string& line, bool& quit)
         std::vector<ReceivedOption> options = standin_.OptionsReceived(tabId);
         std::string answer = "ok " + std::to_string(options.size());
         for (const ReceivedOption& option : options)
-            answer += " " + Narrow(option.key) + "=" + std::to_string(option.value.Type()) + ":" + Printable(*option.value);
+            answer +=
+                " " + Narrow(option.key) + "=" + std::to_string(option.value.Type()) + ":" + Printable(*option.value);
         return answer;
     }
     if (verb == "tabs") {

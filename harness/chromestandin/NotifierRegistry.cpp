@@ -35,7 +35,8 @@ void NotifierRegistry::Remove(LONG registrationId)
     DWORD cookie = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        auto found = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == registrationId; });
+        auto found =
+            std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == registrationId; });
         if (found == entries_.end())
             return;
         cookie = found->cookie;
@@ -73,14 +74,15 @@ void NotifierRegistry::Deliver(const std::vector<LONG>& registrations, DISPID me
         DWORD cookie = 0;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            auto found = std::find_if(entries_.begin(), entries_.end(),
-                                      [&](const Entry& e) { return e.id == id && e.enabled; });
+            auto found =
+                std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.id == id && e.enabled; });
             if (found == entries_.end())
                 continue;
             cookie = found->cookie;
         }
         ComPtr<IDispatch> notifier;
-        if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(notifier.GetAddressOf()))))
+        if (FAILED(table->GetInterfaceFromGlobal(cookie, IID_IDispatch,
+                                                 reinterpret_cast<void**>(notifier.GetAddressOf()))))
             continue;
         VARIANT argumentCopy = argument; // [in]: the callee does not free it
         DISPPARAMS parameters = {&argumentCopy, nullptr, 1, 0};

@@ -89,7 +89,8 @@ STDMETHODIMP StandinQuickBrowser::Invoke(DISPID member, REFIID, LCID, WORD, DISP
     case 4:
     case 5: {
         LONG x = 0, y = 0;
-        if (member == 4 && (FAILED(hr = args.Expect(2)) || FAILED(hr = args.Long(0, x)) || FAILED(hr = args.Long(1, y))))
+        if (member == 4 &&
+            (FAILED(hr = args.Expect(2)) || FAILED(hr = args.Long(0, x)) || FAILED(hr = args.Long(1, y))))
             return hr;
         if (member == 5 && FAILED(hr = args.Expect(0)))
             return hr;
@@ -161,8 +162,8 @@ bool NamedValueObject::FindName(const wchar_t* name, DISPID& id)
     return true;
 }
 
-STDMETHODIMP NamedValueObject::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                                      EXCEPINFO*, UINT*)
+STDMETHODIMP NamedValueObject::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                      UINT*)
 {
     if (result)
         VariantInit(result);

@@ -33,8 +33,8 @@ public:
     }
     HRESULT FinalConstruct() override;
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
     // The renderer connection went away.
     void MarkGone();
@@ -54,8 +54,8 @@ public:
     StandinPageObject(LinkPtr link, std::wstring url) : link_(std::move(link)), url_(std::move(url)) {}
     HRESULT FinalConstruct() override;
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
     void MarkGone() { gone_ = true; }
     bool Gone() const { return gone_; }
@@ -77,12 +77,10 @@ private:
 class NamedValueObject : public DispatchObject<NamedValueObject>
 {
 public:
-    NamedValueObject(std::wstring name, vx::com::Variant&& value) : name_(std::move(name)), value_(std::move(value))
-    {
-    }
+    NamedValueObject(std::wstring name, vx::com::Variant&& value) : name_(std::move(name)), value_(std::move(value)) {}
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
 protected:
     bool FindName(const wchar_t* name, DISPID& id) override;

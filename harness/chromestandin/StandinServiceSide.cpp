@@ -97,8 +97,7 @@ HRESULT ChromeStandin::TabRectangle(LONG tabId, RECT& rectangle)
     return S_OK;
 }
 
-HRESULT ChromeStandin::RegisterBrowserEvents(const std::wstring& libraryPath, IDispatch* notifier,
-                                             LONG& registrationId)
+HRESULT ChromeStandin::RegisterBrowserEvents(const std::wstring& libraryPath, IDispatch* notifier, LONG& registrationId)
 {
     return browserNotifiers_.Add(notifier, libraryPath, registrationId);
 }
@@ -165,8 +164,7 @@ void ChromeStandin::ScheduleLoad(TabState& tab, std::optional<std::wstring> url,
     });
 }
 
-void ChromeStandin::LoadingStarts(LONG tabId, unsigned serial, const std::optional<std::wstring>& url,
-                                  LONG stopAfterMs)
+void ChromeStandin::LoadingStarts(LONG tabId, unsigned serial, const std::optional<std::wstring>& url, LONG stopAfterMs)
 {
     CriticalSectionLock lock(lock_);
     TabState* tab = FindTab(tabId);

@@ -16,9 +16,9 @@ struct ChromeStandin::TabState
     bool loading = false;
     NavigationBehaviour navigation;
     TabWindows windows;
-    std::optional<RECT> rectangle;    // reported instead of the frame's
-    unsigned keyGeneration = 1;       // counts the tab's renderer connections
-    unsigned loadSerial = 0;          // a scheduled load step runs only if still current
+    std::optional<RECT> rectangle;                            // reported instead of the frame's
+    unsigned keyGeneration = 1;                               // counts the tab's renderer connections
+    unsigned loadSerial = 0;                                  // a scheduled load step runs only if still current
     Microsoft::WRL::ComPtr<StandinQuickBrowser> quickBrowser; // of the current connection, once asked for
     std::vector<ReceivedOption> options;
 

@@ -7,8 +7,8 @@ using Microsoft::WRL::ComPtr;
 
 namespace chrome_standin {
 
-STDMETHODIMP TabsService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result,
-                                 EXCEPINFO*, UINT*)
+STDMETHODIMP TabsService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                                 UINT*)
 {
     if (result)
         VariantInit(result);

@@ -21,8 +21,8 @@ class TabsService : public DispatchObject<TabsService>
 public:
     explicit TabsService(LinkPtr link) : link_(std::move(link)) {}
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
 private:
     HRESULT Answer(StandinServiceHost& host, DISPID member, const DispatchArgs& args, VARIANT* result);
@@ -36,8 +36,8 @@ class TabsRegistration : public DispatchObject<TabsRegistration>
 public:
     TabsRegistration(LinkPtr link, LONG registrationId) : link_(std::move(link)), registrationId_(registrationId) {}
 
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO*, UINT*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
 
 private:
     LinkPtr link_;

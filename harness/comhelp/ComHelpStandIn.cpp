@@ -57,8 +57,8 @@ public:
         if (!table)
             return E_POINTER;
         *table = nullptr;
-        return CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IGlobalInterfaceTable, reinterpret_cast<void**>(table));
+        return CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                                reinterpret_cast<void**>(table));
     }
     STDMETHODIMP GetSTA1(IovInvoker** invoker) override { return Shared(sta1_, COINIT_APARTMENTTHREADED, invoker); }
     STDMETHODIMP GetMTA(IovInvoker** invoker) override { return Shared(mta_, COINIT_MULTITHREADED, invoker); }

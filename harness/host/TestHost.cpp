@@ -94,7 +94,8 @@ HRESULT TestHostMessages::ShowMessage(BSTR messageId, LONG_PTR window, LONG rese
                                       ULONG helpContext, SHORT reserved2)
 {
     CriticalSectionLock guard(objectLock_);
-    shown_.push_back({FromBstr(messageId), window, reserved, FromBstr(caption), FromBstr(text), helpContext, reserved2});
+    shown_.push_back(
+        {FromBstr(messageId), window, reserved, FromBstr(caption), FromBstr(text), helpContext, reserved2});
     return S_OK;
 }
 

@@ -66,8 +66,7 @@ class NotAMessageService : public vx::com::ComObject<NotAMessageService, IUnknow
 {
 };
 
-enum class MessageServiceMode
-{
+enum class MessageServiceMode {
     Offered,
     NotOffered,
     WithoutInterface,

@@ -13,15 +13,53 @@ namespace {
 
 // Members that are not stored per node but derived from the structure, plus
 // the methods the stand-in can call.
-const wchar_t* const kBuiltInMembers[] = {
-    L"parentNode", L"childNodes", L"firstChild", L"lastChild", L"previousSibling", L"nextSibling",
-    L"hasChildNodes", L"ownerDocument", L"attributes", L"length", L"item", L"getNamedItem", L"name",
-    L"value", L"specified", L"left", L"top", L"right", L"bottom", L"x", L"y", L"width", L"height",
-    L"document", L"innerWidth", L"innerHeight", L"scrollX", L"scrollY", L"pageXOffset", L"pageYOffset",
-    L"devicePixelRatio", L"frameElement", L"scrollTo", L"getComputedStyle", L"getPropertyValue",
-    L"elementFromPoint", L"getElementsByTagName", L"getBoundingClientRect", L"focus",
-    L"addEventListener", L"removeEventListener", L"getAttribute", L"baseVal", L"nodeType", L"nodeName",
-    L"nodeValue", L"getElementById"};
+const wchar_t* const kBuiltInMembers[] = {L"parentNode",
+                                          L"childNodes",
+                                          L"firstChild",
+                                          L"lastChild",
+                                          L"previousSibling",
+                                          L"nextSibling",
+                                          L"hasChildNodes",
+                                          L"ownerDocument",
+                                          L"attributes",
+                                          L"length",
+                                          L"item",
+                                          L"getNamedItem",
+                                          L"name",
+                                          L"value",
+                                          L"specified",
+                                          L"left",
+                                          L"top",
+                                          L"right",
+                                          L"bottom",
+                                          L"x",
+                                          L"y",
+                                          L"width",
+                                          L"height",
+                                          L"document",
+                                          L"innerWidth",
+                                          L"innerHeight",
+                                          L"scrollX",
+                                          L"scrollY",
+                                          L"pageXOffset",
+                                          L"pageYOffset",
+                                          L"devicePixelRatio",
+                                          L"frameElement",
+                                          L"scrollTo",
+                                          L"getComputedStyle",
+                                          L"getPropertyValue",
+                                          L"elementFromPoint",
+                                          L"getElementsByTagName",
+                                          L"getBoundingClientRect",
+                                          L"focus",
+                                          L"addEventListener",
+                                          L"removeEventListener",
+                                          L"getAttribute",
+                                          L"baseVal",
+                                          L"nodeType",
+                                          L"nodeName",
+                                          L"nodeValue",
+                                          L"getElementById"};
 
 class OwnTime
 {
@@ -820,8 +858,8 @@ public:
     {
         vx::com::Variant value;
         bool call = (flags & DISPATCH_METHOD) && (!(flags & DISPATCH_PROPERTYGET) || (params && params->cArgs));
-        HRESULT hr = call ? owner_->Invoke(handle_, id, params, value.Get())
-                          : owner_->GetProperty(handle_, id, value.Get());
+        HRESULT hr =
+            call ? owner_->Invoke(handle_, id, params, value.Get()) : owner_->GetProperty(handle_, id, value.Get());
         if (FAILED(hr))
             return hr;
         if (value.Type() == VT_PTR) {
@@ -877,8 +915,7 @@ HRESULT SnapshotNativeObject::GetNodeScriptObjectEx(NodeImpl* node, BSTR members
     return hr;
 }
 
-HRESULT SnapshotNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,
-                                                  ULONG timeout)
+HRESULT SnapshotNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context, ULONG timeout)
 {
     ++slotCalls_[static_cast<int>(NativeSlot::RunOnRendererThread)];
     HRESULT hr = renderer_.Run(callback, context, timeout);
@@ -927,8 +964,8 @@ HRESULT SnapshotNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
         return E_POINTER;
     *alive = FALSE;
     return OnHandle(NativeSlot::IsNodeAlive, node, [&](Handle& h) -> HRESULT {
-        bool nodeBound = h.kind != Kind::Window && h.kind != Kind::Collection && h.kind != Kind::Function &&
-                         h.kind != Kind::Object;
+        bool nodeBound =
+            h.kind != Kind::Window && h.kind != Kind::Collection && h.kind != Kind::Function && h.kind != Kind::Object;
         *alive = nodeBound ? !page_.Node(h.node).removed : TRUE;
         return S_OK;
     });

@@ -34,14 +34,30 @@
 namespace harness {
 
 enum class NativeSlot : int {
-    GetVersion = 3, GetBrowserWindow, GetInfoString, GetExclusionAttributeName, GetWindowNode,
-    CloneNode, ReleaseNode, GetNodeId, GetIDOfName, GetNameOfID, HasMember, GetProperty,
-    PutProperty, Invoke, GetNodeScriptObject, GetNodeScriptObjectEx, RunOnRendererThread,
-    CreateScriptCallback, ReleaseScriptCallback, IsNodeAlive, Count
+    GetVersion = 3,
+    GetBrowserWindow,
+    GetInfoString,
+    GetExclusionAttributeName,
+    GetWindowNode,
+    CloneNode,
+    ReleaseNode,
+    GetNodeId,
+    GetIDOfName,
+    GetNameOfID,
+    HasMember,
+    GetProperty,
+    PutProperty,
+    Invoke,
+    GetNodeScriptObject,
+    GetNodeScriptObjectEx,
+    RunOnRendererThread,
+    CreateScriptCallback,
+    ReleaseScriptCallback,
+    IsNodeAlive,
+    Count
 };
 
-class SnapshotNativeObject
-    : public vx::com::ComObject<SnapshotNativeObject, IvxCrNativeChromeObject>
+class SnapshotNativeObject : public vx::com::ComObject<SnapshotNativeObject, IvxCrNativeChromeObject>
 {
 public:
     explicit SnapshotNativeObject(SnapshotPage page);
@@ -74,22 +90,22 @@ public:
     // ---- observation
     long LiveHandles();
     long HandlesIssued();
-    long Faults();                       // unknown handles passed in, double releases
+    long Faults(); // unknown handles passed in, double releases
     long SlotCalls(NativeSlot slot);
-    long MemberCalls(const std::wstring& name);   // GetProperty + Invoke of that member
+    long MemberCalls(const std::wstring& name); // GetProperty + Invoke of that member
     long TotalMemberCalls();
-    long LookupCalls(const std::wstring& name);   // GetIDOfName of that name
-    long OffRendererThreadCalls();       // DOM calls not made on the renderer thread
+    long LookupCalls(const std::wstring& name); // GetIDOfName of that name
+    long OffRendererThreadCalls();              // DOM calls not made on the renderer thread
     void ResetCounters();
-    double OwnSeconds();                 // time spent inside the interface methods
-    long NodeIdOf(NodeImpl* handle);     // node id of a node handle, 0 otherwise
+    double OwnSeconds();             // time spent inside the interface methods
+    long NodeIdOf(NodeImpl* handle); // node id of a node handle, 0 otherwise
     // A new owned handle of a snapshot node (as the library would receive it).
     NodeImpl* HandleOf(long nodeId);
 
     // ---- steering
     SnapshotPage& Page() { return page_; }
     void RefuseMember(const std::wstring& name, int times); // GetIDOfName fails `times` more times
-    void RemoveNode(long nodeId);        // detaches the subtree; its nodes are no longer alive
+    void RemoveNode(long nodeId);                           // detaches the subtree; its nodes are no longer alive
     long ActiveElement(int doc);
     // Fires an event at a node on the renderer thread: listeners of the node
     // and its ancestors for that type are called; returns how many were.
@@ -105,12 +121,12 @@ private:
     struct Handle
     {
         Kind kind = Kind::Node;
-        long node = 0;              // Node; owner element of AttributeMap/Attribute/Rect/Style
-        int doc = 0;                // Window
-        size_t index = 0;           // Attribute
-        std::vector<long> list;     // Collection
-        ULONGLONG cookie = 0;       // Function
-        SnapValue object;           // Object
+        long node = 0;          // Node; owner element of AttributeMap/Attribute/Rect/Style
+        int doc = 0;            // Window
+        size_t index = 0;       // Attribute
+        std::vector<long> list; // Collection
+        ULONGLONG cookie = 0;   // Function
+        SnapValue object;       // Object
 
         // A handle bound to one node: the node itself, or the element that an
         // attribute map, rectangle or style belongs to.
@@ -171,7 +187,7 @@ private:
     std::vector<std::wstring> memberNames_;
     std::unordered_map<std::wstring, int> refused_;
     std::unordered_set<Handle*> live_;
-    std::vector<long> activeElement_;    // per document
+    std::vector<long> activeElement_; // per document
     std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;
     ULONGLONG nextCookie_ = 0x100000001ULL;
     std::vector<Listener> listeners_;

@@ -59,7 +59,7 @@ SnapValue ToValue(const Json& j)
         } else if (j.contains("$number")) {
             v.kind = SnapValue::Kind::Number;
             std::string s = j["$number"].get<std::string>();
-            v.number = s == "NaN" ? std::numeric_limits<double>::quiet_NaN()
+            v.number = s == "NaN"         ? std::numeric_limits<double>::quiet_NaN()
                        : s == "-Infinity" ? -std::numeric_limits<double>::infinity()
                                           : std::numeric_limits<double>::infinity();
         } else if (j.contains("$error")) {
@@ -117,8 +117,7 @@ SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
     SnapshotPage page;
     page.url = Utf8ToWide(root.value("url", std::string()));
     if (root.contains("native") && root["native"].is_object())
-        page.exclusionAttributeName =
-            Utf8ToWide(root["native"].value("exclusionAttributeName", std::string()));
+        page.exclusionAttributeName = Utf8ToWide(root["native"].value("exclusionAttributeName", std::string()));
 
     for (const Json& d : root["documents"]) {
         SnapDocument doc;

@@ -19,9 +19,9 @@ struct SnapValue
     Kind kind = Kind::Undefined;
     bool boolean = false;
     double number = 0;
-    std::wstring text;          // String; class name of an Object; exception name of an Error
-    long ref = 0;               // Node id or Window (document index)
-    std::vector<long> list;     // List members (0 for a member outside the snapshot)
+    std::wstring text;                         // String; class name of an Object; exception name of an Error
+    long ref = 0;                              // Node id or Window (document index)
+    std::vector<long> list;                    // List members (0 for a member outside the snapshot)
     std::map<std::wstring, SnapValue> members; // Object members (e.g. baseVal)
 };
 
@@ -33,7 +33,7 @@ struct SnapRect
 struct SnapNode
 {
     long id = 0;
-    long parent = 0;            // 0: none
+    long parent = 0; // 0: none
     int doc = 0;
     long nodeType = 0;
     std::unordered_map<std::wstring, SnapValue> props;

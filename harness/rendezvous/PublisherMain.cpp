@@ -61,10 +61,12 @@ void Say(const char* format, ...)
 int wmain(int argc, wchar_t** argv)
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    DWORD browserPid = static_cast<DWORD>(std::wcstoul(SwitchValue(argc, argv, L"browser-pid", L"0").c_str(), nullptr, 10));
+    DWORD browserPid =
+        static_cast<DWORD>(std::wcstoul(SwitchValue(argc, argv, L"browser-pid", L"0").c_str(), nullptr, 10));
     std::wstring tag = SwitchValue(argc, argv, L"tag", L"publisher");
     std::wstring services = SwitchValue(argc, argv, L"services", L"browser,tabs");
-    DWORD lifetime = static_cast<DWORD>(std::wcstoul(SwitchValue(argc, argv, L"lifetime-ms", L"30000").c_str(), nullptr, 10));
+    DWORD lifetime =
+        static_cast<DWORD>(std::wcstoul(SwitchValue(argc, argv, L"lifetime-ms", L"30000").c_str(), nullptr, 10));
     PublishOptions options;
     options.tryGlobalNames = !HasSwitch(argc, argv, L"plain-only");
     options.signalReady = !HasSwitch(argc, argv, L"unsignalled");

@@ -70,8 +70,8 @@ std::wstring GlobalObjectName(const std::wstring& name)
     version.dwOSVersionInfoSize = sizeof(version);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    bool nt5OrLater = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
-                      version.dwMajorVersion != 4;
+    bool nt5OrLater =
+        GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion != 4;
 #pragma GCC diagnostic pop
     return nt5OrLater ? L"Global\\" + name : name;
 }

@@ -22,8 +22,7 @@ STDMETHODIMP TestService::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
     return E_NOTIMPL;
 }
 
-STDMETHODIMP TestService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                 UINT*)
+STDMETHODIMP TestService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*)
 {
     LONG calls = InterlockedIncrement(&calls_);
     if (result)

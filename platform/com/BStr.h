@@ -15,10 +15,7 @@ class BStr
 public:
     BStr() noexcept = default;
     explicit BStr(const wchar_t* text) : s_(text ? SysAllocString(text) : nullptr) {}
-    explicit BStr(std::wstring_view text)
-        : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())))
-    {
-    }
+    explicit BStr(std::wstring_view text) : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     ~BStr() { SysFreeString(s_); }
     BStr(const BStr& other) : s_(other.s_ ? SysAllocStringLen(other.s_, other.Length()) : nullptr) {}
     BStr& operator=(const BStr& other)

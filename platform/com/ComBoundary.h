@@ -9,8 +9,7 @@
 // as function-try-blocks whose handler is one of the macros below:
 //
 //     HRESULT CFoo::Bar(BSTR name) noexcept
-//     try
-//     {
+//     try {
 //         ...
 //     }
 //     VX_COM_CATCH
@@ -63,6 +62,4 @@ HRESULT CallAsBoundary(Body&& body) noexcept
 
 // Handler of a COM method returning nothing: the failure is dropped.
 #define VX_COM_CATCH_VOID                                                                                              \
-    catch (...)                                                                                                        \
-    {                                                                                                                  \
-    }
+    catch (...) {}

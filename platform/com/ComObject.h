@@ -103,8 +103,7 @@ public:
     ComObject& operator=(const ComObject&) = delete;
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
-    try
-    {
+    try {
         if (!ppv)
             return E_POINTER;
         *ppv = nullptr;
@@ -152,10 +151,7 @@ public:
 
     // Second construction phase: creates the free-threaded marshaler. Derived
     // classes that override it call this first.
-    virtual HRESULT FinalConstruct()
-    {
-        return CoCreateFreeThreadedMarshaler(Identity(), &marshaler_);
-    }
+    virtual HRESULT FinalConstruct() { return CoCreateFreeThreadedMarshaler(Identity(), &marshaler_); }
 
 protected:
     ComObject() noexcept { CCrHookAtlModule::Lock(); }

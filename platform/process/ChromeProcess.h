@@ -5,8 +5,7 @@ class CCommandLine;
 
 // What kind of Chrome process this is, from its command line: the browser
 // process has no --channel switch; child processes name their type.
-enum class ChromeProcessKind
-{
+enum class ChromeProcessKind {
     Browser = 0,
     Renderer = 1,
     Plugin = 2,

@@ -56,7 +56,6 @@ private:
 
 } // namespace
 
-
 HRESULT CCrRawBrowserHelper::GetDocument(NodeImpl* node, NodeImpl** value)
 {
     return ReadNode(node, L"document", value);
@@ -457,4 +456,3 @@ HRESULT CCrRawBrowserHelper::Focus(NodeImpl* element)
 {
     return Call(element, L"focus", nullptr, 0);
 }
-

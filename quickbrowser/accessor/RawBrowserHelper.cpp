@@ -259,13 +259,12 @@ HRESULT CCrRawBrowserHelper::IsDisabled(NodeImpl* node, bool* disabled)
     if (value.Empty())
         return S_OK;
     // Lower case through the ANSI code page, as attribute values were always compared.
-    int bytes = WideCharToMultiByte(CP_ACP, 0, value.Get(), static_cast<int>(value.Length()), nullptr, 0, nullptr,
-                                    nullptr);
+    int bytes =
+        WideCharToMultiByte(CP_ACP, 0, value.Get(), static_cast<int>(value.Length()), nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return S_OK;
     std::vector<char> text(static_cast<size_t>(bytes) + 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, value.Get(), static_cast<int>(value.Length()), text.data(), bytes, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, 0, value.Get(), static_cast<int>(value.Length()), text.data(), bytes, nullptr, nullptr);
     CharLowerBuffA(text.data(), static_cast<DWORD>(bytes));
     const char* lower = text.data();
     *disabled = !strcmp(lower, "yes") || !strcmp(lower, "on") || !strcmp(lower, "true") || !strcmp(lower, "disabled");
@@ -461,8 +460,8 @@ HRESULT CCrRawBrowserHelper::CallForNode(NodeImpl* node, const wchar_t* name, co
     return S_OK;
 }
 
-HRESULT CCrRawBrowserHelper::CallForOptionalNode(NodeImpl* node, const wchar_t* name, const VARIANT* args,
-                                                 UINT count, NodeImpl** value)
+HRESULT CCrRawBrowserHelper::CallForOptionalNode(NodeImpl* node, const wchar_t* name, const VARIANT* args, UINT count,
+                                                 NodeImpl** value)
 {
     if (!value)
         return E_POINTER;

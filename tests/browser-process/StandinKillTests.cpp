@@ -171,7 +171,8 @@ TEST_F(StandinKillTest, HeldObjectsFailInTimeAndTheModuleLivesOn)
     // Everything held fails from then on, at once.
     BoundedResult geometry = Geometry(tab_.Get());
     EXPECT_TRUE(FAILED(geometry.hr)) << std::hex << geometry.hr;
-    BoundedResult reconnect = CallWithin(kCallLimitMs, "ConnectRenderer", [tab = tab_] { return tab->ConnectRenderer(); });
+    BoundedResult reconnect =
+        CallWithin(kCallLimitMs, "ConnectRenderer", [tab = tab_] { return tab->ConnectRenderer(); });
     EXPECT_TRUE(FAILED(reconnect.hr)) << std::hex << reconnect.hr;
     EXPECT_FALSE(tab_->IsRendererConnected());
     BoundedResult waitClosed = CallWithin(kCallLimitMs, "Wait", wait);

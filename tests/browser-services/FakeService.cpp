@@ -83,8 +83,8 @@ STDMETHODIMP FakeService::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*)
     return E_NOTIMPL;
 }
 
-STDMETHODIMP FakeService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result,
-                                 EXCEPINFO*, UINT*)
+STDMETHODIMP FakeService::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                                 UINT*)
 {
     Call call;
     call.member = member;

@@ -56,8 +56,8 @@ HWND BrowserModuleTest::PlainBrowserWindow()
     if (!plainFrame_)
         plainFrame_ = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
                                       200, nullptr, nullptr, windowClass.hInstance, nullptr);
-    return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, plainFrame_,
-                           nullptr, windowClass.hInstance, nullptr);
+    return CreateWindowExW(0, windowClass.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, plainFrame_, nullptr,
+                           windowClass.hInstance, nullptr);
 }
 
 void BrowserModuleTest::TearDown()

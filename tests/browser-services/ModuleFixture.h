@@ -26,8 +26,7 @@ struct TabView
 
     bool operator==(const TabView& o) const
     {
-        return id == o.id && url == o.url && loading == o.loading && groupIndex == o.groupIndex &&
-               grouped == o.grouped;
+        return id == o.id && url == o.url && loading == o.loading && groupIndex == o.groupIndex && grouped == o.grouped;
     }
 };
 std::ostream& operator<<(std::ostream& out, const TabView& tab);

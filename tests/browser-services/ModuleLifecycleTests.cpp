@@ -17,8 +17,7 @@ using namespace browser_services_tests;
 namespace {
 
 // A support that listens for tabs starting to load and is an extender.
-class ListeningSupport
-    : public vx::com::ComObject<ListeningSupport, IvxCrStartLoadingListener, IvxCrExtender>
+class ListeningSupport : public vx::com::ComObject<ListeningSupport, IvxCrStartLoadingListener, IvxCrExtender>
 {
 public:
     HRESULT STDMETHODCALLTYPE OnStartLoading(IUnknown* tab) override
@@ -116,7 +115,7 @@ TEST_F(BrowserModuleTest, LookingUpATabWindowFindsItsTabAndWarnsOfMissingSwitche
     EXPECT_FALSE(module_->FindTabByWindow(plain));
     EXPECT_FALSE(module_->FindTabByWindow(plain));
     EXPECT_EQ(ShownWarnings(*host_.Get()), (std::vector<std::wstring>{L"{23FFEED6-422D-4434-958E-79DD726D9D50} 4502",
-                                                                       L"{23FFEED6-422D-4434-958E-79DD726D9D50} 4502"}));
+                                                                      L"{23FFEED6-422D-4434-958E-79DD726D9D50} 4502"}));
     EXPECT_FALSE(module_->FindTabByWindow(nullptr));
     EXPECT_EQ(ShownWarnings(*host_.Get()).size(), 2u) << "no warning for a null window";
 }

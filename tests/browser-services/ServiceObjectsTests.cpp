@@ -89,7 +89,7 @@ protected:
             tabsService_->Uninitialize();
         if (browserService_)
             browserService_->Uninitialize();
-tabsService_.Reset();
+        tabsService_.Reset();
         browserService_.Reset();
         tabsPublisher_.Withdraw();
         browserPublisher_.Withdraw();
@@ -104,7 +104,10 @@ tabsService_.Reset();
         stubManager_.Reset();
     }
 
-    ComPtr<IDispatch> TabsNotifier() { return tabs_->LastObjectArgument(CCrTabsServiceRemote::kRegisterNotifierDispid); }
+    ComPtr<IDispatch> TabsNotifier()
+    {
+        return tabs_->LastObjectArgument(CCrTabsServiceRemote::kRegisterNotifierDispid);
+    }
     ComPtr<IDispatch> BrowserNotifier()
     {
         return browser_->LastObjectArgument(CCrBrowserServiceRemote::kRegisterEventsDispid);

@@ -33,7 +33,8 @@ TEST_F(BrowserModuleTest, TheTabListFollowsCreatedUpdatedAndRemovedNotifications
     ASSERT_EQ(standin_->OpenTab(5, L"http://c/"), S_OK);
     Settle();
     EXPECT_TRUE(module_->TabsLoaded());
-    EXPECT_EQ(Tabs(), (Views{{3, L"http://b/", true, 0, false}, {5, L"http://c/", false, 0, false},
+    EXPECT_EQ(Tabs(), (Views{{3, L"http://b/", true, 0, false},
+                             {5, L"http://c/", false, 0, false},
                              {7, L"http://a/", false, 0, false}}));
 
     ASSERT_EQ(standin_->UpdateTab(3, L"http://b2/", false), S_OK);
@@ -45,7 +46,8 @@ TEST_F(BrowserModuleTest, TheTabListFollowsCreatedUpdatedAndRemovedNotifications
     ASSERT_EQ(standin_->OpenTab(9, L"http://e/", true), S_OK);
     ASSERT_EQ(standin_->UpdateTab(9, L"http://e/", false), S_OK);
     Settle();
-    EXPECT_EQ(Tabs(), (Views{{3, L"http://b2/", false, 0, false}, {7, L"http://a/", false, 0, false},
+    EXPECT_EQ(Tabs(), (Views{{3, L"http://b2/", false, 0, false},
+                             {7, L"http://a/", false, 0, false},
                              {9, L"http://e/", false, 0, false}}));
     ComPtr<CCrHookTab> tab = module_->FindTabById(7);
     ASSERT_TRUE(tab);
@@ -60,19 +62,23 @@ TEST_F(BrowserModuleTest, TabsShowingOneUrlAreGroupedByAscendingTabId)
     ASSERT_EQ(standin_->OpenTab(5, L"http://same/"), S_OK);
     ASSERT_EQ(standin_->OpenTab(9, L"http://other/"), S_OK);
     Settle();
-    EXPECT_EQ(Tabs(), (Views{{3, L"http://same/", false, 0, true}, {5, L"http://same/", false, 1, true},
-                             {7, L"http://same/", false, 2, true}, {9, L"http://other/", false, 0, false}}));
+    EXPECT_EQ(Tabs(), (Views{{3, L"http://same/", false, 0, true},
+                             {5, L"http://same/", false, 1, true},
+                             {7, L"http://same/", false, 2, true},
+                             {9, L"http://other/", false, 0, false}}));
 
     // Removing the lowest id moves the others up.
     ASSERT_EQ(standin_->CloseTab(3), S_OK);
     Settle();
-    EXPECT_EQ(Tabs(), (Views{{5, L"http://same/", false, 0, true}, {7, L"http://same/", false, 1, true},
+    EXPECT_EQ(Tabs(), (Views{{5, L"http://same/", false, 0, true},
+                             {7, L"http://same/", false, 1, true},
                              {9, L"http://other/", false, 0, false}}));
 
     // A URL change regroups both URLs.
     ASSERT_EQ(standin_->UpdateTab(7, L"http://other/", false), S_OK);
     Settle();
-    EXPECT_EQ(Tabs(), (Views{{5, L"http://same/", false, 0, false}, {7, L"http://other/", false, 0, true},
+    EXPECT_EQ(Tabs(), (Views{{5, L"http://same/", false, 0, false},
+                             {7, L"http://other/", false, 0, true},
                              {9, L"http://other/", false, 1, true}}));
 }
 

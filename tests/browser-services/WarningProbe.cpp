@@ -30,7 +30,8 @@ int main()
         registryObject.As(&registry);
         ComPtr<CCrHookModule> module;
         vx::com::CreateComObject(module);
-        std::printf("initialize: 0x%08lX\n", static_cast<unsigned long>(module->Initialize(registry.Get(), host->Identity())));
+        std::printf("initialize: 0x%08lX\n",
+                    static_cast<unsigned long>(module->Initialize(registry.Get(), host->Identity())));
 
         ComPtr<CCrHookTab> found = module->FindTabByWindow(standin->Tab(2)->windows.renderWidgetHost);
         std::printf("found: %ld\n", found ? static_cast<long>(found->TabId()) : -1L);

@@ -59,7 +59,8 @@ TEST_F(BrowserServiceTest, EachTabHasItsOwnKeyAndQuickBrowser)
     EXPECT_FALSE(twelve.empty());
     EXPECT_NE(twelve, thirteen);
     EXPECT_EQ(Standin().Tab(12)->browserKey, twelve);
-    ComPtr<IDispatch> first = QuickBrowserFor(twelve), again = QuickBrowserFor(twelve), other = QuickBrowserFor(thirteen);
+    ComPtr<IDispatch> first = QuickBrowserFor(twelve), again = QuickBrowserFor(twelve),
+                      other = QuickBrowserFor(thirteen);
     ASSERT_TRUE(first && other);
     EXPECT_EQ(first.Get(), again.Get()) << "one quick browser per renderer connection";
     EXPECT_NE(first.Get(), other.Get());
@@ -114,8 +115,8 @@ TEST_F(BrowserServiceTest, PageInformationIsASixElementThisRecordWithAScriptDocu
     name = const_cast<LPOLESTR>(L"URL");
     ASSERT_EQ(V_DISPATCH(document.Get())->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK);
     Variant url;
-    ASSERT_EQ(V_DISPATCH(document.Get())->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                                                 url.Out(), nullptr, nullptr),
+    ASSERT_EQ(V_DISPATCH(document.Get())
+                  ->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, url.Out(), nullptr, nullptr),
               S_OK);
     EXPECT_STREQ(V_BSTR(url.Get()), L"http://twelve.test/page");
 

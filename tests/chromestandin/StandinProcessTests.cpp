@@ -28,8 +28,8 @@ std::string Command(InteractiveChild& child, const std::string& line)
 TEST(StandinProcessTest, ServicesPublishedForThisProcessWorkAcrossProcessesUntilTheProgramDies)
 {
     ComScope com;
-    InteractiveChild child(L"\"" + ProgramPath(L"vxchromestandin.exe") +
-                           L"\" --publish-pid=" + std::to_wstring(GetCurrentProcessId()));
+    InteractiveChild child(L"\"" + ProgramPath(L"vxchromestandin.exe") + L"\" --publish-pid=" +
+                           std::to_wstring(GetCurrentProcessId()));
     ASSERT_TRUE(child.Started());
     ASSERT_EQ(child.WaitFor("ready "), std::to_string(child.ProcessId()));
     ASSERT_EQ(Command(child, "open 4 http://four.test/ 1"), "ok");
@@ -76,8 +76,8 @@ TEST(StandinProcessTest, ServicesPublishedForThisProcessWorkAcrossProcessesUntil
     EXPECT_EQ(Call(tabs.Get(), 1, {}, &list), HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE));
 
     // A browser started again for this process is found under the same names.
-    InteractiveChild again(L"\"" + ProgramPath(L"vxchromestandin.exe") +
-                           L"\" --publish-pid=" + std::to_wstring(GetCurrentProcessId()));
+    InteractiveChild again(L"\"" + ProgramPath(L"vxchromestandin.exe") + L"\" --publish-pid=" +
+                           std::to_wstring(GetCurrentProcessId()));
     ASSERT_EQ(again.WaitFor("ready "), std::to_string(again.ProcessId()));
     ASSERT_EQ(Command(again, "open 9 http://nine.test/"), "ok");
     ASSERT_EQ(LookupTabsService(tabs), S_OK);

@@ -45,7 +45,8 @@ HRESULT Call(IDispatch* target, DISPID member, std::initializer_list<const Varia
     size_t i = arguments.size();
     for (const Variant* argument : arguments)
         reversed[--i] = **argument; // borrowed: the callee does not free [in] values
-    DISPPARAMS parameters = {reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    DISPPARAMS parameters = {reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()),
+                             0};
     Variant ignored;
     return target->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
                           result ? result->Out() : ignored.Out(), nullptr, nullptr);

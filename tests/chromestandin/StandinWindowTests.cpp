@@ -47,8 +47,8 @@ HWND LookUpTabWindow(const RECT& wanted)
             auto* s = reinterpret_cast<Search*>(data);
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId() && IsWindowVisible(window) && ClassOf(window) == L"Chrome_WidgetWin_0" &&
-                SameRect(WindowRect(window), s->wanted)) {
+            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                ClassOf(window) == L"Chrome_WidgetWin_0" && SameRect(WindowRect(window), s->wanted)) {
                 s->found = window;
                 return FALSE;
             }

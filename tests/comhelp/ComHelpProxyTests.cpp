@@ -126,7 +126,8 @@ TEST_F(ComHelpProxyTest, GlobalInterfaceTableWrapperForwardsUntilDisposed)
     back.Reset();
 
     ASSERT_EQ(proxy_->Dispose(), S_OK);
-    EXPECT_EQ(table->GetInterfaceFromGlobal(cookie, IID_IUnknown, reinterpret_cast<void**>(back.GetAddressOf())), E_FAIL);
+    EXPECT_EQ(table->GetInterfaceFromGlobal(cookie, IID_IUnknown, reinterpret_cast<void**>(back.GetAddressOf())),
+              E_FAIL);
     EXPECT_EQ(back.Get(), nullptr);
     EXPECT_EQ(table->RevokeInterfaceFromGlobal(cookie), E_FAIL);
 

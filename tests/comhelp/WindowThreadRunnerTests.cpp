@@ -29,7 +29,8 @@ public:
             threadId_ = GetCurrentThreadId();
             window_ = CreateWindowExW(0, L"STATIC", L"runner target", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                       nullptr, nullptr, nullptr);
-            child_ = CreateWindowExW(0, L"STATIC", L"child", WS_CHILD, 0, 0, 10, 10, window_, nullptr, nullptr, nullptr);
+            child_ =
+                CreateWindowExW(0, L"STATIC", L"child", WS_CHILD, 0, 0, 10, 10, window_, nullptr, nullptr, nullptr);
             SetEvent(created.Get());
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -118,7 +119,8 @@ TEST_F(WindowThreadRunnerTest, RunsOnTheThreadThatOwnsTheWindow)
 
 TEST_F(WindowThreadRunnerTest, RunsAtOnceForAWindowOfTheCallingThread)
 {
-    HWND own = CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND own =
+        CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(own, nullptr);
     RunRecord record;
     EXPECT_TRUE(RunOnWindowThread(own, RecordRun, &record));

@@ -89,7 +89,6 @@ private:
     std::vector<Microsoft::WRL::ComPtr<CCrHookTab>> tabs_;
 };
 
-
 class StandinTabTest : public ::testing::Test
 {
 protected:

@@ -7,8 +7,8 @@
 #include "openapphook/DispHelper.h"
 #include "platform/com/Variant.h"
 
-using Microsoft::WRL::ComPtr;
 using chrome_standin::StandinService;
+using Microsoft::WRL::ComPtr;
 using vx::com::BStr;
 using vx::com::Variant;
 

@@ -15,10 +15,11 @@ class Later
 {
 public:
     template <class Work>
-    Later(DWORD delayMs, Work work) : thread_([delayMs, work] {
-                                          Sleep(delayMs);
-                                          work();
-                                      })
+    Later(DWORD delayMs, Work work)
+        : thread_([delayMs, work] {
+              Sleep(delayMs);
+              work();
+          })
     {
     }
     ~Later() { thread_.join(); }

@@ -23,7 +23,8 @@ int main()
         ComPtr<IUnknown> registryObject;
         host->GetModuleRegistry(&registryObject);
         registryObject.As(&registry);
-        std::printf("initialize: 0x%08lX\n", static_cast<unsigned long>(module->Initialize(registry.Get(), host->Identity())));
+        std::printf("initialize: 0x%08lX\n",
+                    static_cast<unsigned long>(module->Initialize(registry.Get(), host->Identity())));
         std::printf("worker: %d\n", module->HasWorker() ? 1 : 0);
         std::printf("registered: %zu\n", host->Registry().Registered().size());
 
@@ -48,8 +49,8 @@ int main()
         RegisterClassW(&wc);
         HWND frame = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                      wc.hInstance, nullptr);
-        HWND widget = CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD, 0, 0, 100, 100, frame, nullptr,
-                                      wc.hInstance, nullptr);
+        HWND widget =
+            CreateWindowExW(0, wc.lpszClassName, L"", WS_CHILD, 0, 0, 100, 100, frame, nullptr, wc.hInstance, nullptr);
         module->CheckBrowserWarnings(widget);
         module->CheckBrowserWarnings(nullptr);
         for (const harness::ShownMessage& m : host->Messages().Shown())

@@ -65,8 +65,7 @@ TEST(CrHookModule, WarningsFollowTheCommandLine)
     EXPECT_EQ(plain.Values("warning: "), (std::vector<std::string>{"{2E3D2518-A623-4853-9780-00C83879C48A} 4500"}))
         << plain.output;
     ChildResult conflict = RunProbe(L"--disable-plugins --disable-hang-monitor");
-    EXPECT_EQ(conflict.Values("warning: "),
-              (std::vector<std::string>{"{23FFEED6-422D-4434-958E-79DD726D9D50} 4501"}));
+    EXPECT_EQ(conflict.Values("warning: "), (std::vector<std::string>{"{23FFEED6-422D-4434-958E-79DD726D9D50} 4501"}));
 }
 
 } // namespace

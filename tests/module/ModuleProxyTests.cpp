@@ -144,7 +144,7 @@ TEST(ModuleProxy2, ClientNotifiersFollowTheModule)
         BaseOV::ModuleProxy2<IvxModuleHidden> proxy("vxTestModule.dll");
         EXPECT_EQ(proxy.AddClientNotifier(early.Get()), S_OK); // stored until the load
         ASSERT_EQ(proxy.Load(), S_OK);
-        EXPECT_EQ(proxy.AddClientNotifier(late.Get()), S_OK);  // registered at once
+        EXPECT_EQ(proxy.AddClientNotifier(late.Get()), S_OK); // registered at once
         EXPECT_EQ(Export<NotifierCount>("TestModuleNotifierCount")(0), 2);
         EXPECT_EQ(Export<NotifierCount>("TestModuleNotifierCount")(1), 1);
         // The module's notice reaches the clients and unloads the proxy.

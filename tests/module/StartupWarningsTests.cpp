@@ -19,10 +19,10 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VxcrWarningTestWindow";
         RegisterClassW(&wc);
-        top = CreateWindowExW(0, wc.lpszClassName, L"top", topStyle, 0, 0, 300, 200, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-        child = CreateWindowExW(0, wc.lpszClassName, L"child", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, top,
-                                nullptr, wc.hInstance, nullptr);
+        top = CreateWindowExW(0, wc.lpszClassName, L"top", topStyle, 0, 0, 300, 200, nullptr, nullptr, wc.hInstance,
+                              nullptr);
+        child = CreateWindowExW(0, wc.lpszClassName, L"child", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100, top, nullptr,
+                                wc.hInstance, nullptr);
     }
     ~TestWindows() { DestroyWindow(top); }
     HWND top = nullptr;

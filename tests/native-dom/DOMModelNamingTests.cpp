@@ -157,13 +157,16 @@ TEST_F(NamingTest, AllCollectionOfTheNamingPage)
     ASSERT_EQ(S_OK, BuildAll(builder));
     EXPECT_EQ(1, builder.clears);
     const std::vector<Identifier> expected = {
-        L"HTML", L"HEAD", 2L, L"TITLE", 4L, L"BODY",      // fixed names win over ids; META and STYLE unnamed
-        L"Submit", L"submit_2", L"Submit_3",              // names differing in case
-        L"x", L"x_2", L"Dup", L"DUP_2", L"dup_3",         // repeated ids
-        L"q", L"a", L"Save_changes_", 17L, 18L,           // empty id, id before name, reduced names
-        19L, 20L,                                         // unnamed DIV and SPAN
-        24L,                                              // three IFRAMEs consumed 21-23
-        L"mainForm", L"user", L"anchor1"};
+        L"HTML",     L"HEAD",     2L,
+        L"TITLE",    4L,          L"BODY",     // fixed names win over ids; META and STYLE unnamed
+        L"Submit",   L"submit_2", L"Submit_3", // names differing in case
+        L"x",        L"x_2",      L"Dup",
+        L"DUP_2",    L"dup_3", // repeated ids
+        L"q",        L"a",        L"Save_changes_",
+        17L,         18L, // empty id, id before name, reduced names
+        19L,         20L, // unnamed DIV and SPAN
+        24L,              // three IFRAMEs consumed 21-23
+        L"mainForm", L"user",     L"anchor1"};
     EXPECT_EQ(expected, builder.Identifiers());
     // The frames are not members, the rest are in document order.
     for (const auto& entry : builder.added)

@@ -157,9 +157,10 @@ TEST_F(StandInTest, EventsReachScriptCallbacksOnTheRendererThread)
 TEST(SnapshotPageLoading, RefusesOtherFormatsAndKeepsNodeOrder)
 {
     EXPECT_THROW(harness::SnapshotPage::Parse(R"({"format":"other"})"), std::runtime_error);
-    EXPECT_THROW(harness::SnapshotPage::Parse(
-                     R"({"format":"page-snapshot/1","documents":[],"nodes":[{"id":2,"parent":null,"doc":0,"props":{}}]})"),
-                 std::runtime_error);
+    EXPECT_THROW(
+        harness::SnapshotPage::Parse(
+            R"({"format":"page-snapshot/1","documents":[],"nodes":[{"id":2,"parent":null,"doc":0,"props":{}}]})"),
+        std::runtime_error);
     harness::SnapshotPage page = harness::SnapshotPage::Load(testpages::SnapshotPath("snapshots/naming.json"));
     EXPECT_EQ(L"data-vxcr-exclude", page.exclusionAttributeName);
     ASSERT_GT(page.NodeCount(), 100);

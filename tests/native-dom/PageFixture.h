@@ -31,10 +31,7 @@ inline std::wstring SnapshotPath(const std::string& relative)
 class PageFixture : public ::testing::Test
 {
 protected:
-    void Load(const std::string& snapshot)
-    {
-        Attach(harness::SnapshotPage::Load(testpages::SnapshotPath(snapshot)));
-    }
+    void Load(const std::string& snapshot) { Attach(harness::SnapshotPage::Load(testpages::SnapshotPath(snapshot))); }
 
     // A page written in the test (page-snapshot/1 JSON).
     void LoadJson(const std::string& json) { Attach(harness::SnapshotPage::Parse(json)); }

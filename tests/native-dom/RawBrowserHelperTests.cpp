@@ -362,8 +362,8 @@ TEST_F(NamingPageTest, FailedReadsBecomeInvokeExceptionsWhereReadsAreChained)
         FAIL() << "a failed read must throw";
     } catch (const vxOpenAppHook::CvxBadHRInvokeException& e) {
         EXPECT_EQ(E_UNEXPECTED, e.Result());
-        std::wstring details = vxOpenAppHook::CvxBadHRInvokeException::BuildDetails(E_UNEXPECTED, 4101, L"parentNode",
-                                                                                    nullptr);
+        std::wstring details =
+            vxOpenAppHook::CvxBadHRInvokeException::BuildDetails(E_UNEXPECTED, 4101, L"parentNode", nullptr);
         EXPECT_NE(std::wstring::npos, details.find(L"parentNode"));
     }
     EXPECT_NO_THROW(CheckDomRead(S_OK, 4102, L"body"));
@@ -422,11 +422,26 @@ TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
             count((h.*read)(n, &out));
         };
         using H = CCrRawBrowserHelper;
-        for (auto read : {&H::GetDocument, &H::GetDefaultView, &H::GetBody, &H::GetAll, &H::GetActiveElement,
-                          &H::GetParentNode, &H::GetChildNodes, &H::GetOwnerDocument, &H::GetPreviousSibling,
-                          &H::GetNextSibling, &H::GetFirstChild, &H::GetLastChild, &H::GetAttributes,
-                          &H::GetOffsetParent, &H::GetFrameContentDocument, &H::GetIFrameContentDocument,
-                          &H::GetContentWindow, &H::GetRows, &H::GetCells, &H::GetBoundingClientRect})
+        for (auto read : {&H::GetDocument,
+                          &H::GetDefaultView,
+                          &H::GetBody,
+                          &H::GetAll,
+                          &H::GetActiveElement,
+                          &H::GetParentNode,
+                          &H::GetChildNodes,
+                          &H::GetOwnerDocument,
+                          &H::GetPreviousSibling,
+                          &H::GetNextSibling,
+                          &H::GetFirstChild,
+                          &H::GetLastChild,
+                          &H::GetAttributes,
+                          &H::GetOffsetParent,
+                          &H::GetFrameContentDocument,
+                          &H::GetIFrameContentDocument,
+                          &H::GetContentWindow,
+                          &H::GetRows,
+                          &H::GetCells,
+                          &H::GetBoundingClientRect})
             node(read);
         for (auto read : {&H::GetNodeName, &H::GetNodeValue, &H::GetAttrName, &H::GetAttrValue, &H::GetData,
                           &H::GetTagName, &H::GetId, &H::GetName, &H::GetClassName, &H::GetInnerText, &H::GetHref,
@@ -435,8 +450,8 @@ TEST_F(NamingPageTest, EveryAccessorOnEveryKindOfObjectLeavesNoHandle)
             text(read);
         for (auto read : {&H::GetInnerWidth, &H::GetInnerHeight, &H::GetScrollX, &H::GetScrollY, &H::GetAllLength,
                           &H::GetTableCollectionLength, &H::GetElementListLength, &H::GetAttributesLength,
-                          &H::GetNodeType, &H::GetOffsetLeft, &H::GetOffsetTop, &H::GetClientLeft,
-                          &H::GetClientTop, &H::GetCellIndex, &H::GetRowIndex})
+                          &H::GetNodeType, &H::GetOffsetLeft, &H::GetOffsetTop, &H::GetClientLeft, &H::GetClientTop,
+                          &H::GetCellIndex, &H::GetRowIndex})
             number(read);
         for (auto read : {&H::HasChildNodes, &H::GetAttrSpecified, &H::GetHidden, &H::GetDisabled, &H::IsDisabled,
                           &H::HasExclusionAttribute, &H::HasDefaultView, &H::IsNodeAlive})

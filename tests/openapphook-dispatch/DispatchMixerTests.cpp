@@ -169,13 +169,16 @@ TEST_F(DispatchMixerTest, MarshallingComesFromTheMixerAndOtherInterfacesFromTheM
     ComPtr<IUnknown> delegated;
     ASSERT_EQ(S_OK, mixer_->QueryInterface(IID_IPersist, reinterpret_cast<void**>(delegated.GetAddressOf())));
     EXPECT_EQ(static_cast<IUnknown*>(static_cast<IDispatch*>(first_.Get())), delegated.Get());
-    EXPECT_EQ(E_NOINTERFACE, mixer_->QueryInterface(IID_IStdMarshalInfo, reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
-    EXPECT_EQ(E_NOINTERFACE, mixer_->QueryInterface(IID_IExternalConnection, reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
+    EXPECT_EQ(E_NOINTERFACE, mixer_->QueryInterface(IID_IStdMarshalInfo,
+                                                    reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
+    EXPECT_EQ(E_NOINTERFACE, mixer_->QueryInterface(IID_IExternalConnection,
+                                                    reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
 
     ComPtr<CCustomDispatchMixer> closed;
     ASSERT_HRESULT_SUCCEEDED(CCustomDispatchMixer::Create(manager_.Get(), false, closed));
     closed->AddDispatch(first_.Get());
-    EXPECT_EQ(E_NOINTERFACE, closed->QueryInterface(IID_IPersist, reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
+    EXPECT_EQ(E_NOINTERFACE,
+              closed->QueryInterface(IID_IPersist, reinterpret_cast<void**>(delegated.ReleaseAndGetAddressOf())));
 }
 
 TEST_F(DispatchMixerTest, MixedObjectsAreCalledWithoutTheMixerLock)
@@ -248,7 +251,8 @@ TEST_F(DispatchMixerTest, IDispatchCallersAreSerialisedButIDispatch2CallersAreNo
         return most.load();
     };
     ComPtr<IDispatch> serialised;
-    ASSERT_HRESULT_SUCCEEDED(mixer_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(serialised.GetAddressOf())));
+    ASSERT_HRESULT_SUCCEEDED(
+        mixer_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(serialised.GetAddressOf())));
     EXPECT_NE(static_cast<IDispatch*>(direct_.Get()), serialised.Get());
     EXPECT_EQ(1, runPair(serialised.Get()));
     awaitPartner = true;

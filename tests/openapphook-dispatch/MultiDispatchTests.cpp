@@ -26,7 +26,8 @@ protected:
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         ASSERT_TRUE(LoadTestTypeLibrary());
         ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(object_));
-        ASSERT_HRESULT_SUCCEEDED(object_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf())));
+        ASSERT_HRESULT_SUCCEEDED(
+            object_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf())));
     }
     void TearDown() override
     {

@@ -23,7 +23,9 @@ namespace {
 class ApartmentBoundObject : public vx::com::ComObject<ApartmentBoundObject, IDispatch>
 {
 public:
-    ApartmentBoundObject(CStubManager* manager, std::atomic<bool>* destroyed) : manager_(manager), destroyed_(destroyed) {}
+    ApartmentBoundObject(CStubManager* manager, std::atomic<bool>* destroyed) : manager_(manager), destroyed_(destroyed)
+    {
+    }
     HRESULT FinalConstruct() override
     {
         manager_->RegisterStub(this);

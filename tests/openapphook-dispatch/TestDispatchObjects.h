@@ -20,7 +20,8 @@ namespace dispatchtests {
 bool LoadTestTypeLibrary();
 
 class CTestTriple
-    : public vxOpenAppHook::CMultiDispatchObject<CTestTriple, vxOpenAppHook::IDispatchMultiImpl<CTestTriple, ITestFirst>,
+    : public vxOpenAppHook::CMultiDispatchObject<CTestTriple,
+                                                 vxOpenAppHook::IDispatchMultiImpl<CTestTriple, ITestFirst>,
                                                  vxOpenAppHook::IDispatchMultiImpl<CTestTriple, ITestSecond>,
                                                  vxOpenAppHook::IDispatchMultiImpl<CTestTriple, ITestThird>,
                                                  vxOpenAppHook::IDispatchMultiImpl<CTestTriple, ITestUndescribed>>

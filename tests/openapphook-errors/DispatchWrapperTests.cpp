@@ -173,8 +173,8 @@ TEST(DispDriver, ArgumentsArriveInInvokeOrderAndPutsAreNamed)
     });
     int stored = 0;
     object->AddMember(L"Stored", [&](WORD flags, DISPPARAMS* parameters, VARIANT*, EXCEPINFO*) {
-        if (flags != DISPATCH_PROPERTYPUT || parameters->cNamedArgs != 1
-            || parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+        if (flags != DISPATCH_PROPERTYPUT || parameters->cNamedArgs != 1 ||
+            parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_PARAMNOTFOUND;
         stored = V_I4(&parameters->rgvarg[0]);
         return S_OK;

@@ -115,8 +115,8 @@ TEST(ExceptionGuard, AccessViolationBecomesUnexpectedWithOneReport)
     // executable.
     const std::wstring exe = ExecutableName();
     const std::wregex shape(L"Fatal error occurred in the \"4F0C7E52-2B1D-4C8E-9A63-1D2E3F405162\" operation\\. "
-                            L"First-chance exception at 0x[0-9a-f]{8,16} \\(" + exe + L"\\) in " + exe
-                            + L": 0xC0000005: Access violation writing location 0x00000010");
+                            L"First-chance exception at 0x[0-9a-f]{8,16} \\(" +
+                            exe + L"\\) in " + exe + L": 0xC0000005: Access violation writing location 0x00000010");
     EXPECT_TRUE(std::regex_match(text, shape)) << text;
 }
 
@@ -212,8 +212,8 @@ TEST(ExceptionGuard, TwoThreadsFaultInsideTheirGuardsAtTheSameTime)
     ASSERT_EQ(2u, entries.size());
     int accessViolations = 0, divisions = 0;
     for (const auto& entry : entries) {
-        if (entry.text.find(OperationA) != std::wstring::npos
-            && EndsWith(entry.text, L"Access violation writing location 0x00000010"))
+        if (entry.text.find(OperationA) != std::wstring::npos &&
+            EndsWith(entry.text, L"Access violation writing location 0x00000010"))
             ++accessViolations;
         if (entry.text.find(OperationB) != std::wstring::npos && EndsWith(entry.text, L"Integer division by zero"))
             ++divisions;

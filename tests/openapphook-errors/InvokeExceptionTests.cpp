@@ -54,8 +54,8 @@ TEST(InvokeException, ErrorInformationRoundTripThroughTheThread)
     const wchar_t* words[] = {L"Message", L"Warning", L"Error"};
     for (size_t i = 0; i < 3; ++i) {
         const CvxInvokeException& original = levels[i];
-        EXPECT_EQ(std::wstring(words[i]) + L"\r\n" + std::wstring(original.MessageText()) + L"\r\n"
-                      + std::wstring(original.DetailsText()),
+        EXPECT_EQ(std::wstring(words[i]) + L"\r\n" + std::wstring(original.MessageText()) + L"\r\n" +
+                      std::wstring(original.DetailsText()),
                   original.Description());
         EXPECT_EQ(vxOpenAppHook::VX_E_INVOKE_FAILED, vxOpenAppHook::ReportInvokeException(original));
         EXPECT_EQ(static_cast<HRESULT>(0x847CEED2), vxOpenAppHook::VX_E_INVOKE_FAILED);

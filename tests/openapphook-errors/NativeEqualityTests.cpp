@@ -66,8 +66,8 @@ TEST(NativeObjectEquality, DecidedByTheKindOfNativeObject)
     IDispatch* clrSelf = clr.Get();
     clr->AddMember(L"ReferenceEquals", [clrSelf](WORD, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*) {
         // Arguments last to first: the given object, then the native one.
-        *result = BoolValue(parameters->cArgs == 2 && V_DISPATCH(&parameters->rgvarg[1]) == clrSelf
-                            && V_DISPATCH(&parameters->rgvarg[0]) == clrSelf);
+        *result = BoolValue(parameters->cArgs == 2 && V_DISPATCH(&parameters->rgvarg[1]) == clrSelf &&
+                            V_DISPATCH(&parameters->rgvarg[0]) == clrSelf);
         return S_OK;
     });
     ComPtr<CTestTreeNode> clrNode = NodeStandingFor(root.Get(), clr.Get(), L"NativeClrObject");

@@ -29,8 +29,8 @@ STDMETHODIMP FakeSupport::QueryInterface(REFIID riid, void** ppv) noexcept
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    const bool answered = std::any_of(answers_.begin(), answers_.end(),
-                                      [&](const IID& iid) { return IsEqualIID(iid, riid) != 0; });
+    const bool answered =
+        std::any_of(answers_.begin(), answers_.end(), [&](const IID& iid) { return IsEqualIID(iid, riid) != 0; });
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IMarshal))
         return ComObject::QueryInterface(riid, ppv);
     if (!answered)

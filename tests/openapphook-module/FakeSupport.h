@@ -21,8 +21,7 @@ void CrashHere();
 class FakeSupport
     : public vx::com::ComObject<FakeSupport, IvxModuleObjects, IvxModuleWindows2, IvxModuleControls,
                                 IvxModuleTestFixtures, IvxModuleOptions, IvxModuleSyncInvoker,
-                                IvxCustomControlOpenAppSupport2, IvxScriptRecorderEventSource,
-                                IvxScriptEventRecorder>
+                                IvxCustomControlOpenAppSupport2, IvxScriptRecorderEventSource, IvxScriptEventRecorder>
 {
 public:
     // The support answers only the IIDs given (IUnknown always).

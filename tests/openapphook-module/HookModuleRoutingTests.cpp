@@ -82,12 +82,12 @@ TEST_F(HookModuleRoutingTest, ModuleAnswersEveryHostInterfaceAsOneObject)
 {
     ComPtr<IUnknown> identity;
     ASSERT_HRESULT_SUCCEEDED(module_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.GetAddressOf())));
-    for (const IID& iid : {__uuidof(IvxModule), __uuidof(IvxModuleObjects), __uuidof(IvxModuleExtendedObjects2),
-                           __uuidof(IvxModuleWindows2), __uuidof(IvxModuleControls), __uuidof(IvxModuleTestFixtures),
-                           __uuidof(IvxModuleOptions), __uuidof(IvxModuleSyncInvoker),
-                           __uuidof(IvxModuleObjectRecognizer), __uuidof(IvxCustomControlOpenAppSupport),
-                           __uuidof(IvxCustomControlOpenAppSupport2), __uuidof(IvxScriptRecorderEventSource),
-                           __uuidof(IvxScriptEventRecorder)}) {
+    for (const IID& iid :
+         {__uuidof(IvxModule), __uuidof(IvxModuleObjects), __uuidof(IvxModuleExtendedObjects2),
+          __uuidof(IvxModuleWindows2), __uuidof(IvxModuleControls), __uuidof(IvxModuleTestFixtures),
+          __uuidof(IvxModuleOptions), __uuidof(IvxModuleSyncInvoker), __uuidof(IvxModuleObjectRecognizer),
+          __uuidof(IvxCustomControlOpenAppSupport), __uuidof(IvxCustomControlOpenAppSupport2),
+          __uuidof(IvxScriptRecorderEventSource), __uuidof(IvxScriptEventRecorder)}) {
         ComPtr<IUnknown> itf;
         ASSERT_EQ(S_OK, module_->QueryInterface(iid, reinterpret_cast<void**>(itf.GetAddressOf())));
         ComPtr<IUnknown> back;

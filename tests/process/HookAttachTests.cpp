@@ -67,9 +67,9 @@ TEST(HookAttach, RefusedRegistrationFailsAttachAndLeavesNothingRegistered)
     // 2 the recorder. In the browser process the browser module registers
     // first, so 2 is the process module: the browser module registered before
     // it must be taken back too.
-    for (const wchar_t* switches : {L"--channel=1.2.3 --type=renderer --vxhost-refuse=1",
-                                    L"--channel=1.2.3 --type=renderer --vxhost-refuse=2", L"--vxhost-refuse=2",
-                                    L"--vxhost-refuse=3"}) {
+    for (const wchar_t* switches :
+         {L"--channel=1.2.3 --type=renderer --vxhost-refuse=1", L"--channel=1.2.3 --type=renderer --vxhost-refuse=2",
+          L"--vxhost-refuse=2", L"--vxhost-refuse=3"}) {
         ChildResult run = RunHookHost(switches);
         EXPECT_EQ(run.Value("attach: "), "false") << Narrow(switches) << "\n" << run.output;
         EXPECT_EQ(run.Value("registered-count: "), "0") << Narrow(switches);

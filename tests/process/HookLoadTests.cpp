@@ -93,8 +93,8 @@ TEST(HookLoad, PresetVariablePointsTheHostTypeLibraryElsewhere)
 
 TEST(HookLoad, AlternativeProductPathSwitch)
 {
-    for (const wchar_t* variant : {L"-UseAlternativeProductPath", L"/UseAlternativeProductPath",
-                                   L"--x=prefix-UseAlternativeProductPath"}) {
+    for (const wchar_t* variant :
+         {L"-UseAlternativeProductPath", L"/UseAlternativeProductPath", L"--x=prefix-UseAlternativeProductPath"}) {
         ChildResult run = RunHookHost(variant);
         EXPECT_EQ(run.Value("load: "), "ok") << run.output;
         EXPECT_EQ(run.Value("env Vantorix8_Product_PathAlternative="), Lower(LayoutDirectory())) << Narrow(variant);

@@ -50,7 +50,8 @@ std::wstring LayoutDirectory()
     return bin.substr(0, bin.find_last_of(L"\\/")) + L"\\layout";
 }
 
-InteractiveChild::InteractiveChild(const std::wstring& commandLine, const std::map<std::wstring, std::wstring>& environment)
+InteractiveChild::InteractiveChild(const std::wstring& commandLine,
+                                   const std::map<std::wstring, std::wstring>& environment)
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;

@@ -25,9 +25,9 @@ protected:
 
     std::unique_ptr<InteractiveChild> StartPublisher(const std::wstring& tag, const std::wstring& extra = L"")
     {
-        auto publisher = std::make_unique<InteractiveChild>(
-            L"\"" + ProgramPath(L"vxservicepublisher.exe") + L"\" --browser-pid=" + std::to_wstring(BrowserPid()) +
-            L" --tag=" + tag + L" " + extra);
+        auto publisher =
+            std::make_unique<InteractiveChild>(L"\"" + ProgramPath(L"vxservicepublisher.exe") + L"\" --browser-pid=" +
+                                               std::to_wstring(BrowserPid()) + L" --tag=" + tag + L" " + extra);
         EXPECT_TRUE(publisher->Started());
         return publisher;
     }

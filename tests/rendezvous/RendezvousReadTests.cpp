@@ -37,7 +37,8 @@ protected:
         DISPPARAMS none = {};
         VARIANT result;
         VariantInit(&result);
-        HRESULT hr = dispatch->Invoke(TestService::kTag, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+        HRESULT hr =
+            dispatch->Invoke(TestService::kTag, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
         std::wstring tag = SUCCEEDED(hr) && result.vt == VT_BSTR ? result.bstrVal : L"<failed>";
         VariantClear(&result);
         return tag;

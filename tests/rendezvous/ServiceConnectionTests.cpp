@@ -111,7 +111,8 @@ int NumberOf(IDispatch* service)
     DISPPARAMS none = {};
     VARIANT result;
     VariantInit(&result);
-    if (FAILED(service->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr)) || result.vt != VT_I4)
+    if (FAILED(service->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr)) ||
+        result.vt != VT_I4)
         return -1;
     return result.lVal;
 }

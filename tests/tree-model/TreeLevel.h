@@ -15,7 +15,7 @@ using namespace vxWebFw::TreeModel;
 
 struct TreeEntry
 {
-    vxWebFw::NodeHandle node;       // a duplicate owned by the entry
+    vxWebFw::NodeHandle node; // a duplicate owned by the entry
     long nodeId = 0;          // snapshot node id
     TreeItemType type = tiNone;
     bool expandable = false;

@@ -112,10 +112,10 @@ TEST_F(TableLevels, TableYieldsOneCellPerTdOrThWithRowAndCellIndexes)
             cells.push_back(e.name + L"@" + std::to_wstring(e.row) + L"," + std::to_wstring(e.cell));
         EXPECT_NE(std::wstring(L"n0c0"), e.name) << "cells of the nested table stay in it";
     }
-    const std::vector<std::wstring> expected = {
-        L"h0@0,0",     L"h1@0,1",     L"h2@0,2",      L"r1c0@1,0", L"r1c1@1,1", L"r1c2@1,2", L"r2c0@2,0",
-        L"r2c1@2,1",   L"r3c0@3,0",   L"r3c1@3,1",    L"nestHost@3,2", L"r4c0@4,0", L"r4c1@4,1", L"r4c2@4,2",
-        L"r5c0@5,0",   L"r5c1@5,1",   L"f0@6,0",      L"f1@6,1",   L"f2@6,2"};
+    const std::vector<std::wstring> expected = {L"h0@0,0",       L"h1@0,1",   L"h2@0,2",   L"r1c0@1,0", L"r1c1@1,1",
+                                                L"r1c2@1,2",     L"r2c0@2,0", L"r2c1@2,1", L"r3c0@3,0", L"r3c1@3,1",
+                                                L"nestHost@3,2", L"r4c0@4,0", L"r4c1@4,1", L"r4c2@4,2", L"r5c0@5,0",
+                                                L"r5c1@5,1",     L"f0@6,0",   L"f1@6,1",   L"f2@6,2"};
     EXPECT_EQ(expected, cells);
     ASSERT_FALSE(outer.items.empty());
     EXPECT_EQ(tiCaption, outer.items[0].type);
@@ -155,8 +155,7 @@ TEST_F(TableLevels, RefusedClearStopsTheLevelButRefusedItemsDoNot)
 {
     RecordingTreeBuilder refusing(helper_.Get(), native_.Get());
     refusing.clearResult = E_ACCESSDENIED;
-    EXPECT_EQ(E_ACCESSDENIED,
-              Adapters().treeItemsBuild->BuildChildren(Element(L"second").Get(), refusing, nullptr));
+    EXPECT_EQ(E_ACCESSDENIED, Adapters().treeItemsBuild->BuildChildren(Element(L"second").Get(), refusing, nullptr));
     EXPECT_TRUE(refusing.items.empty());
 
     RecordingTreeBuilder failingAdds(helper_.Get(), native_.Get());
@@ -183,8 +182,7 @@ protected:
 TEST_F(NamingLevels, CountersAndNamesAreKeptPerItemType)
 {
     RecordingTreeBuilder page = PageLevel();
-    EXPECT_EQ((std::vector<std::wstring>{L"\"x\"", L"\"x_2\"", L"\"Dup\"", L"\"DUP_2\"", L"\"dup_3\"", L"0",
-                                         L"1"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"\"x\"", L"\"x_2\"", L"\"Dup\"", L"\"DUP_2\"", L"\"dup_3\"", L"0", L"1"}),
               IdsOf(page, tiPanel));
     EXPECT_EQ((std::vector<std::wstring>{L"\"q\"", L"\"a\"", L"\"Save_changes_\"", L"0", L"1"}),
               IdsOf(page, tiTextbox));

@@ -96,7 +96,8 @@ public:
         native_ = harness::CreateSnapshotNativeObject(WindowsPath(std::string(VX_PAGES_DIR) + "/" + snapshot));
         vx::com::CreateComObject(stubs_);
         vx::com::CreateComObject(helper_);
-        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(), CreateCrFwAdapters);
+        attached_ = helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(),
+                                          CreateCrFwAdapters);
         startHandles_ = native_->LiveHandles();
     }
 
@@ -115,12 +116,11 @@ public:
         CCrFwFrameDocumentProvider frames(helper_.Get(), lifetime);
         CCrFwIFrameDocumentProvider iframes(helper_.Get(), lifetime);
         CCrFwElementByIdProvider elementsById(helper_.Get());
-        vxWebFw::XPath::CXPathEvaluator evaluator(adapters.recognizerSet.get(), &nodeData, &attributes,
-                                                  &attributeData, &frames, &iframes, nullptr, &elementsById);
+        vxWebFw::XPath::CXPathEvaluator evaluator(adapters.recognizerSet.get(), &nodeData, &attributes, &attributeData,
+                                                  &frames, &iframes, nullptr, &elementsById);
         vxWebFw::NodeHandle window(helper_.Get());
         vxWebFw::NodeHandle document(helper_.Get());
-        if (FAILED(helper_->GetWindowNode(window.Out())) ||
-            FAILED(helper_->GetDocument(window.Get(), document.Out())))
+        if (FAILED(helper_->GetWindowNode(window.Out())) || FAILED(helper_->GetDocument(window.Get(), document.Out())))
             return json{{"type", "error"}, {"value", "no document"}};
         std::unique_ptr<vxWebFw::XPath::CXPathResult> result;
         HRESULT hr = evaluator.Run(expression.c_str(), document.Get(), result);
@@ -128,12 +128,15 @@ public:
             return json{{"type", "error"}, {"value", "hr " + std::to_string(hr)}};
         const auto& value = result->Value();
         switch (value.type()) {
-        case ValueType::Boolean: return json{{"type", "boolean"}, {"value", value.booleanValue() ? "true" : "false"}};
+        case ValueType::Boolean:
+            return json{{"type", "boolean"}, {"value", value.booleanValue() ? "true" : "false"}};
         case ValueType::Number:
             return json{{"type", "number"},
                         {"value", Utf8(vxWebFw::XPath::Engine::Text::formatNumber(value.numberValue()))}};
-        case ValueType::String: return json{{"type", "string"}, {"value", Utf8(value.stringValue())}};
-        case ValueType::NodeSet: break;
+        case ValueType::String:
+            return json{{"type", "string"}, {"value", Utf8(value.stringValue())}};
+        case ValueType::NodeSet:
+            break;
         }
         json nodes = json::array();
         const auto& navigator = result->Navigator();
@@ -207,8 +210,8 @@ TEST_P(ChromiumExpectations, LibraryAnswersAsChromiumDoes)
         json ours = page.Answer(Wide(expression));
         ++compared;
         differences += deliberate;
-        EXPECT_EQ(expected.dump(), ours.dump()) << GetParam() << ": " << expression
-                                                << (deliberate ? " (deliberate difference)" : "");
+        EXPECT_EQ(expected.dump(), ours.dump())
+            << GetParam() << ": " << expression << (deliberate ? " (deliberate difference)" : "");
         EXPECT_EQ(VariantTypeFor(expected), page.EntryType(Wide(expression))) << expression;
     }
     EXPECT_EQ(0, page.HandlesLeft()) << "node handles left behind";

@@ -45,9 +45,8 @@ TEST_F(LinksPageXPath, CountOfLinksIsANumber)
 TEST_F(LinksPageXPath, HrefAttributesBecomeObjectsWithoutInstancePath)
 {
     UseObjectModel(0);
-    long hrefs = CountNodes([&](const harness::SnapNode& n) {
-        return n.nodeType == 1 && NodeName(n) == L"A" && Attribute(n, L"href");
-    });
+    long hrefs = CountNodes(
+        [&](const harness::SnapNode& n) { return n.nodeType == 1 && NodeName(n) == L"A" && Attribute(n, L"href"); });
     ASSERT_GT(hrefs, 0);
     Variant result;
     ASSERT_EQ(S_OK, Evaluate(L"//A/@href", result));

@@ -42,8 +42,8 @@ protected:
         Load("snapshots/iframes.json");
         chrome_ = std::make_unique<xpathtests::ChromeProviders>(helper_.Get());
         evaluator_ = std::make_unique<vxWebFw::XPath::CXPathEvaluator>(
-            helper_->Adapters()->recognizerSet.get(), &chrome_->nodeData, &chrome_->attributes,
-            &chrome_->attributeData, &chrome_->frames, &chrome_->iframes, &handler_);
+            helper_->Adapters()->recognizerSet.get(), &chrome_->nodeData, &chrome_->attributes, &chrome_->attributeData,
+            &chrome_->frames, &chrome_->iframes, &handler_);
     }
 
     HRESULT Run(const wchar_t* expression, vx::com::Variant& result)

@@ -18,8 +18,12 @@ protected:
     {
         Load("snapshots/inputs.json");
         chrome_ = std::make_unique<xpathtests::ChromeProviders>(helper_.Get());
-        providers_ = {helper_->Adapters()->recognizerSet.get(), &chrome_->nodeData, &chrome_->attributes,
-                      &chrome_->attributeData, &chrome_->frames, &chrome_->iframes};
+        providers_ = {helper_->Adapters()->recognizerSet.get(),
+                      &chrome_->nodeData,
+                      &chrome_->attributes,
+                      &chrome_->attributeData,
+                      &chrome_->frames,
+                      &chrome_->iframes};
     }
 
     long NativeCalls()

@@ -76,10 +76,7 @@ struct ChromeProviders
     {
     }
     ChromeProviders(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)
-        : nodeData(helper, lifetime),
-          attributes(helper, lifetime),
-          attributeData(helper),
-          frames(helper, lifetime),
+        : nodeData(helper, lifetime), attributes(helper, lifetime), attributeData(helper), frames(helper, lifetime),
           iframes(helper, lifetime)
     {
     }
@@ -101,11 +98,12 @@ protected:
     void Load(const std::string& snapshot)
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(
-            native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
+        ASSERT_TRUE(SUCCEEDED(
+            vx::com::CreateComObject(native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
-        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(), CreateCrFwAdapters));
+        ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(),
+                                              CreateCrFwAdapters));
         startHandles_ = native_->LiveHandles();
     }
 
@@ -184,9 +182,8 @@ protected:
         Microsoft::WRL::ComPtr<IDispatch> instance;
         vx::com::Variant value;
         if (V_VT(element) == VT_DISPATCH && V_DISPATCH(element) &&
-            SUCCEEDED(xpathtests::GetProperty(V_DISPATCH(element),
-                                              vxOpenAppHook::CHookObjectWithMonikerAndInstance::DispIdInstance,
-                                              value.Get())) &&
+            SUCCEEDED(xpathtests::GetProperty(
+                V_DISPATCH(element), vxOpenAppHook::CHookObjectWithMonikerAndInstance::DispIdInstance, value.Get())) &&
             value.Type() == VT_DISPATCH)
             instance = V_DISPATCH(value.Get());
         return instance;

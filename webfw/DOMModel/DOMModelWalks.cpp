@@ -22,11 +22,16 @@ bool IsFrame(long elementType)
 const wchar_t* FixedName(long elementType)
 {
     switch (elementType) {
-    case etHTML: return L"HTML";
-    case etBODY: return L"BODY";
-    case etHEAD: return L"HEAD";
-    case etTITLE: return L"TITLE";
-    default: return nullptr;
+    case etHTML:
+        return L"HTML";
+    case etBODY:
+        return L"BODY";
+    case etHEAD:
+        return L"HEAD";
+    case etTITLE:
+        return L"TITLE";
+    default:
+        return nullptr;
     }
 }
 

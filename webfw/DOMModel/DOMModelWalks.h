@@ -14,8 +14,7 @@ using Recognizing::RecognizerSet;
 class CDOMModelAllWalk
 {
 public:
-    CDOMModelAllWalk(const RecognizerSet* set, IDOMNodeStringIdEvaluator* stringIds)
-        : set_(set), stringIds_(stringIds)
+    CDOMModelAllWalk(const RecognizerSet* set, IDOMNodeStringIdEvaluator* stringIds) : set_(set), stringIds_(stringIds)
     {
     }
 
@@ -36,8 +35,7 @@ public:
     {
     }
 
-    HRESULT DomFramesBuild(IObjectEnumerator<NodeImpl*>& nodes, IDOMFramesBuilder& builder,
-                           INodeAcceptor* acceptor);
+    HRESULT DomFramesBuild(IObjectEnumerator<NodeImpl*>& nodes, IDOMFramesBuilder& builder, INodeAcceptor* acceptor);
     bool IsFramesMember(NodeImpl* node, INodeAcceptor* acceptor);
     static bool IsFramesMember(RecognizedNode& node, INodeAcceptor* acceptor);
 

@@ -61,8 +61,7 @@ public:
             if (!countEveryCall)
                 ++entry.counter;
         } else {
-            std::wstring unique =
-                entry.names.MakeUnique(keepRaw ? candidate : ApplyIdentifierRule(candidate, L"Item"));
+            std::wstring unique = entry.names.MakeUnique(keepRaw ? candidate : ApplyIdentifierRule(candidate, L"Item"));
             V_VT(result.Get()) = VT_BSTR;
             V_BSTR(result.Get()) = SysAllocStringLen(unique.data(), static_cast<UINT>(unique.size()));
             if (!V_BSTR(result.Get())) {

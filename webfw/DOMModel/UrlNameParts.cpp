@@ -48,13 +48,12 @@ void Flush(std::string& bytes, std::wstring& out)
 {
     if (bytes.empty())
         return;
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                                nullptr, 0);
+    int n =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     if (n > 0) {
         size_t at = out.size();
         out.resize(at + static_cast<size_t>(n));
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
-                            &out[at], n);
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), &out[at], n);
     }
     bytes.clear();
 }

@@ -142,10 +142,7 @@ class CChildNodesEnumerator_del : public CChildNodesEnumerator
 public:
     explicit CChildNodesEnumerator_del(NodeEnumeratorPtr inner) : inner_(std::move(inner)) {}
 
-    HRESULT AddRef(NodeImpl* node, NodeImpl** copy) override
-    {
-        return inner_ ? inner_->AddRef(node, copy) : E_POINTER;
-    }
+    HRESULT AddRef(NodeImpl* node, NodeImpl** copy) override { return inner_ ? inner_->AddRef(node, copy) : E_POINTER; }
     HRESULT Release(NodeImpl* node) override { return inner_ ? inner_->Release(node) : E_POINTER; }
     HRESULT Reset() override { return inner_ ? inner_->Reset() : E_POINTER; }
     HRESULT Next(NodeImpl** node) override { return inner_ ? inner_->Next(node) : E_POINTER; }

@@ -26,9 +26,9 @@ public:
     long GetInputType();
 
 private:
-    NodeImpl* node_;            // not owned
+    NodeImpl* node_; // not owned
     const RecognizerSet* set_;
-    long nodeType_ = -1;        // -1: not evaluated yet
+    long nodeType_ = -1; // -1: not evaluated yet
     long elementType_ = etNone;
     long inputType_ = itNone;
 };

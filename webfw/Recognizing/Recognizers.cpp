@@ -27,6 +27,7 @@ std::wstring UpperCaseThroughAnsi(BSTR text)
 
 CElementTypeRecognizerImpl::CElementTypeRecognizerImpl()
 {
+    // clang-format off
     static const struct { const wchar_t* tag; long type; } kTags[] = {
         {L"HTML", etHTML},       {L"BODY", etBODY},         {L"HEAD", etHEAD},       {L"TITLE", etTITLE},
         {L"IFRAME", etIFRAME},   {L"FRAME", etFRAME},       {L"OBJECT", etOBJECT},   {L"A", etA},
@@ -38,6 +39,7 @@ CElementTypeRecognizerImpl::CElementTypeRecognizerImpl()
         {L"AREA", etAREA},       {L"OPTION", etOPTION},     {L"OPTGROUP", etOPTGROUP}, {L"NOSCRIPT", etNOSCRIPT},
         {L"NOFRAMES", etNOFRAMES}, {L"PARAM", etPARAM},     {L"STYLE", etSTYLE},
     };
+    // clang-format on
     for (const auto& entry : kTags)
         table_.emplace(entry.tag, entry.type);
 }
@@ -57,7 +59,11 @@ HRESULT CElementTypeRecognizerImpl::Recognize(NodeImpl* node, long* elementType)
 
 CHTMLInputElementTypeRecognizerImpl::CHTMLInputElementTypeRecognizerImpl()
 {
-    static const struct { const wchar_t* type; long value; } kTypes[] = {
+    static const struct
+    {
+        const wchar_t* type;
+        long value;
+    } kTypes[] = {
         {L"BUTTON", itBUTTON}, {L"CHECKBOX", itCHECKBOX}, {L"FILE", itFILE},   {L"HIDDEN", itHIDDEN},
         {L"IMAGE", itIMAGE},   {L"PASSWORD", itPASSWORD}, {L"RADIO", itRADIO}, {L"RESET", itRESET},
         {L"SUBMIT", itSUBMIT}, {L"TEXT", itTEXT},

@@ -22,11 +22,10 @@ const TreeItemTypeNames& TreeItemTypeNames::Instance()
 }
 
 TreeItemTypeNames::TreeItemTypeNames()
-    : names_{L"TextNode",    L"Applet",       L"Button",      L"Caption",     L"Cell",        L"Checkbox",
-             L"Fieldset",    L"File",         L"Form",        L"Frame",       L"Image",       L"ImageButton",
-             L"Label",       L"Legend",       L"Link",        L"Marquee",     L"Object",      L"Panel",
-             L"PasswordBox", L"RadioButton",  L"ResetButton", L"Select",      L"SubmitButton", L"Table",
-             L"Textarea",    L"Textbox"}
+    : names_{L"TextNode", L"Applet",       L"Button", L"Caption",  L"Cell",        L"Checkbox",    L"Fieldset",
+             L"File",     L"Form",         L"Frame",  L"Image",    L"ImageButton", L"Label",       L"Legend",
+             L"Link",     L"Marquee",      L"Object", L"Panel",    L"PasswordBox", L"RadioButton", L"ResetButton",
+             L"Select",   L"SubmitButton", L"Table",  L"Textarea", L"Textbox"}
 {
 }
 

@@ -75,8 +75,8 @@ void TreeItemsBuild::WalkChildrenOf(NodeImpl* node, Generator& generator, ITreeI
     WalkLevel(*grandChildren, generator, builder, acceptor);
 }
 
-void TreeItemsBuild::Report(RecognizedNode& node, const TreeItemRecognition& recognition,
-                            TreeItemCategory category, Generator& generator, ITreeItemsBuilder& builder)
+void TreeItemsBuild::Report(RecognizedNode& node, const TreeItemRecognition& recognition, TreeItemCategory category,
+                            Generator& generator, ITreeItemsBuilder& builder)
 {
     const bool expandable = recognition.kind != tikTextContainer;
     vx::com::BStr name;

@@ -17,12 +17,17 @@ namespace {
 NodeKind KindOfNativeType(long nodeType)
 {
     switch (nodeType) {
-    case Recognizing::ntElement: return NodeKind::Element;
+    case Recognizing::ntElement:
+        return NodeKind::Element;
     case Recognizing::ntText:
-    case Recognizing::ntCDataSection: return NodeKind::Text;
-    case Recognizing::ntComment: return NodeKind::Comment;
-    case Recognizing::ntProcessingInstruction: return NodeKind::ProcessingInstruction;
-    default: return NodeKind::None;
+    case Recognizing::ntCDataSection:
+        return NodeKind::Text;
+    case Recognizing::ntComment:
+        return NodeKind::Comment;
+    case Recognizing::ntProcessingInstruction:
+        return NodeKind::ProcessingInstruction;
+    default:
+        return NodeKind::None;
     }
 }
 
@@ -42,8 +47,7 @@ std::wstring TakeString(HRESULT hr, vx::com::BStr& text)
 
 } // namespace
 
-CXPathDomNavigator::CXPathDomNavigator(const XPathDomProviders& providers, NodeImpl* context)
-    : providers_(providers)
+CXPathDomNavigator::CXPathDomNavigator(const XPathDomProviders& providers, NodeImpl* context) : providers_(providers)
 {
     if (!providers_.IsComplete() || !context)
         return;
@@ -265,8 +269,10 @@ std::wstring CXPathDomNavigator::localName(Node node) const
     switch (node.kind) {
     case NodeKind::Element:
     case NodeKind::Attribute:
-    case NodeKind::ProcessingInstruction: return Name(*RecordOf(node));
-    default: return std::wstring();
+    case NodeKind::ProcessingInstruction:
+        return Name(*RecordOf(node));
+    default:
+        return std::wstring();
     }
 }
 
@@ -277,8 +283,10 @@ bool CXPathDomNavigator::nameEquals(Node node, std::wstring_view name, std::wstr
     switch (node.kind) {
     case NodeKind::Element:
     case NodeKind::Attribute:
-    case NodeKind::ProcessingInstruction: return Name(*RecordOf(node)) == name;
-    default: return false;
+    case NodeKind::ProcessingInstruction:
+        return Name(*RecordOf(node)) == name;
+    default:
+        return false;
     }
 }
 
@@ -288,8 +296,11 @@ void CXPathDomNavigator::appendNodeValue(Node node, std::wstring& out) const
     case NodeKind::Attribute:
     case NodeKind::Text:
     case NodeKind::Comment:
-    case NodeKind::ProcessingInstruction: out += Value(*RecordOf(node)); break;
-    default: break;
+    case NodeKind::ProcessingInstruction:
+        out += Value(*RecordOf(node));
+        break;
+    default:
+        break;
     }
 }
 

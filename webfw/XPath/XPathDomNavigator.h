@@ -96,11 +96,11 @@ public:
 private:
     struct Record
     {
-        NodeHandle handle;           // given back through nodeData's lifetime
-        Record* parent = nullptr;    // owner element for attributes
+        NodeHandle handle;        // given back through nodeData's lifetime
+        Record* parent = nullptr; // owner element for attributes
         Engine::NodeKind kind = Engine::NodeKind::None;
         long nativeType = 0;
-        bool frameHost = false;      // IFRAME or FRAME element
+        bool frameHost = false; // IFRAME or FRAME element
         bool iframe = false;
         bool childLoaded = false;
         bool nextLoaded = false;
@@ -108,7 +108,7 @@ private:
         bool valueLoaded = false;
         bool attributesLoaded = false;
         bool identityLoaded = false;
-        LONG identity = 0;           // native node identity, read for id()
+        LONG identity = 0; // native node identity, read for id()
         Record* firstChild = nullptr;
         Record* next = nullptr;
         Record* previous = nullptr;

@@ -69,8 +69,10 @@ HRESULT CXPathResult::ToVariant(VARIANT* value) const
             value->vt = VT_R8;
             value->dblVal = value_.numberValue();
             return S_OK;
-        case ValueType::String: return StringToVariant(value_.stringValue(), true, value);
-        case ValueType::NodeSet: return NodeSetToVariant(value);
+        case ValueType::String:
+            return StringToVariant(value_.stringValue(), true, value);
+        case ValueType::NodeSet:
+            return NodeSetToVariant(value);
         }
     } catch (const std::bad_alloc&) {
         VariantClear(value);
@@ -127,8 +129,7 @@ CXPathEvaluator::CXPathEvaluator(const Recognizing::RecognizerSet* recognizers,
                                  NativeModel::IFrameDocumentProvider* frameDocuments,
                                  NativeModel::IIFrameDocumentProvider* iframeDocuments,
                                  IXPathEvaluatedNodeHandler* handler, IElementByIdProvider* elementsById)
-    : providers_{recognizers,    nodeData,        nodeAttributes, attributeData,
-                 frameDocuments, iframeDocuments, elementsById},
+    : providers_{recognizers, nodeData, nodeAttributes, attributeData, frameDocuments, iframeDocuments, elementsById},
       handler_(handler)
 {
 }
@@ -160,8 +161,8 @@ HRESULT CXPathEvaluator::Run(const wchar_t* expression, NodeImpl* context, std::
 
     try {
         Engine::Value value = compiled->evaluate(*navigator, root);
-        result = std::make_unique<CXPathResult>(std::move(navigator), std::move(value), providers_.recognizers,
-                                                handler_);
+        result =
+            std::make_unique<CXPathResult>(std::move(navigator), std::move(value), providers_.recognizers, handler_);
     } catch (...) {
         return ReportXPathError(expression);
     }

@@ -25,16 +25,16 @@ CCrFwAdaptersOwner CreateCrFwAdapters(CCrRawBrowserHelper* helper)
         a->nodeTypeRecognizer.get(), a->elementTypeRecognizer.get(), a->inputElementTypeRecognizer.get()});
     a->childNodesProvider.reset(new (std::nothrow) CCrFwChildNodesProvider(helper, a->nodeLifetime.get()));
     a->parentNodeProvider.reset(new (std::nothrow) CCrFwParentNodeProvider(helper, a->nodeLifetime.get()));
-    a->textBlockRecognizer.reset(new (std::nothrow) CCrFwTextBlockRecognizer(
-        helper, a->childNodesProvider.get(), a->recognizerSet.get()));
+    a->textBlockRecognizer.reset(
+        new (std::nothrow) CCrFwTextBlockRecognizer(helper, a->childNodesProvider.get(), a->recognizerSet.get()));
     a->treeItemRecognizer.reset(new (std::nothrow) CCrFwTreeItemRecognizer(helper, a->textBlockRecognizer.get()));
-    a->tableCellIdsEvaluator.reset(new (std::nothrow) CCrFwTableCellIdsEvaluator(
-        helper, a->recognizerSet.get(), a->parentNodeProvider.get()));
+    a->tableCellIdsEvaluator.reset(
+        new (std::nothrow) CCrFwTableCellIdsEvaluator(helper, a->recognizerSet.get(), a->parentNodeProvider.get()));
     a->nodeNamePropStrEvaluator.reset(new (std::nothrow) CCrFwNodeNamePropStrEvaluator(helper));
-    a->domNodeStringIdEvaluator.reset(
-        new (std::nothrow) CCrFwDOMNodeStringIdEvaluator(helper, a->optionsProvider.get()));
+    a->domNodeStringIdEvaluator.reset(new (std::nothrow)
+                                          CCrFwDOMNodeStringIdEvaluator(helper, a->optionsProvider.get()));
     a->domAllWalk.reset(new (std::nothrow) vxWebFw::DOMModel::CDOMModelAllWalk(a->recognizerSet.get(),
-                                                                              a->domNodeStringIdEvaluator.get()));
+                                                                               a->domNodeStringIdEvaluator.get()));
     a->domFramesWalk.reset(new (std::nothrow) vxWebFw::DOMModel::CDOMModelFramesWalk(
         a->recognizerSet.get(), a->domNodeStringIdEvaluator.get()));
     a->treeItemStringIdEvaluator.reset(new (std::nothrow) CCrFwTreeItemStringIdEvaluator(

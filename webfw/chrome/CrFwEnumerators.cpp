@@ -66,9 +66,8 @@ HRESULT CCrFwIndexedCollectionWalk::Item(NodeImpl** item)
 CCrFwDocumentAllEnumerator::CCrFwDocumentAllEnumerator(CCrRawBrowserHelper* helper,
                                                        vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
                                                        NodeImpl* document)
-    : CCrFwLifetimeForwarder(lifetime),
-      all_(helper, document, &CCrRawBrowserHelper::GetAll, &CCrRawBrowserHelper::GetAllLength,
-           &CCrRawBrowserHelper::GetAllItem)
+    : CCrFwLifetimeForwarder(lifetime), all_(helper, document, &CCrRawBrowserHelper::GetAll,
+                                             &CCrRawBrowserHelper::GetAllLength, &CCrRawBrowserHelper::GetAllItem)
 {
 }
 
@@ -93,8 +92,7 @@ HRESULT CCrFwDocumentAllEnumerator::Next(NodeImpl** node)
 CCrFwNodeAttributesEnumerator::CCrFwNodeAttributesEnumerator(CCrRawBrowserHelper* helper,
                                                              vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
                                                              NodeImpl* element, bool specifiedOnly)
-    : CCrFwLifetimeForwarder(lifetime),
-      helper_(helper),
+    : CCrFwLifetimeForwarder(lifetime), helper_(helper),
       attributes_(helper, element, &CCrRawBrowserHelper::GetAttributes, &CCrRawBrowserHelper::GetAttributesLength,
                   &CCrRawBrowserHelper::GetAttributesItem),
       specifiedOnly_(specifiedOnly)

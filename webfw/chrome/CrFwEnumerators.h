@@ -76,8 +76,7 @@ private:
     CCrFwIndexedCollectionWalk all_;
 };
 
-class CCrFwNodeAttributesEnumerator
-    : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CNodeAttributesEnumerator>
+class CCrFwNodeAttributesEnumerator : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CNodeAttributesEnumerator>
 {
 public:
     CCrFwNodeAttributesEnumerator(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,

@@ -35,8 +35,7 @@ protected:
     vxWebFw::IObjectLifetime<NodeImpl*>* lifetime_;
 };
 
-class CCrFwNodeDataProvider
-    : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwNodeDataProviderImpl>
+class CCrFwNodeDataProvider : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwNodeDataProviderImpl>
 {
 public:
     CCrFwNodeDataProvider(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)
@@ -69,8 +68,7 @@ private:
     vxWebFw::IObjectLifetime<NodeImpl*>* lifetime_;
 };
 
-class CCrFwParentNodeProvider
-    : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwParentNodeProviderImpl>
+class CCrFwParentNodeProvider : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwParentNodeProviderImpl>
 {
 public:
     CCrFwParentNodeProvider(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)
@@ -109,8 +107,7 @@ private:
     CCrRawBrowserHelper* helper_;
 };
 
-class CCrFwFrameDocumentProvider
-    : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwFrameDocumentProviderImpl>
+class CCrFwFrameDocumentProvider : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwFrameDocumentProviderImpl>
 {
 public:
     CCrFwFrameDocumentProvider(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)

@@ -17,9 +17,8 @@ constexpr long kTreeObjectModel = 3;
 } // namespace
 
 CCrFwXPathEvaluatedNodeHandler::CCrFwXPathEvaluatedNodeHandler(CCrRawBrowserHelper* helper, BSTR monikerPrefix)
-    : helper_(helper),
-      monikerPrefix_(monikerPrefix ? std::wstring_view(monikerPrefix, SysStringLen(monikerPrefix))
-                                   : std::wstring_view())
+    : helper_(helper), monikerPrefix_(monikerPrefix ? std::wstring_view(monikerPrefix, SysStringLen(monikerPrefix))
+                                                    : std::wstring_view())
 {
 }
 
@@ -36,13 +35,13 @@ bool CCrFwXPathEvaluatedNodeHandler::IsCurrentModelObject(RecognizedNode& elemen
     case kTreeObjectModel:
         return adapters->treeItemsBuild &&
                adapters->treeItemsBuild->GetCategory(element.GetNode(), acceptor) != vxWebFw::TreeModel::ticNone;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 HRESULT CCrFwXPathEvaluatedNodeHandler::BuildInstancePath(RecognizedNode& element,
-                                                          const std::vector<RecognizedNode>& frameChain,
-                                                          BSTR* path)
+                                                          const std::vector<RecognizedNode>& frameChain, BSTR* path)
 {
     if (!path)
         return E_POINTER;

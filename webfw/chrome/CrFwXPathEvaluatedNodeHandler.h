@@ -18,8 +18,7 @@ public:
     CCrFwXPathEvaluatedNodeHandler(CCrRawBrowserHelper* helper, BSTR monikerPrefix);
 
     HRESULT HandleNode(vxWebFw::Recognizing::RecognizedNode& node,
-                       const std::vector<vxWebFw::Recognizing::RecognizedNode>& frameChain,
-                       VARIANT* value) override;
+                       const std::vector<vxWebFw::Recognizing::RecognizedNode>& frameChain, VARIANT* value) override;
 
     // Whether the element is an object of the model the page shows: a member
     // of All or Frames in the DOM model (0), an element with a Tree-item

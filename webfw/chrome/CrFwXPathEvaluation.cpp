@@ -14,13 +14,9 @@ namespace vxWebFw::XPath {
 struct CCrFwXPathEvaluation::Parts
 {
     Parts(CCrRawBrowserHelper* helper, CCrFwAdapters& adapters, BSTR monikerPrefix)
-        : nodeData(helper, adapters.nodeLifetime.get()),
-          nodeAttributes(helper, adapters.nodeLifetime.get()),
-          attributeData(helper),
-          frameDocuments(helper, adapters.nodeLifetime.get()),
-          iframeDocuments(helper, adapters.nodeLifetime.get()),
-          elementsById(helper),
-          handler(helper, monikerPrefix),
+        : nodeData(helper, adapters.nodeLifetime.get()), nodeAttributes(helper, adapters.nodeLifetime.get()),
+          attributeData(helper), frameDocuments(helper, adapters.nodeLifetime.get()),
+          iframeDocuments(helper, adapters.nodeLifetime.get()), elementsById(helper), handler(helper, monikerPrefix),
           evaluator(adapters.recognizerSet.get(), &nodeData, &nodeAttributes, &attributeData, &frameDocuments,
                     &iframeDocuments, &handler, &elementsById)
     {

@@ -25,32 +25,40 @@ const char* const kDocument = R"(<?xml version="1.0"?>
   <f xmlns=""><g>1.5</g><g>x</g><g/></f>
 </root>)";
 
-struct Fixture {
+struct Fixture
+{
     vxXPathTest::XmlDocPtr doc = vxXPathTest::parseXml(kDocument);
     vxXPathTest::LibxmlNavigator navigator;
     Engine::NamespaceMap namespaces;
-    Fixture() {
+    Fixture()
+    {
         namespaces.declare(L"d", L"urn:d");
         namespaces.declare(L"p", L"urn:p");
     }
 };
 
-class Variables : public Engine::VariableResolver {
+class Variables : public Engine::VariableResolver
+{
 public:
-    bool lookupVariable(std::wstring_view, std::wstring_view name, Engine::Value& value) const override {
-        if (name == L"n") value = Engine::Value::fromNumber(2);
-        else if (name == L"s") value = Engine::Value::fromString(L"a b");
-        else return false;
+    bool lookupVariable(std::wstring_view, std::wstring_view name, Engine::Value& value) const override
+    {
+        if (name == L"n")
+            value = Engine::Value::fromNumber(2);
+        else if (name == L"s")
+            value = Engine::Value::fromString(L"a b");
+        else
+            return false;
         return true;
     }
 };
 
-}  // namespace
+} // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     static Fixture fixture;
     std::string utf8(reinterpret_cast<const char*>(data), size);
-    utf8 = utf8.c_str();  // stop at an embedded NUL like a C caller would
+    utf8 = utf8.c_str(); // stop at an embedded NUL like a C caller would
     std::wstring expression = vxXPathTest::wideFromUtf8(utf8.c_str());
     Variables variables;
     try {
@@ -62,10 +70,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)value.toNumber(fixture.navigator);
         // And evaluate again from every node selected, when there are few.
         if (value.isNodeSet() && value.nodes().size() <= 8) {
-            for (const auto& node : value.nodes()) compiled.evaluate(fixture.navigator, node, &variables);
+            for (const auto& node : value.nodes())
+                compiled.evaluate(fixture.navigator, node, &variables);
         }
     } catch (const Engine::XPathException& error) {
-        if (error.fullMessage().empty()) __builtin_trap();
+        if (error.fullMessage().empty())
+            __builtin_trap();
     }
     return 0;
 }

@@ -7,28 +7,35 @@ namespace vxXPathTest {
 
 namespace {
 
-std::string trim(const std::string& text) {
+std::string trim(const std::string& text)
+{
     std::size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return std::string();
+    if (begin == std::string::npos)
+        return std::string();
     std::size_t end = text.find_last_not_of(" \t\r\n");
     return text.substr(begin, end - begin + 1);
 }
 
 // A directive is its keyword, a colon and a blank, so that expressions such
 // as "namespace::*" are not mistaken for one.
-bool startsWith(const std::string& text, const char* prefix, std::string& rest) {
+bool startsWith(const std::string& text, const char* prefix, std::string& rest)
+{
     std::string p(prefix);
-    if (text.compare(0, p.size(), p) != 0) return false;
-    if (text.size() > p.size() && text[p.size()] != ' ' && text[p.size()] != '\t') return false;
+    if (text.compare(0, p.size(), p) != 0)
+        return false;
+    if (text.size() > p.size() && text[p.size()] != ' ' && text[p.size()] != '\t')
+        return false;
     rest = trim(text.substr(p.size()));
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::vector<ConformanceCase> readConformanceFile(const std::string& path) {
+std::vector<ConformanceCase> readConformanceFile(const std::string& path)
+{
     std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot open " + path);
+    if (!in)
+        throw std::runtime_error("cannot open " + path);
     std::vector<ConformanceCase> cases;
     ConformanceCase state;
     state.file = path;
@@ -41,14 +48,16 @@ std::vector<ConformanceCase> readConformanceFile(const std::string& path) {
         ++lineNumber;
         std::string line = trim(raw);
         std::string rest;
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         if (startsWith(line, "document:", rest)) {
             state.document = rest;
             state.context = "/";
             state.namespaces = Namespaces();
         } else if (startsWith(line, "namespace:", rest)) {
             std::size_t space = rest.find(' ');
-            if (space == std::string::npos) fail("namespace: needs a prefix and a URI");
+            if (space == std::string::npos)
+                fail("namespace: needs a prefix and a URI");
             state.namespaces.prefixes[rest.substr(0, space)] = trim(rest.substr(space + 1));
         } else if (startsWith(line, "context:", rest)) {
             state.context = rest;
@@ -63,7 +72,8 @@ std::vector<ConformanceCase> readConformanceFile(const std::string& path) {
                 fail("expect: must follow a deviation: line");
             cases.back().expected = rest;
         } else {
-            if (state.document.empty()) fail("expression before any document: line");
+            if (state.document.empty())
+                fail("expression before any document: line");
             ConformanceCase c = state;
             c.line = lineNumber;
             c.expression = line;
@@ -76,4 +86,4 @@ std::vector<ConformanceCase> readConformanceFile(const std::string& path) {
     return cases;
 }
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

@@ -18,7 +18,8 @@
 
 namespace vxXPathTest {
 
-struct ConformanceCase {
+struct ConformanceCase
+{
     std::string file;
     int line = 0;
     std::string document;
@@ -26,10 +27,10 @@ struct ConformanceCase {
     std::string expression;
     Namespaces namespaces;
     bool deviation = false;
-    std::string expected;  // deviations only
+    std::string expected; // deviations only
 };
 
 // Throws std::runtime_error on a malformed file.
 std::vector<ConformanceCase> readConformanceFile(const std::string& path);
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

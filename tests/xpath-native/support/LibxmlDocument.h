@@ -8,7 +8,8 @@
 
 namespace vxXPathTest {
 
-struct XmlDocFree {
+struct XmlDocFree
+{
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
@@ -18,4 +19,4 @@ using XmlDocPtr = std::unique_ptr<xmlDoc, XmlDocFree>;
 XmlDocPtr parseXml(const std::string& text);
 XmlDocPtr parseXmlFile(const std::string& path);
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

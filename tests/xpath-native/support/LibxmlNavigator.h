@@ -3,8 +3,8 @@
 //
 // Handles: Root -> xmlDoc*, Element/Text/Comment/PI -> xmlNode*,
 // Attribute -> xmlAttr*, Namespace -> a NamespaceNode record (declaration
-// and owner element) that the navigator keeps for its lifetime. CDATA sections count as text; DTD and other non-XPath nodes
-// are skipped.
+// and owner element) that the navigator keeps for its lifetime. CDATA sections count as text; DTD and other non-XPath
+// nodes are skipped.
 #pragma once
 
 #include <libxml/tree.h>
@@ -20,7 +20,8 @@ namespace vxXPathTest {
 using vxWebFw::XPath::Engine::Node;
 using vxWebFw::XPath::Engine::NodeKind;
 
-class LibxmlNavigator : public vxWebFw::XPath::Engine::Navigator {
+class LibxmlNavigator : public vxWebFw::XPath::Engine::Navigator
+{
 public:
     LibxmlNavigator();
 
@@ -28,7 +29,8 @@ public:
     static Node wrap(xmlNode* node);
     static Node documentNode(xmlDoc* doc) { return Node(NodeKind::Root, doc); }
 
-    struct NamespaceNode {
+    struct NamespaceNode
+    {
         const xmlNs* declaration;
         const xmlNode* owner;
     };
@@ -57,10 +59,10 @@ private:
     static const xmlNs* nsOf(Node node);
     Node internNamespace(const xmlNs* declaration, const xmlNode* owner) const;
 
-    xmlNs xmlNamespace_;  // the implicit xml prefix every element has in scope
+    xmlNs xmlNamespace_; // the implicit xml prefix every element has in scope
     // One record per (declaration, owner) pair, so that the same namespace
     // node always gets the same handle.
     mutable std::map<std::pair<const xmlNs*, const xmlNode*>, std::unique_ptr<NamespaceNode>> namespaceNodes_;
 };
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

@@ -16,19 +16,22 @@ namespace vxXPathTest {
 
 // Identity of a node independent of who produced it. libxml2 hands out fresh
 // copies of namespace nodes, so those are identified by owner and prefix.
-struct NodeKey {
+struct NodeKey
+{
     NodeKind kind = NodeKind::None;
-    const void* handle = nullptr;  // owner element for namespace nodes
-    std::string prefix;            // namespace nodes only
-    std::string label;             // readable description, not part of identity
+    const void* handle = nullptr; // owner element for namespace nodes
+    std::string prefix;           // namespace nodes only
+    std::string label;            // readable description, not part of identity
 
-    bool operator==(const NodeKey& other) const {
+    bool operator==(const NodeKey& other) const
+    {
         return kind == other.kind && handle == other.handle && prefix == other.prefix;
     }
     bool operator<(const NodeKey& other) const;
 };
 
-struct Outcome {
+struct Outcome
+{
     enum class Type { Error, NodeSet, Boolean, Number, String } type = Type::Error;
     std::vector<NodeKey> nodes;
     bool boolean = false;
@@ -47,12 +50,13 @@ struct Outcome {
 bool sameOutcome(const Outcome& a, const Outcome& b);
 
 // Variables bound in both engines: $n = 3, $s = "abc".
-struct Namespaces {
-    std::map<std::string, std::string> prefixes;  // prefix -> URI
+struct Namespaces
+{
+    std::map<std::string, std::string> prefixes; // prefix -> URI
 };
 
 Outcome evaluateWithLibxml(xmlDoc* doc, xmlNode* context, const std::string& expression, const Namespaces& namespaces);
 Outcome evaluateWithEngine(const LibxmlNavigator& navigator, Node context, const std::string& expression,
                            const Namespaces& namespaces);
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

@@ -7,20 +7,25 @@ namespace vxXPathTest {
 namespace {
 
 // Decodes one code point and advances p; malformed bytes give U+FFFD.
-char32_t decode(const unsigned char*& p) {
+char32_t decode(const unsigned char*& p)
+{
     unsigned char c = *p++;
-    if (c < 0x80) return c;
+    if (c < 0x80)
+        return c;
     int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (extra < 0) return 0xFFFD;
+    if (extra < 0)
+        return 0xFFFD;
     char32_t value = c & (0x3F >> extra);
     for (int i = 0; i < extra; ++i) {
-        if ((*p & 0xC0) != 0x80) return 0xFFFD;
+        if ((*p & 0xC0) != 0x80)
+            return 0xFFFD;
         value = (value << 6) | (*p++ & 0x3F);
     }
     return value;
 }
 
-void appendCodePoint(char32_t cp, std::wstring& out) {
+void appendCodePoint(char32_t cp, std::wstring& out)
+{
     if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
         cp -= 0x10000;
         out += static_cast<wchar_t>(0xD800 + (cp >> 10));
@@ -30,21 +35,26 @@ void appendCodePoint(char32_t cp, std::wstring& out) {
     }
 }
 
-}  // namespace
+} // namespace
 
-void appendUtf8AsWide(const char* utf8, std::wstring& out) {
-    if (!utf8) return;
+void appendUtf8AsWide(const char* utf8, std::wstring& out)
+{
+    if (!utf8)
+        return;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p) appendCodePoint(decode(p), out);
+    while (*p)
+        appendCodePoint(decode(p), out);
 }
 
-std::wstring wideFromUtf8(const char* utf8) {
+std::wstring wideFromUtf8(const char* utf8)
+{
     std::wstring out;
     appendUtf8AsWide(utf8, out);
     return out;
 }
 
-std::string utf8FromWide(std::wstring_view wide) {
+std::string utf8FromWide(std::wstring_view wide)
+{
     std::string out;
     for (std::size_t i = 0; i < wide.size(); ++i) {
         char32_t cp = static_cast<char32_t>(wide[i]);
@@ -70,12 +80,14 @@ std::string utf8FromWide(std::wstring_view wide) {
     return out;
 }
 
-bool utf8EqualsWide(const char* utf8, std::wstring_view wide) {
+bool utf8EqualsWide(const char* utf8, std::wstring_view wide)
+{
     const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8 ? utf8 : "");
     std::size_t i = 0;
     while (*p) {
         if (*p < 0x80) {
-            if (i >= wide.size() || static_cast<char32_t>(wide[i]) != *p) return false;
+            if (i >= wide.size() || static_cast<char32_t>(wide[i]) != *p)
+                return false;
             ++p;
             ++i;
             continue;
@@ -83,9 +95,10 @@ bool utf8EqualsWide(const char* utf8, std::wstring_view wide) {
         std::wstring one;
         appendCodePoint(decode(p), one);
         for (wchar_t c : one)
-            if (i >= wide.size() || wide[i++] != c) return false;
+            if (i >= wide.size() || wide[i++] != c)
+                return false;
     }
     return i == wide.size();
 }
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

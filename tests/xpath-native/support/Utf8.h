@@ -13,4 +13,4 @@ std::string utf8FromWide(std::wstring_view wide);
 // Compares a NUL-terminated UTF-8 string with a wide string without copying.
 bool utf8EqualsWide(const char* utf8, std::wstring_view wide);
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

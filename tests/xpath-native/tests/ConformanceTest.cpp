@@ -21,17 +21,21 @@ namespace {
 
 const std::string kDataDir = VX_XPATH_TEST_DATA;
 
-std::vector<std::string> conformanceFiles() {
+std::vector<std::string> conformanceFiles()
+{
     std::vector<std::string> files;
     for (const auto& entry : std::filesystem::directory_iterator(kDataDir + "/conformance"))
-        if (entry.path().extension() == ".xpath") files.push_back(entry.path().filename().string());
+        if (entry.path().extension() == ".xpath")
+            files.push_back(entry.path().filename().string());
     std::sort(files.begin(), files.end());
     return files;
 }
 
-class DocumentCache {
+class DocumentCache
+{
 public:
-    xmlDoc* get(const std::string& name) {
+    xmlDoc* get(const std::string& name)
+    {
         auto found = docs_.find(name);
         if (found == docs_.end())
             found = docs_.emplace(name, parseXmlFile(kDataDir + "/documents/" + name)).first;
@@ -43,8 +47,10 @@ private:
 };
 
 // The context node named by a case, selected by libxml2.
-xmlNode* contextNode(xmlDoc* doc, const ConformanceCase& c) {
-    if (c.context == "/") return reinterpret_cast<xmlNode*>(doc);
+xmlNode* contextNode(xmlDoc* doc, const ConformanceCase& c)
+{
+    if (c.context == "/")
+        return reinterpret_cast<xmlNode*>(doc);
     xmlXPathContext* xpath = xmlXPathNewContext(doc);
     for (const auto& entry : c.namespaces.prefixes)
         xmlXPathRegisterNs(xpath, reinterpret_cast<const xmlChar*>(entry.first.c_str()),
@@ -58,11 +64,17 @@ xmlNode* contextNode(xmlDoc* doc, const ConformanceCase& c) {
     return node;
 }
 
-Node engineNodeFor(xmlNode* node) { return LibxmlNavigator::wrap(node); }
+Node engineNodeFor(xmlNode* node)
+{
+    return LibxmlNavigator::wrap(node);
+}
 
-class ConformanceTest : public ::testing::TestWithParam<std::string> {};
+class ConformanceTest : public ::testing::TestWithParam<std::string>
+{
+};
 
-TEST_P(ConformanceTest, EngineAgreesWithLibxml2) {
+TEST_P(ConformanceTest, EngineAgreesWithLibxml2)
+{
     std::vector<ConformanceCase> cases = readConformanceFile(kDataDir + "/conformance/" + GetParam());
     ASSERT_FALSE(cases.empty());
     DocumentCache documents;
@@ -99,7 +111,8 @@ INSTANTIATE_TEST_SUITE_P(Data, ConformanceTest, ::testing::ValuesIn(conformanceF
 
 // Guards the size of the suite: at least 600 expressions over at least five
 // documents, so that data files cannot silently go missing.
-TEST(ConformanceSuite, CoversEnoughExpressionsAndDocuments) {
+TEST(ConformanceSuite, CoversEnoughExpressionsAndDocuments)
+{
     std::size_t expressions = 0;
     std::set<std::string> documents;
     for (const std::string& file : conformanceFiles()) {
@@ -112,5 +125,5 @@ TEST(ConformanceSuite, CoversEnoughExpressionsAndDocuments) {
     EXPECT_GE(documents.size(), 5u);
 }
 
-}  // namespace
-}  // namespace vxXPathTest
+} // namespace
+} // namespace vxXPathTest

@@ -10,7 +10,8 @@ namespace {
 
 namespace Text = vxWebFw::XPath::Engine::Text;
 
-TEST(FormatNumber, SpecialValuesAndSignedZero) {
+TEST(FormatNumber, SpecialValuesAndSignedZero)
+{
     EXPECT_EQ(Text::formatNumber(std::nan("")), L"NaN");
     EXPECT_EQ(Text::formatNumber(std::numeric_limits<double>::infinity()), L"Infinity");
     EXPECT_EQ(Text::formatNumber(-std::numeric_limits<double>::infinity()), L"-Infinity");
@@ -18,27 +19,31 @@ TEST(FormatNumber, SpecialValuesAndSignedZero) {
     EXPECT_EQ(Text::formatNumber(-0.0), L"0");
 }
 
-TEST(FormatNumber, NeverUsesAnExponentAndDropsTrailingZeros) {
+TEST(FormatNumber, NeverUsesAnExponentAndDropsTrailingZeros)
+{
     EXPECT_EQ(Text::formatNumber(1), L"1");
     EXPECT_EQ(Text::formatNumber(-42), L"-42");
     EXPECT_EQ(Text::formatNumber(1.5), L"1.5");
     EXPECT_EQ(Text::formatNumber(1e21), L"1000000000000000000000");
     EXPECT_EQ(Text::formatNumber(1e-7), L"0.0000001");
     EXPECT_EQ(Text::formatNumber(123456789012.0), L"123456789012");
-    EXPECT_EQ(Text::formatNumber(0.1 + 0.2), L"0.30000000000000004");  // shortest text that reads back exactly
+    EXPECT_EQ(Text::formatNumber(0.1 + 0.2), L"0.30000000000000004"); // shortest text that reads back exactly
 }
 
-TEST(ParseNumber, FollowsTheNumberProductionWithWhitespaceAndMinus) {
+TEST(ParseNumber, FollowsTheNumberProductionWithWhitespaceAndMinus)
+{
     EXPECT_EQ(Text::parseNumber(L"12"), 12);
     EXPECT_EQ(Text::parseNumber(L" \t\r\n12.5 \n"), 12.5);
     EXPECT_EQ(Text::parseNumber(L"-.5"), -0.5);
     EXPECT_EQ(Text::parseNumber(L"5."), 5);
     EXPECT_TRUE(std::signbit(Text::parseNumber(L"-0")));
-    for (const wchar_t* bad : {L"", L" ", L"+1", L"1e3", L"- 1", L"1 2", L".", L"-", L"--1", L"0x10", L"1,5", L"\u00a01"})
+    for (const wchar_t* bad :
+         {L"", L" ", L"+1", L"1e3", L"- 1", L"1 2", L".", L"-", L"--1", L"0x10", L"1,5", L"\u00a01"})
         EXPECT_TRUE(std::isnan(Text::parseNumber(bad))) << "input: " << std::wstring(bad).size();
 }
 
-TEST(ParseNumber, HugeAndTinyValuesSaturate) {
+TEST(ParseNumber, HugeAndTinyValuesSaturate)
+{
     std::wstring huge(400, L'9');
     EXPECT_EQ(Text::parseNumber(huge), std::numeric_limits<double>::infinity());
     EXPECT_EQ(Text::parseNumber(L"-" + huge), -std::numeric_limits<double>::infinity());
@@ -46,7 +51,8 @@ TEST(ParseNumber, HugeAndTinyValuesSaturate) {
     EXPECT_EQ(Text::parseNumber(tiny), 0);
 }
 
-TEST(Round, HalfGoesUpAndNegativeHalfKeepsTheSign) {
+TEST(Round, HalfGoesUpAndNegativeHalfKeepsTheSign)
+{
     EXPECT_EQ(Text::round(2.5), 3);
     EXPECT_EQ(Text::round(-2.5), -2);
     EXPECT_EQ(Text::round(-2.6), -3);
@@ -55,10 +61,11 @@ TEST(Round, HalfGoesUpAndNegativeHalfKeepsTheSign) {
     EXPECT_TRUE(std::signbit(Text::round(-0.2)));
     EXPECT_TRUE(std::signbit(Text::round(-0.0)));
     EXPECT_TRUE(std::isnan(Text::round(std::nan(""))));
-    EXPECT_EQ(Text::round(4503599627370497.0), 4503599627370497.0);  // above 2^52: already integral
+    EXPECT_EQ(Text::round(4503599627370497.0), 4503599627370497.0); // above 2^52: already integral
 }
 
-TEST(Substring, RoundsPositionsAndHandlesNaNAndInfinity) {
+TEST(Substring, RoundsPositionsAndHandlesNaNAndInfinity)
+{
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(Text::substring(L"12345", 1.5, 2.6, true), L"234");
     EXPECT_EQ(Text::substring(L"12345", 0, 3, true), L"12");
@@ -70,22 +77,24 @@ TEST(Substring, RoundsPositionsAndHandlesNaNAndInfinity) {
     EXPECT_EQ(Text::substring(L"12345", 9, 0, false), L"");
 }
 
-TEST(Characters, SupplementaryCharactersCountOnce) {
+TEST(Characters, SupplementaryCharactersCountOnce)
+{
     std::wstring text;
     text += L'a';
     Text::appendCharacter(text, 0x1F600);
     text += L'b';
     EXPECT_EQ(Text::characterCount(text), 3u);
-    EXPECT_EQ(Text::substring(text, 2, 1, true).size(), text.size() - 2);  // the whole emoji, never half of it
+    EXPECT_EQ(Text::substring(text, 2, 1, true).size(), text.size() - 2); // the whole emoji, never half of it
     std::wstring translated = Text::translate(text, text.substr(1, text.size() - 2), L"X");
     EXPECT_EQ(translated, L"aXb");
 }
 
-TEST(NormalizeAndTranslate, FollowTheFunctionDefinitions) {
+TEST(NormalizeAndTranslate, FollowTheFunctionDefinitions)
+{
     EXPECT_EQ(Text::normalizeSpace(L" \t a \r\n b  "), L"a b");
     EXPECT_EQ(Text::normalizeSpace(L"   "), L"");
     EXPECT_EQ(Text::translate(L"--aaa--", L"abc-", L"ABC"), L"AAA");
-    EXPECT_EQ(Text::translate(L"abc", L"aa", L"xy"), L"xbc");  // first occurrence in 'from' decides
+    EXPECT_EQ(Text::translate(L"abc", L"aa", L"xy"), L"xbc"); // first occurrence in 'from' decides
 }
 
-}  // namespace
+} // namespace

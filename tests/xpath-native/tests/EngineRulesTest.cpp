@@ -19,12 +19,14 @@ const char* const kDocument = R"(<?xml version="1.0"?>
   <list><i>1</i><i>2</i><i>3</i><i>4</i></list>
 </r>)";
 
-class EngineRules : public ::testing::Test {
+class EngineRules : public ::testing::Test
+{
 protected:
     EngineFixtureDocument doc{kDocument};
 };
 
-TEST_F(EngineRules, StarAndNamesAreOperatorsOnlyAfterAnOperand) {
+TEST_F(EngineRules, StarAndNamesAreOperatorsOnlyAfterAnOperand)
+{
     EXPECT_EQ(doc.number(L"2 * 3"), 6);
     EXPECT_EQ(doc.names(L"/r/*[1]"), "div");
     EXPECT_EQ(doc.number(L"count(/r/*) * 2"), 10);
@@ -43,7 +45,8 @@ TEST_F(EngineRules, StarAndNamesAreOperatorsOnlyAfterAnOperand) {
     EXPECT_EQ(doc.number(L"count(//a/text ())"), 1);
 }
 
-TEST_F(EngineRules, SignedZeroPrintsAsZeroButKeepsItsSign) {
+TEST_F(EngineRules, SignedZeroPrintsAsZeroButKeepsItsSign)
+{
     EXPECT_EQ(doc.evaluate(L"string(-0)").stringValue(), L"0");
     EXPECT_EQ(doc.evaluate(L"string(round(-0.5))").stringValue(), L"0");
     EXPECT_TRUE(std::signbit(doc.number(L"round(-0.5)")));
@@ -52,7 +55,8 @@ TEST_F(EngineRules, SignedZeroPrintsAsZeroButKeepsItsSign) {
     EXPECT_TRUE(doc.boolean(L"-0 = 0"));
 }
 
-TEST_F(EngineRules, SubstringEdgeCases) {
+TEST_F(EngineRules, SubstringEdgeCases)
+{
     EXPECT_EQ(doc.evaluate(L"substring('12345', 1.5, 2.6)").stringValue(), L"234");
     EXPECT_EQ(doc.evaluate(L"substring('12345', 0, 3)").stringValue(), L"12");
     EXPECT_EQ(doc.evaluate(L"substring('12345', 0 div 0, 3)").stringValue(), L"");
@@ -60,15 +64,17 @@ TEST_F(EngineRules, SubstringEdgeCases) {
     EXPECT_EQ(doc.evaluate(L"substring('12345', -1 div 0, 1 div 0)").stringValue(), L"");
 }
 
-TEST_F(EngineRules, NaNIsUnequalToEverythingIncludingItself) {
+TEST_F(EngineRules, NaNIsUnequalToEverythingIncludingItself)
+{
     EXPECT_FALSE(doc.boolean(L"0 div 0 = 0 div 0"));
     EXPECT_TRUE(doc.boolean(L"0 div 0 != 0 div 0"));
     EXPECT_FALSE(doc.boolean(L"0 div 0 < 1 or 0 div 0 >= 1"));
-    EXPECT_FALSE(doc.boolean(L"//a = 0"));  // 'text' converts to NaN
+    EXPECT_FALSE(doc.boolean(L"//a = 0")); // 'text' converts to NaN
     EXPECT_FALSE(doc.boolean(L"boolean(0 div 0)"));
 }
 
-TEST_F(EngineRules, NodeSetComparedWithBooleanUsesItsBooleanValue) {
+TEST_F(EngineRules, NodeSetComparedWithBooleanUsesItsBooleanValue)
+{
     EXPECT_TRUE(doc.boolean(L"//div = true()"));
     EXPECT_TRUE(doc.boolean(L"//missing = false()"));
     EXPECT_FALSE(doc.boolean(L"//missing = true()"));
@@ -78,11 +84,12 @@ TEST_F(EngineRules, NodeSetComparedWithBooleanUsesItsBooleanValue) {
     EXPECT_TRUE(doc.boolean(L"//div != 4"));
     EXPECT_TRUE(doc.boolean(L"//div = //i"));
     EXPECT_FALSE(doc.boolean(L"//missing != //div"));
-    EXPECT_TRUE(doc.boolean(L"3 > //div"));  // operands swapped: some div is below 3
+    EXPECT_TRUE(doc.boolean(L"3 > //div")); // operands swapped: some div is below 3
     EXPECT_FALSE(doc.boolean(L"1 > //div"));
 }
 
-TEST_F(EngineRules, ReverseAxesCountPositionsFromTheContextNode) {
+TEST_F(EngineRules, ReverseAxesCountPositionsFromTheContextNode)
+{
     EXPECT_EQ(doc.string(L"//i[3]/preceding-sibling::*[1]"), L"2");
     EXPECT_EQ(doc.string(L"//i[3]/preceding-sibling::*[last()]"), L"1");
     EXPECT_EQ(doc.string(L"//i[4]/preceding::*[2]"), L"2");
@@ -94,14 +101,16 @@ TEST_F(EngineRules, ReverseAxesCountPositionsFromTheContextNode) {
     EXPECT_EQ(doc.string(L"(//i[3]/preceding-sibling::*)[1]"), L"1");
 }
 
-TEST_F(EngineRules, UnionIsInDocumentOrderWithoutDuplicates) {
+TEST_F(EngineRules, UnionIsInDocumentOrderWithoutDuplicates)
+{
     EXPECT_EQ(doc.names(L"//mod | //div | //div[1]"), "div div mod");
     EXPECT_EQ(doc.names(L"//a/@c | //a | //a/@b"), "a @b @c");
     EXPECT_EQ(doc.names(L"//i[4] | //i[1] | /r"), "r i i");
     EXPECT_THROW(doc.evaluate(L"//a | 1"), Engine::XPathException);
 }
 
-TEST_F(EngineRules, AttributeAndNamespaceNodesFollowTheirElementAndPrecedeItsChildren) {
+TEST_F(EngineRules, AttributeAndNamespaceNodesFollowTheirElementAndPrecedeItsChildren)
+{
     EXPECT_EQ(doc.names(L"//a/@b | //a/namespace::p | //a/* | //a"), "a ns:p @b p:e");
     EXPECT_EQ(doc.names(L"//a/@* | //div[2]"), "div @id @b @c");
     // following:: of an attribute includes the children of its element.
@@ -111,7 +120,8 @@ TEST_F(EngineRules, AttributeAndNamespaceNodesFollowTheirElementAndPrecedeItsChi
     EXPECT_EQ(doc.names(L"//a/@b/parent::*"), "a");
 }
 
-TEST_F(EngineRules, NumericPredicatesSelectByPosition) {
+TEST_F(EngineRules, NumericPredicatesSelectByPosition)
+{
     EXPECT_EQ(doc.string(L"//i[2]"), L"2");
     EXPECT_EQ(doc.string(L"//i[1 + 1]"), L"2");
     EXPECT_EQ(doc.string(L"//i[last()]"), L"4");
@@ -122,7 +132,8 @@ TEST_F(EngineRules, NumericPredicatesSelectByPosition) {
     EXPECT_EQ(doc.number(L"count(//i[.='2' or position()=4])"), 2);
 }
 
-TEST_F(EngineRules, SyntaxErrorsCarryAPositionAndMessage) {
+TEST_F(EngineRules, SyntaxErrorsCarryAPositionAndMessage)
+{
     try {
         doc.evaluate(L"//a[@b = '1'");
         FAIL() << "expected an exception";
@@ -137,7 +148,8 @@ TEST_F(EngineRules, SyntaxErrorsCarryAPositionAndMessage) {
         EXPECT_THROW(Engine::Expression::compile(bad), Engine::XPathException) << std::wstring(bad).size();
 }
 
-TEST_F(EngineRules, EvaluationErrorsAreReported) {
+TEST_F(EngineRules, EvaluationErrorsAreReported)
+{
     try {
         doc.evaluate(L"count('x')");
         FAIL() << "expected an exception";
@@ -150,26 +162,31 @@ TEST_F(EngineRules, EvaluationErrorsAreReported) {
     EXPECT_THROW(doc.evaluate(L"(1)[1]"), Engine::XPathException);
 }
 
-TEST_F(EngineRules, DeepNestingIsRejectedInsteadOfOverflowingTheStack) {
+TEST_F(EngineRules, DeepNestingIsRejectedInsteadOfOverflowingTheStack)
+{
     std::wstring nested = std::wstring(10000, L'(') + L"1" + std::wstring(10000, L')');
     EXPECT_THROW(Engine::Expression::compile(nested), Engine::XPathException);
     std::wstring chain = L"1";
-    for (int i = 0; i < 10000; ++i) chain += L"+1";
+    for (int i = 0; i < 10000; ++i)
+        chain += L"+1";
     EXPECT_THROW(Engine::Expression::compile(chain), Engine::XPathException);
     std::wstring modest = L"1";
-    for (int i = 0; i < 100; ++i) modest += L"+1";
+    for (int i = 0; i < 100; ++i)
+        modest += L"+1";
     EXPECT_EQ(doc.number(modest), 101);
 }
 
-TEST_F(EngineRules, PrefixesResolveThroughTheResolver) {
+TEST_F(EngineRules, PrefixesResolveThroughTheResolver)
+{
     Engine::NamespaceMap namespaces;
     namespaces.declare(L"q", L"urn:p");
     Engine::Expression expr = Engine::Expression::compile(L"count(//q:e | //q:*)", &namespaces);
     EXPECT_EQ(expr.evaluate(doc.navigator(), doc.root()).numberValue(), 1);
-    EXPECT_EQ(doc.number(L"count(//a/@xml:lang)"), 0);  // 'xml' is always declared
+    EXPECT_EQ(doc.number(L"count(//a/@xml:lang)"), 0); // 'xml' is always declared
 }
 
-TEST_F(EngineRules, CompiledExpressionIsReusableAcrossContexts) {
+TEST_F(EngineRules, CompiledExpressionIsReusableAcrossContexts)
+{
     Engine::Expression expr = Engine::Expression::compile(L"string(following-sibling::*[1])");
     Node first = doc.single(L"//i[1]");
     Node third = doc.single(L"//i[3]");
@@ -177,5 +194,5 @@ TEST_F(EngineRules, CompiledExpressionIsReusableAcrossContexts) {
     EXPECT_EQ(expr.evaluate(doc.navigator(), third).stringValue(), L"4");
 }
 
-}  // namespace
-}  // namespace vxXPathTest
+} // namespace
+} // namespace vxXPathTest

@@ -13,15 +13,18 @@ namespace vxXPathTest {
 namespace Engine = vxWebFw::XPath::Engine;
 
 // A parsed document with a navigator, evaluating from the root.
-class EngineFixtureDocument {
+class EngineFixtureDocument
+{
 public:
     explicit EngineFixtureDocument(const std::string& xml) : doc_(parseXml(xml)) {}
 
-    Engine::Value evaluate(const std::wstring& expression, Node context = Node()) const {
+    Engine::Value evaluate(const std::wstring& expression, Node context = Node()) const
+    {
         Engine::Expression compiled = Engine::Expression::compile(expression);
         return compiled.evaluate(navigator_, context ? context : root());
     }
-    std::wstring string(const std::wstring& expression) const {
+    std::wstring string(const std::wstring& expression) const
+    {
         return evaluate(L"string(" + expression + L")").stringValue();
     }
     double number(const std::wstring& expression) const { return evaluate(expression).numberValue(); }
@@ -39,23 +42,31 @@ private:
     LibxmlNavigator navigator_;
 };
 
-inline std::string EngineFixtureDocument::names(const std::wstring& expression) const {
+inline std::string EngineFixtureDocument::names(const std::wstring& expression) const
+{
     std::string text;
     const Engine::Value value = evaluate(expression);
     for (const Node& node : value.nodes()) {
-        if (!text.empty()) text += ' ';
-        if (node.kind == NodeKind::Text) text += "#text";
-        else if (node.kind == NodeKind::Attribute) text += "@" + utf8FromWide(navigator_.qualifiedName(node));
-        else if (node.kind == NodeKind::Namespace) text += "ns:" + utf8FromWide(navigator_.localName(node));
-        else if (node.kind == NodeKind::Root) text += "/";
-        else text += utf8FromWide(navigator_.qualifiedName(node));
+        if (!text.empty())
+            text += ' ';
+        if (node.kind == NodeKind::Text)
+            text += "#text";
+        else if (node.kind == NodeKind::Attribute)
+            text += "@" + utf8FromWide(navigator_.qualifiedName(node));
+        else if (node.kind == NodeKind::Namespace)
+            text += "ns:" + utf8FromWide(navigator_.localName(node));
+        else if (node.kind == NodeKind::Root)
+            text += "/";
+        else
+            text += utf8FromWide(navigator_.qualifiedName(node));
     }
     return text;
 }
 
-inline Node EngineFixtureDocument::single(const std::wstring& expression) const {
+inline Node EngineFixtureDocument::single(const std::wstring& expression) const
+{
     Engine::Value value = evaluate(expression);
     return value.nodes().size() == 1 ? value.nodes().front() : Node();
 }
 
-}  // namespace vxXPathTest
+} // namespace vxXPathTest

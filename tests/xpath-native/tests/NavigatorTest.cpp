@@ -14,21 +14,22 @@ namespace {
 const char* const kDocument = R"(<?xml version="1.0"?>
 <root xml:lang="en-US"><A x="1" y="2"><b>one</b><!--c--><b>two<c>three</c></b></A><?pi data?><D xml:lang="fr">four</D></root>)";
 
-TEST(DefaultNavigator, DocumentOrderMatchesAPreOrderWalk) {
+TEST(DefaultNavigator, DocumentOrderMatchesAPreOrderWalk)
+{
     EngineFixtureDocument doc(kDocument);
     std::vector<Node> all = doc.evaluate(L"//node() | //@* | //namespace::* | /").nodes();
     ASSERT_GT(all.size(), 12u);
     std::vector<Node> shuffled = all;
     std::mt19937 random(7);
     std::shuffle(shuffled.begin(), shuffled.end(), random);
-    std::sort(shuffled.begin(), shuffled.end(), [&](Node a, Node b) {
-        return doc.navigator().compareDocumentOrder(a, b) < 0;
-    });
+    std::sort(shuffled.begin(), shuffled.end(),
+              [&](Node a, Node b) { return doc.navigator().compareDocumentOrder(a, b) < 0; });
     EXPECT_EQ(shuffled, all);
     EXPECT_EQ(doc.names(L"(//node() | //@*)[position() < 6]"), "root @xml:lang A @x @y");
 }
 
-TEST(DefaultNavigator, StringValueConcatenatesDescendantTextOnly) {
+TEST(DefaultNavigator, StringValueConcatenatesDescendantTextOnly)
+{
     EngineFixtureDocument doc(kDocument);
     EXPECT_EQ(doc.string(L"/"), L"onetwothreefour");
     EXPECT_EQ(doc.string(L"//A"), L"onetwothree");
@@ -37,7 +38,8 @@ TEST(DefaultNavigator, StringValueConcatenatesDescendantTextOnly) {
     EXPECT_EQ(doc.string(L"//@y"), L"2");
 }
 
-TEST(DefaultNavigator, LangUsesTheNearestXmlLang) {
+TEST(DefaultNavigator, LangUsesTheNearestXmlLang)
+{
     EngineFixtureDocument doc(kDocument);
     EXPECT_EQ(doc.names(L"//*[lang('en')]"), "root A b b c");
     EXPECT_EQ(doc.names(L"//*[lang('fr')]"), "D");
@@ -46,17 +48,21 @@ TEST(DefaultNavigator, LangUsesTheNearestXmlLang) {
 
 // Uses the engine's default walks and order instead of the navigator's own
 // shortcuts, so that the defaults are checked against them.
-class DefaultWalkNavigator : public LibxmlNavigator {
+class DefaultWalkNavigator : public LibxmlNavigator
+{
 public:
-    Node nextInSubtree(Node node, Node subtreeRoot) const override {
+    Node nextInSubtree(Node node, Node subtreeRoot) const override
+    {
         return Navigator::nextInSubtree(node, subtreeRoot);
     }
-    Node nextElementInSubtree(Node node, Node subtreeRoot) const override {
+    Node nextElementInSubtree(Node node, Node subtreeRoot) const override
+    {
         return Navigator::nextElementInSubtree(node, subtreeRoot);
     }
 };
 
-TEST(DefaultNavigator, DefaultWalksAgreeWithTheNavigatorsOwn) {
+TEST(DefaultNavigator, DefaultWalksAgreeWithTheNavigatorsOwn)
+{
     XmlDocPtr xml = parseXml(kDocument);
     Node root = LibxmlNavigator::documentNode(xml.get());
     LibxmlNavigator own;
@@ -74,18 +80,22 @@ TEST(DefaultNavigator, DefaultWalksAgreeWithTheNavigatorsOwn) {
 
 // An adapter that compares element names without regard to case, as an
 // HTML DOM adapter may choose to.
-class CaseInsensitiveNavigator : public LibxmlNavigator {
+class CaseInsensitiveNavigator : public LibxmlNavigator
+{
 public:
-    bool nameEquals(Node node, std::wstring_view local, std::wstring_view uri) const override {
+    bool nameEquals(Node node, std::wstring_view local, std::wstring_view uri) const override
+    {
         std::wstring name = localName(node);
-        if (node.kind != NodeKind::Element) return LibxmlNavigator::nameEquals(node, local, uri);
+        if (node.kind != NodeKind::Element)
+            return LibxmlNavigator::nameEquals(node, local, uri);
         return name.size() == local.size() &&
                std::equal(name.begin(), name.end(), local.begin(),
                           [](wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); });
     }
 };
 
-TEST(NavigatorHooks, NameComparisonIsTheNavigatorsChoice) {
+TEST(NavigatorHooks, NameComparisonIsTheNavigatorsChoice)
+{
     XmlDocPtr xml = parseXml(kDocument);
     Node root = LibxmlNavigator::documentNode(xml.get());
     LibxmlNavigator exact;
@@ -98,13 +108,15 @@ TEST(NavigatorHooks, NameComparisonIsTheNavigatorsChoice) {
 
 // Minimal navigator without namespaces or ids: the engine must work with
 // the defaults alone.
-class NoIdNavigator : public LibxmlNavigator {
+class NoIdNavigator : public LibxmlNavigator
+{
 public:
     Node elementById(Node, std::wstring_view) const override { return Node(); }
     void namespaceNodes(Node, std::vector<Node>&) const override {}
 };
 
-TEST(NavigatorHooks, IdAndNamespaceAxisAnswerThroughTheNavigator) {
+TEST(NavigatorHooks, IdAndNamespaceAxisAnswerThroughTheNavigator)
+{
     XmlDocPtr xml = parseXml(R"(<r xmlns:p="urn:p"><e xml:id="k"/></r>)");
     Node root = LibxmlNavigator::documentNode(xml.get());
     LibxmlNavigator full;
@@ -117,5 +129,5 @@ TEST(NavigatorHooks, IdAndNamespaceAxisAnswerThroughTheNavigator) {
     EXPECT_EQ(namespaces.evaluate(bare, root).numberValue(), 0);
 }
 
-}  // namespace
-}  // namespace vxXPathTest
+} // namespace
+} // namespace vxXPathTest

@@ -12,33 +12,45 @@ namespace {
 using namespace vxWebFw::XPath::Engine;
 
 // The document <e a="v">TEXT</e>, with TEXT chosen by the check.
-class SingleElementNavigator : public Navigator {
+class SingleElementNavigator : public Navigator
+{
 public:
     explicit SingleElementNavigator(std::wstring text) : text_(std::move(text)) {}
     Node root() const { return Node(NodeKind::Root, &root_); }
 
-    Node parent(Node n) const override {
-        if (n.handle == &element_) return root();
-        if (n.handle == &text_ || n.handle == &attribute_) return element();
+    Node parent(Node n) const override
+    {
+        if (n.handle == &element_)
+            return root();
+        if (n.handle == &text_ || n.handle == &attribute_)
+            return element();
         return Node();
     }
-    Node firstChild(Node n) const override {
-        if (n.handle == &root_) return element();
-        if (n.handle == &element_) return Node(NodeKind::Text, &text_);
+    Node firstChild(Node n) const override
+    {
+        if (n.handle == &root_)
+            return element();
+        if (n.handle == &element_)
+            return Node(NodeKind::Text, &text_);
         return Node();
     }
     Node nextSibling(Node) const override { return Node(); }
     Node previousSibling(Node) const override { return Node(); }
-    Node firstAttribute(Node n) const override {
+    Node firstAttribute(Node n) const override
+    {
         return n.handle == &element_ ? Node(NodeKind::Attribute, &attribute_) : Node();
     }
     Node nextAttribute(Node) const override { return Node(); }
-    std::wstring localName(Node n) const override {
+    std::wstring localName(Node n) const override
+    {
         return n.handle == &element_ ? L"e" : n.handle == &attribute_ ? L"a" : L"";
     }
-    void appendNodeValue(Node n, std::wstring& out) const override {
-        if (n.handle == &text_) out += text_;
-        if (n.handle == &attribute_) out += L"v";
+    void appendNodeValue(Node n, std::wstring& out) const override
+    {
+        if (n.handle == &text_)
+            out += text_;
+        if (n.handle == &attribute_)
+            out += L"v";
     }
 
 private:
@@ -52,7 +64,8 @@ private:
 int passed = 0;
 int failed = 0;
 
-void check(bool ok, const char* what) {
+void check(bool ok, const char* what)
+{
     if (ok) {
         ++passed;
     } else {
@@ -61,12 +74,15 @@ void check(bool ok, const char* what) {
     }
 }
 
-}  // namespace
+} // namespace
 
-int main() {
-    const std::wstring grin = L"\xD83D\xDE00";  // U+1F600 as a surrogate pair
+int main()
+{
+    const std::wstring grin = L"\xD83D\xDE00"; // U+1F600 as a surrogate pair
     SingleElementNavigator navigator(L"a" + grin + L"b");
-    auto evaluate = [&](const wchar_t* text) { return Expression::compile(text).evaluate(navigator, navigator.root()); };
+    auto evaluate = [&](const wchar_t* text) {
+        return Expression::compile(text).evaluate(navigator, navigator.root());
+    };
 
     check(sizeof(wchar_t) == 2, "wchar_t has 16 bits in this build");
     check(evaluate(L"string-length(/e)").numberValue() == 3, "string-length counts a surrogate pair once");

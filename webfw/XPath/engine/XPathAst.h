@@ -77,8 +77,19 @@ private:
 using ExprPtr = std::unique_ptr<Expr>;
 
 enum class Axis {
-    Ancestor, AncestorOrSelf, Attribute, Child, Descendant, DescendantOrSelf, Following,
-    FollowingSibling, Namespace, Parent, Preceding, PrecedingSibling, Self
+    Ancestor,
+    AncestorOrSelf,
+    Attribute,
+    Child,
+    Descendant,
+    DescendantOrSelf,
+    Following,
+    FollowingSibling,
+    Namespace,
+    Parent,
+    Preceding,
+    PrecedingSibling,
+    Self
 };
 
 bool isReverseAxis(Axis axis);
@@ -88,23 +99,29 @@ struct NodeTest {
     // only serve as parents for the next step.
     enum class Kind { AnyNode, Text, Comment, ProcessingInstruction, Name, AnyName, NamespaceWildcard, ElementOrRoot };
     Kind kind = Kind::AnyNode;
-    std::wstring localName;     // Name; target of processing-instruction('target')
-    std::wstring namespaceUri;  // Name and NamespaceWildcard
-    bool hasTarget = false;     // processing-instruction with a literal
+    std::wstring localName;    // Name; target of processing-instruction('target')
+    std::wstring namespaceUri; // Name and NamespaceWildcard
+    bool hasTarget = false;    // processing-instruction with a literal
 
     // principal: Attribute on the attribute axis, Namespace on the namespace
     // axis, Element elsewhere. Inline: it runs for every node an axis visits.
     bool matches(const Navigator& navigator, Node node, NodeKind principal) const {
         switch (kind) {
-            case Kind::AnyNode: return true;
-            case Kind::Text: return node.kind == NodeKind::Text;
-            case Kind::Comment: return node.kind == NodeKind::Comment;
+            case Kind::AnyNode:
+                return true;
+            case Kind::Text:
+                return node.kind == NodeKind::Text;
+            case Kind::Comment:
+                return node.kind == NodeKind::Comment;
             case Kind::ProcessingInstruction:
                 return node.kind == NodeKind::ProcessingInstruction &&
                        (!hasTarget || navigator.localName(node) == localName);
-            case Kind::Name: return node.kind == principal && navigator.nameEquals(node, localName, namespaceUri);
-            case Kind::AnyName: return node.kind == principal;
-            case Kind::ElementOrRoot: return node.kind == NodeKind::Element || node.kind == NodeKind::Root;
+            case Kind::Name:
+                return node.kind == principal && navigator.nameEquals(node, localName, namespaceUri);
+            case Kind::AnyName:
+                return node.kind == principal;
+            case Kind::ElementOrRoot:
+                return node.kind == NodeKind::Element || node.kind == NodeKind::Root;
             case Kind::NamespaceWildcard:
                 return node.kind == principal && navigator.namespaceEquals(node, namespaceUri);
         }
@@ -114,8 +131,8 @@ struct NodeTest {
 
 // Appends the nodes of the axis that pass the test, in axis order (reverse
 // document order for reverse axes), stopping once out holds limit nodes.
-void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
-                 std::vector<Node>& out, std::size_t limit = static_cast<std::size_t>(-1));
+void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
+                 std::size_t limit = static_cast<std::size_t>(-1));
 
 struct Step {
     Axis axis = Axis::Child;
@@ -173,7 +190,19 @@ private:
 // --- Operators ----------------------------------------------------------------
 
 enum class BinaryOperator {
-    Or, And, Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual, Add, Subtract, Multiply, Divide, Modulo
+    Or,
+    And,
+    Equal,
+    NotEqual,
+    Less,
+    LessEqual,
+    Greater,
+    GreaterEqual,
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    Modulo
 };
 
 class BinaryExpr : public Expr {
@@ -183,9 +212,7 @@ public:
     Value evaluate(const Context& context) const override;
     bool evaluateBoolean(const Context& context) const override;
     StaticType staticType() const override;
-    bool usesPositionOrSize() const override {
-        return left_->usesPositionOrSize() || right_->usesPositionOrSize();
-    }
+    bool usesPositionOrSize() const override { return left_->usesPositionOrSize() || right_->usesPositionOrSize(); }
     BinaryOperator op() const { return op_; }
     const ExprPtr& left() const { return left_; }
     const ExprPtr& right() const { return right_; }
@@ -216,9 +243,7 @@ public:
         : Expr(position), left_(std::move(left)), right_(std::move(right)) {}
     Value evaluate(const Context& context) const override;
     StaticType staticType() const override { return StaticType::NodeSet; }
-    bool usesPositionOrSize() const override {
-        return left_->usesPositionOrSize() || right_->usesPositionOrSize();
-    }
+    bool usesPositionOrSize() const override { return left_->usesPositionOrSize() || right_->usesPositionOrSize(); }
 
 private:
     ExprPtr left_;
@@ -283,11 +308,33 @@ private:
 // --- Function calls -----------------------------------------------------------
 
 enum class Function {
-    Last, Position, Count, Id, LocalName, NamespaceUri, Name,
-    String, Concat, StartsWith, Contains, SubstringBefore, SubstringAfter, Substring,
-    StringLength, NormalizeSpace, Translate,
-    Boolean, Not, True, False, Lang,
-    Number, Sum, Floor, Ceiling, Round
+    Last,
+    Position,
+    Count,
+    Id,
+    LocalName,
+    NamespaceUri,
+    Name,
+    String,
+    Concat,
+    StartsWith,
+    Contains,
+    SubstringBefore,
+    SubstringAfter,
+    Substring,
+    StringLength,
+    NormalizeSpace,
+    Translate,
+    Boolean,
+    Not,
+    True,
+    False,
+    Lang,
+    Number,
+    Sum,
+    Floor,
+    Ceiling,
+    Round
 };
 
 class FunctionExpr : public Expr {
@@ -314,6 +361,6 @@ private:
 // argument counts (maxArguments -1: unbounded).
 bool findCoreFunction(const std::wstring& name, Function& function, int& minArguments, int& maxArguments);
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -18,8 +18,8 @@ bool hasChildren(NodeKind kind) { return kind == NodeKind::Element || kind == No
 
 class AxisCollector {
 public:
-    AxisCollector(const Navigator& navigator, const NodeTest& test, NodeKind principal,
-                  std::vector<Node>& out, std::size_t limit)
+    AxisCollector(const Navigator& navigator, const NodeTest& test, NodeKind principal, std::vector<Node>& out,
+                  std::size_t limit)
         : nav_(navigator), test_(test), principal_(principal), out_(out),
           limit_(limit == static_cast<std::size_t>(-1) ? limit : out.size() + limit) {}
 
@@ -154,38 +154,58 @@ private:
     std::size_t limit_;
 };
 
-}  // namespace
+} // namespace
 
-void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
-                 std::vector<Node>& out, std::size_t limit) {
+void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
+                 std::size_t limit) {
     if (limit == 0) return;
-    NodeKind principal = axis == Axis::Attribute ? NodeKind::Attribute
+    NodeKind principal = axis == Axis::Attribute   ? NodeKind::Attribute
                          : axis == Axis::Namespace ? NodeKind::Namespace
                                                    : NodeKind::Element;
     AxisCollector collect(navigator, test, principal, out, limit);
     switch (axis) {
-        case Axis::Self: collect.offer(context); break;
-        case Axis::Child: collect.children(context); break;
-        case Axis::Descendant: collect.descendants(context); break;
+        case Axis::Self:
+            collect.offer(context);
+            break;
+        case Axis::Child:
+            collect.children(context);
+            break;
+        case Axis::Descendant:
+            collect.descendants(context);
+            break;
         case Axis::DescendantOrSelf:
             if (collect.offer(context)) collect.descendants(context);
             break;
         case Axis::Parent:
             if (Node p = navigator.parent(context)) collect.offer(p);
             break;
-        case Axis::Ancestor: collect.ancestors(context); break;
+        case Axis::Ancestor:
+            collect.ancestors(context);
+            break;
         case Axis::AncestorOrSelf:
             if (collect.offer(context)) collect.ancestors(context);
             break;
-        case Axis::FollowingSibling: collect.followingSiblings(context); break;
-        case Axis::PrecedingSibling: collect.precedingSiblings(context); break;
-        case Axis::Following: collect.following(context); break;
-        case Axis::Preceding: collect.preceding(context); break;
-        case Axis::Attribute: collect.attributes(context); break;
-        case Axis::Namespace: collect.namespaces(context); break;
+        case Axis::FollowingSibling:
+            collect.followingSiblings(context);
+            break;
+        case Axis::PrecedingSibling:
+            collect.precedingSiblings(context);
+            break;
+        case Axis::Following:
+            collect.following(context);
+            break;
+        case Axis::Preceding:
+            collect.preceding(context);
+            break;
+        case Axis::Attribute:
+            collect.attributes(context);
+            break;
+        case Axis::Namespace:
+            collect.namespaces(context);
+            break;
     }
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

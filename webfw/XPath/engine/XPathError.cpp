@@ -6,8 +6,7 @@ namespace Engine {
 
 XPathException::XPathException(Kind kind, std::wstring message, std::size_t position)
     : kind_(kind), message_(std::move(message)), position_(position) {
-    fullMessage_ = kind_ == Kind::Syntax ? L"XPath syntax error at position "
-                                         : L"XPath evaluation error at position ";
+    fullMessage_ = kind_ == Kind::Syntax ? L"XPath syntax error at position " : L"XPath evaluation error at position ";
     fullMessage_ += std::to_wstring(position_);
     fullMessage_ += L": ";
     fullMessage_ += message_;
@@ -24,6 +23,6 @@ void throwEvaluationError(const std::wstring& message, std::size_t position) {
     throw XPathException(XPathException::Kind::Evaluation, message, position);
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

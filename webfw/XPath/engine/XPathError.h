@@ -37,6 +37,6 @@ private:
 [[noreturn]] void throwSyntaxError(const std::wstring& message, std::size_t position);
 [[noreturn]] void throwEvaluationError(const std::wstring& message, std::size_t position);
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -23,6 +23,6 @@ Value Expression::evaluate(const Navigator& navigator, Node context, const Varia
     return result;
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -45,6 +45,6 @@ private:
     std::shared_ptr<const Expr> root_;
 };
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -16,7 +16,7 @@ namespace {
 struct FunctionInfo {
     Function function;
     int minArguments;
-    int maxArguments;  // -1: unbounded
+    int maxArguments; // -1: unbounded
     StaticType result;
 };
 
@@ -56,7 +56,7 @@ const std::unordered_map<std::wstring, FunctionInfo>& functionTable() {
 const FunctionInfo& infoOf(Function function) {
     for (const auto& entry : functionTable())
         if (entry.second.function == function) return entry.second;
-    return functionTable().begin()->second;  // unreachable: every Function is in the table
+    return functionTable().begin()->second; // unreachable: every Function is in the table
 }
 
 wchar_t asciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
@@ -73,9 +73,11 @@ bool languageMatches(const std::wstring& language, const std::wstring& wanted) {
 void addIdTokens(const Navigator& navigator, Node anyNode, const std::wstring& text, NodeSet& result) {
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && Text::isWhitespace(text[i])) ++i;
+        while (i < text.size() && Text::isWhitespace(text[i]))
+            ++i;
         std::size_t start = i;
-        while (i < text.size() && !Text::isWhitespace(text[i])) ++i;
+        while (i < text.size() && !Text::isWhitespace(text[i]))
+            ++i;
         if (i > start) {
             Node element = navigator.elementById(anyNode, std::wstring_view(text).substr(start, i - start));
             if (element) result.nodes.push_back(element);
@@ -83,7 +85,7 @@ void addIdTokens(const Navigator& navigator, Node anyNode, const std::wstring& t
     }
 }
 
-}  // namespace
+} // namespace
 
 bool findCoreFunction(const std::wstring& name, Function& function, int& minArguments, int& maxArguments) {
     auto found = functionTable().find(name);
@@ -136,12 +138,14 @@ Value FunctionExpr::nameFunction(const Context& context) const {
                        node.kind == NodeKind::ProcessingInstruction || node.kind == NodeKind::Namespace;
     if (!named) return Value::fromString(std::wstring());
     switch (function_) {
-        case Function::LocalName: return Value::fromString(navigator.localName(node));
+        case Function::LocalName:
+            return Value::fromString(navigator.localName(node));
         case Function::NamespaceUri:
             if (node.kind != NodeKind::Element && node.kind != NodeKind::Attribute)
                 return Value::fromString(std::wstring());
             return Value::fromString(navigator.namespaceUri(node));
-        default: return Value::fromString(navigator.qualifiedName(node));
+        default:
+            return Value::fromString(navigator.qualifiedName(node));
     }
 }
 
@@ -150,7 +154,8 @@ Value FunctionExpr::idFunction(const Context& context) const {
     Value argument = evaluateArgument(0, context);
     NodeSet result;
     if (argument.isNodeSet()) {
-        for (const Node& node : argument.nodes()) addIdTokens(navigator, context.node, stringValueOf(navigator, node), result);
+        for (const Node& node : argument.nodes())
+            addIdTokens(navigator, context.node, stringValueOf(navigator, node), result);
     } else {
         addIdTokens(navigator, context.node, argument.toString(navigator), result);
     }
@@ -162,17 +167,24 @@ Value FunctionExpr::idFunction(const Context& context) const {
 Value FunctionExpr::evaluate(const Context& context) const {
     const Navigator& navigator = context.navigator();
     switch (function_) {
-        case Function::Last: return Value::fromNumber(static_cast<double>(context.size));
-        case Function::Position: return Value::fromNumber(static_cast<double>(context.position));
-        case Function::Count: return Value::fromNumber(static_cast<double>(argumentNodeSet(0, context).nodes.size()));
-        case Function::Id: return idFunction(context);
+        case Function::Last:
+            return Value::fromNumber(static_cast<double>(context.size));
+        case Function::Position:
+            return Value::fromNumber(static_cast<double>(context.position));
+        case Function::Count:
+            return Value::fromNumber(static_cast<double>(argumentNodeSet(0, context).nodes.size()));
+        case Function::Id:
+            return idFunction(context);
         case Function::LocalName:
         case Function::NamespaceUri:
-        case Function::Name: return nameFunction(context);
-        case Function::String: return Value::fromString(argumentString(0, context));
+        case Function::Name:
+            return nameFunction(context);
+        case Function::String:
+            return Value::fromString(argumentString(0, context));
         case Function::Concat: {
             std::wstring result;
-            for (std::size_t i = 0; i < arguments_.size(); ++i) result += argumentString(i, context);
+            for (std::size_t i = 0; i < arguments_.size(); ++i)
+                result += argumentString(i, context);
             return Value::fromString(std::move(result));
         }
         case Function::StartsWith: {
@@ -181,7 +193,8 @@ Value FunctionExpr::evaluate(const Context& context) const {
             return Value::fromBoolean(text.compare(0, start.size(), start) == 0);
         }
         case Function::Contains:
-            return Value::fromBoolean(argumentString(0, context).find(argumentString(1, context)) != std::wstring::npos);
+            return Value::fromBoolean(argumentString(0, context).find(argumentString(1, context)) !=
+                                      std::wstring::npos);
         case Function::SubstringBefore: {
             std::wstring text = argumentString(0, context);
             std::size_t at = text.find(argumentString(1, context));
@@ -202,23 +215,29 @@ Value FunctionExpr::evaluate(const Context& context) const {
         }
         case Function::StringLength:
             return Value::fromNumber(static_cast<double>(Text::characterCount(argumentString(0, context))));
-        case Function::NormalizeSpace: return Value::fromString(Text::normalizeSpace(argumentString(0, context)));
+        case Function::NormalizeSpace:
+            return Value::fromString(Text::normalizeSpace(argumentString(0, context)));
         case Function::Translate: {
             std::wstring text = argumentString(0, context);
             std::wstring from = argumentString(1, context);
             std::wstring to = argumentString(2, context);
             return Value::fromString(Text::translate(text, from, to));
         }
-        case Function::Boolean: return Value::fromBoolean(arguments_[0]->evaluateBoolean(context));
-        case Function::Not: return Value::fromBoolean(!arguments_[0]->evaluateBoolean(context));
-        case Function::True: return Value::fromBoolean(true);
-        case Function::False: return Value::fromBoolean(false);
+        case Function::Boolean:
+            return Value::fromBoolean(arguments_[0]->evaluateBoolean(context));
+        case Function::Not:
+            return Value::fromBoolean(!arguments_[0]->evaluateBoolean(context));
+        case Function::True:
+            return Value::fromBoolean(true);
+        case Function::False:
+            return Value::fromBoolean(false);
         case Function::Lang: {
             std::wstring wanted = argumentString(0, context);
             std::wstring language;
             return Value::fromBoolean(navigator.language(context.node, language) && languageMatches(language, wanted));
         }
-        case Function::Number: return Value::fromNumber(argumentNumber(0, context));
+        case Function::Number:
+            return Value::fromNumber(argumentNumber(0, context));
         case Function::Sum: {
             NodeSet set = argumentNodeSet(0, context);
             double total = 0;
@@ -230,13 +249,16 @@ Value FunctionExpr::evaluate(const Context& context) const {
             }
             return Value::fromNumber(total);
         }
-        case Function::Floor: return Value::fromNumber(std::floor(argumentNumber(0, context)));
-        case Function::Ceiling: return Value::fromNumber(std::ceil(argumentNumber(0, context)));
-        case Function::Round: return Value::fromNumber(Text::round(argumentNumber(0, context)));
+        case Function::Floor:
+            return Value::fromNumber(std::floor(argumentNumber(0, context)));
+        case Function::Ceiling:
+            return Value::fromNumber(std::ceil(argumentNumber(0, context)));
+        case Function::Round:
+            return Value::fromNumber(Text::round(argumentNumber(0, context)));
     }
     return Value();
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

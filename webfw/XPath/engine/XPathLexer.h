@@ -15,26 +15,46 @@ namespace Engine {
 
 enum class TokenType {
     End,
-    LeftParen, RightParen, LeftBracket, RightBracket,
-    Dot, DotDot, At, Comma, ColonColon,
-    NameTest,      // prefix (may be empty) and local name; local "*" is a wildcard
-    NodeType,      // comment, text, processing-instruction, node
-    FunctionName,  // prefix (may be empty) and local name
+    LeftParen,
+    RightParen,
+    LeftBracket,
+    RightBracket,
+    Dot,
+    DotDot,
+    At,
+    Comma,
+    ColonColon,
+    NameTest,     // prefix (may be empty) and local name; local "*" is a wildcard
+    NodeType,     // comment, text, processing-instruction, node
+    FunctionName, // prefix (may be empty) and local name
     AxisName,
     Literal,
     Number,
-    Variable,      // prefix (may be empty) and local name
+    Variable, // prefix (may be empty) and local name
     // Operators
-    And, Or, Mod, Div, Multiply,
-    Slash, DoubleSlash, Pipe, Plus, Minus,
-    Equal, NotEqual, Less, LessEqual, Greater, GreaterEqual
+    And,
+    Or,
+    Mod,
+    Div,
+    Multiply,
+    Slash,
+    DoubleSlash,
+    Pipe,
+    Plus,
+    Minus,
+    Equal,
+    NotEqual,
+    Less,
+    LessEqual,
+    Greater,
+    GreaterEqual
 };
 
 struct Token {
     TokenType type = TokenType::End;
     std::size_t position = 0;
     std::wstring prefix;
-    std::wstring text;  // local name, literal content, number text
+    std::wstring text; // local name, literal content, number text
     double number = 0;
 };
 
@@ -44,6 +64,6 @@ bool isOperatorToken(TokenType type);
 // XPathException (syntax) for characters and forms that are not XPath.
 std::vector<Token> tokenize(std::wstring_view expression);
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

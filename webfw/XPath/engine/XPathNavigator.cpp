@@ -12,11 +12,12 @@ bool isAttached(NodeKind kind) { return kind == NodeKind::Attribute || kind == N
 
 std::size_t depthOf(const Navigator& nav, Node node) {
     std::size_t depth = 0;
-    for (Node p = nav.parent(node); p; p = nav.parent(p)) ++depth;
+    for (Node p = nav.parent(node); p; p = nav.parent(p))
+        ++depth;
     return depth;
 }
 
-}  // namespace
+} // namespace
 
 Node Navigator::nextInSubtree(Node node, Node subtreeRoot) const {
     if (node.kind == NodeKind::Element || node.kind == NodeKind::Root) {
@@ -31,7 +32,8 @@ Node Navigator::nextInSubtree(Node node, Node subtreeRoot) const {
 }
 
 Node Navigator::nextElementInSubtree(Node node, Node subtreeRoot) const {
-    do node = nextInSubtree(node, subtreeRoot);
+    do
+        node = nextInSubtree(node, subtreeRoot);
     while (node && node.kind != NodeKind::Element);
     return node;
 }
@@ -55,9 +57,7 @@ bool Navigator::nameEquals(Node node, std::wstring_view local, std::wstring_view
     return localName(node) == local && namespaceUri(node) == uri;
 }
 
-bool Navigator::namespaceEquals(Node node, std::wstring_view uri) const {
-    return namespaceUri(node) == uri;
-}
+bool Navigator::namespaceEquals(Node node, std::wstring_view uri) const { return namespaceUri(node) == uri; }
 
 void Navigator::appendStringValue(Node node, std::wstring& out) const {
     if (node.kind != NodeKind::Root && node.kind != NodeKind::Element) {
@@ -69,7 +69,8 @@ void Navigator::appendStringValue(Node node, std::wstring& out) const {
 }
 
 Node Navigator::root(Node node) const {
-    for (Node p = parent(node); p; p = parent(p)) node = p;
+    for (Node p = parent(node); p; p = parent(p))
+        node = p;
     return node;
 }
 
@@ -100,9 +101,7 @@ int Navigator::compareDocumentOrder(Node a, Node b) const {
 
 // a and b are the owner element itself or nodes attached to it.
 int Navigator::compareAttachedNodes(Node owner, Node a, Node b) const {
-    auto rank = [](NodeKind kind) {
-        return kind == NodeKind::Namespace ? 1 : kind == NodeKind::Attribute ? 2 : 0;
-    };
+    auto rank = [](NodeKind kind) { return kind == NodeKind::Namespace ? 1 : kind == NodeKind::Attribute ? 2 : 0; };
     if (rank(a.kind) != rank(b.kind)) return rank(a.kind) < rank(b.kind) ? -1 : 1;
     if (a.kind == NodeKind::Attribute) {
         for (Node attr = firstAttribute(owner); attr; attr = nextAttribute(attr)) {
@@ -124,14 +123,16 @@ int Navigator::compareTreePositions(Node a, Node b) const {
     std::size_t depthB = depthOf(*this, b);
     Node upA = a;
     Node upB = b;
-    for (; depthA > depthB; --depthA) upA = parent(upA);
-    for (; depthB > depthA; --depthB) upB = parent(upB);
-    if (upA == upB) return a == upA ? -1 : 1;  // one is an ancestor of the other
+    for (; depthA > depthB; --depthA)
+        upA = parent(upA);
+    for (; depthB > depthA; --depthB)
+        upB = parent(upB);
+    if (upA == upB) return a == upA ? -1 : 1; // one is an ancestor of the other
     for (;;) {
         Node parentA = parent(upA);
         Node parentB = parent(upB);
         if (parentA == parentB) break;
-        if (!parentA || !parentB) return parentA ? 1 : -1;  // different trees: arbitrary but stable
+        if (!parentA || !parentB) return parentA ? 1 : -1; // different trees: arbitrary but stable
         upA = parentA;
         upB = parentB;
     }
@@ -152,6 +153,6 @@ int Navigator::compareTreePositions(Node a, Node b) const {
     return 1;
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -50,16 +50,15 @@ public:
     // Local name of an element or attribute, target of a processing
     // instruction, prefix of a namespace node; empty for other kinds.
     virtual std::wstring localName(Node node) const = 0;
-    virtual std::wstring namespaceUri(Node node) const;  // default: empty
-    virtual std::wstring prefix(Node node) const;        // default: empty
+    virtual std::wstring namespaceUri(Node node) const; // default: empty
+    virtual std::wstring prefix(Node node) const;       // default: empty
     // The name() function: prefix:local, or local when there is no prefix.
     virtual std::wstring qualifiedName(Node node) const;
     // Name test of an element, attribute or namespace node (a namespace
     // node is named by its prefix and has no namespace URI). Override to
     // decide case rules (for example HTML element names) or to compare
     // without copying.
-    virtual bool nameEquals(Node node, std::wstring_view localName,
-                            std::wstring_view namespaceUri) const;
+    virtual bool nameEquals(Node node, std::wstring_view localName, std::wstring_view namespaceUri) const;
     // The prefix:* name test.
     virtual bool namespaceEquals(Node node, std::wstring_view namespaceUri) const;
 
@@ -98,6 +97,6 @@ private:
     int compareAttachedNodes(Node owner, Node a, Node b) const;
 };
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

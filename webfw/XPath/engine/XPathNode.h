@@ -17,16 +17,7 @@ namespace XPath {
 namespace Engine {
 
 // The seven node kinds of the XPath 1.0 data model, plus None for "no node".
-enum class NodeKind : std::uint8_t {
-    None,
-    Root,
-    Element,
-    Attribute,
-    Namespace,
-    ProcessingInstruction,
-    Comment,
-    Text
-};
+enum class NodeKind : std::uint8_t { None, Root, Element, Attribute, Namespace, ProcessingInstruction, Comment, Text };
 
 struct Node {
     const void* handle = nullptr;
@@ -56,6 +47,6 @@ struct NodeHash {
 
 static_assert(sizeof(Node) <= 2 * sizeof(void*) || sizeof(void*) < 8, "Node must stay two words");
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -19,23 +19,35 @@ bool isEquality(BinaryOperator op) { return op == BinaryOperator::Equal || op ==
 // The operator to use after swapping the operands.
 BinaryOperator mirrored(BinaryOperator op) {
     switch (op) {
-        case BinaryOperator::Less: return BinaryOperator::Greater;
-        case BinaryOperator::LessEqual: return BinaryOperator::GreaterEqual;
-        case BinaryOperator::Greater: return BinaryOperator::Less;
-        case BinaryOperator::GreaterEqual: return BinaryOperator::LessEqual;
-        default: return op;
+        case BinaryOperator::Less:
+            return BinaryOperator::Greater;
+        case BinaryOperator::LessEqual:
+            return BinaryOperator::GreaterEqual;
+        case BinaryOperator::Greater:
+            return BinaryOperator::Less;
+        case BinaryOperator::GreaterEqual:
+            return BinaryOperator::LessEqual;
+        default:
+            return op;
     }
 }
 
 bool compareNumbers(BinaryOperator op, double a, double b) {
     switch (op) {
-        case BinaryOperator::Equal: return a == b;
-        case BinaryOperator::NotEqual: return a != b;
-        case BinaryOperator::Less: return a < b;
-        case BinaryOperator::LessEqual: return a <= b;
-        case BinaryOperator::Greater: return a > b;
-        case BinaryOperator::GreaterEqual: return a >= b;
-        default: return false;
+        case BinaryOperator::Equal:
+            return a == b;
+        case BinaryOperator::NotEqual:
+            return a != b;
+        case BinaryOperator::Less:
+            return a < b;
+        case BinaryOperator::LessEqual:
+            return a <= b;
+        case BinaryOperator::Greater:
+            return a > b;
+        case BinaryOperator::GreaterEqual:
+            return a >= b;
+        default:
+            return false;
     }
 }
 
@@ -61,8 +73,7 @@ bool compareAtomic(BinaryOperator op, const Value& a, const Value& b, const Navi
 
 // The left operand is a node-set, the right one is not.
 bool compareNodeSetWithAtomic(BinaryOperator op, const NodeSet& set, const Value& other, const Navigator& navigator) {
-    if (other.type() == ValueType::Boolean)
-        return compareBooleans(op, !set.nodes.empty(), other.booleanValue());
+    if (other.type() == ValueType::Boolean) return compareBooleans(op, !set.nodes.empty(), other.booleanValue());
     std::wstring text;
     if (other.type() == ValueType::String && isEquality(op)) {
         for (const Node& node : set.nodes) {
@@ -85,7 +96,8 @@ bool compareNodeSets(BinaryOperator op, const NodeSet& a, const NodeSet& b, cons
     if (a.nodes.empty() || b.nodes.empty()) return false;
     if (isEquality(op)) {
         std::unordered_set<std::wstring> right;
-        for (const Node& node : b.nodes) right.insert(stringValueOf(navigator, node));
+        for (const Node& node : b.nodes)
+            right.insert(stringValueOf(navigator, node));
         std::wstring text;
         for (const Node& node : a.nodes) {
             text.clear();
@@ -111,15 +123,20 @@ bool compareNodeSets(BinaryOperator op, const NodeSet& a, const NodeSet& b, cons
     double lowA = 0, highA = 0, lowB = 0, highB = 0;
     if (!extremes(a, lowA, highA) || !extremes(b, lowB, highB)) return false;
     switch (op) {
-        case BinaryOperator::Less: return lowA < highB;
-        case BinaryOperator::LessEqual: return lowA <= highB;
-        case BinaryOperator::Greater: return highA > lowB;
-        case BinaryOperator::GreaterEqual: return highA >= lowB;
-        default: return false;
+        case BinaryOperator::Less:
+            return lowA < highB;
+        case BinaryOperator::LessEqual:
+            return lowA <= highB;
+        case BinaryOperator::Greater:
+            return highA > lowB;
+        case BinaryOperator::GreaterEqual:
+            return highA >= lowB;
+        default:
+            return false;
     }
 }
 
-}  // namespace
+} // namespace
 
 Value VariableExpr::evaluate(const Context& context) const {
     Value value;
@@ -136,8 +153,11 @@ Value VariableExpr::evaluate(const Context& context) const {
 
 StaticType BinaryExpr::staticType() const {
     switch (op_) {
-        case BinaryOperator::Add: case BinaryOperator::Subtract: case BinaryOperator::Multiply:
-        case BinaryOperator::Divide: case BinaryOperator::Modulo:
+        case BinaryOperator::Add:
+        case BinaryOperator::Subtract:
+        case BinaryOperator::Multiply:
+        case BinaryOperator::Divide:
+        case BinaryOperator::Modulo:
             return StaticType::Number;
         default:
             return StaticType::Boolean;
@@ -156,10 +176,16 @@ bool BinaryExpr::compare(const Context& context) const {
 
 bool BinaryExpr::evaluateBoolean(const Context& context) const {
     switch (op_) {
-        case BinaryOperator::Or: return left_->evaluateBoolean(context) || right_->evaluateBoolean(context);
-        case BinaryOperator::And: return left_->evaluateBoolean(context) && right_->evaluateBoolean(context);
-        case BinaryOperator::Equal: case BinaryOperator::NotEqual: case BinaryOperator::Less:
-        case BinaryOperator::LessEqual: case BinaryOperator::Greater: case BinaryOperator::GreaterEqual:
+        case BinaryOperator::Or:
+            return left_->evaluateBoolean(context) || right_->evaluateBoolean(context);
+        case BinaryOperator::And:
+            return left_->evaluateBoolean(context) && right_->evaluateBoolean(context);
+        case BinaryOperator::Equal:
+        case BinaryOperator::NotEqual:
+        case BinaryOperator::Less:
+        case BinaryOperator::LessEqual:
+        case BinaryOperator::Greater:
+        case BinaryOperator::GreaterEqual:
             return compare(context);
         default:
             return evaluate(context).toBoolean();
@@ -172,13 +198,19 @@ Value BinaryExpr::evaluate(const Context& context) const {
     double a = left_->evaluate(context).toNumber(navigator);
     double b = right_->evaluate(context).toNumber(navigator);
     switch (op_) {
-        case BinaryOperator::Add: return Value::fromNumber(a + b);
-        case BinaryOperator::Subtract: return Value::fromNumber(a - b);
-        case BinaryOperator::Multiply: return Value::fromNumber(a * b);
-        case BinaryOperator::Divide: return Value::fromNumber(a / b);
+        case BinaryOperator::Add:
+            return Value::fromNumber(a + b);
+        case BinaryOperator::Subtract:
+            return Value::fromNumber(a - b);
+        case BinaryOperator::Multiply:
+            return Value::fromNumber(a * b);
+        case BinaryOperator::Divide:
+            return Value::fromNumber(a / b);
         // The remainder of a truncating division, with the sign of the dividend.
-        case BinaryOperator::Modulo: return Value::fromNumber(std::fmod(a, b));
-        default: return Value::fromNumber(std::nan(""));
+        case BinaryOperator::Modulo:
+            return Value::fromNumber(std::fmod(a, b));
+        default:
+            return Value::fromNumber(std::nan(""));
     }
 }
 
@@ -186,6 +218,6 @@ Value NegateExpr::evaluate(const Context& context) const {
     return Value::fromNumber(-operand_->evaluate(context).toNumber(context.navigator()));
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

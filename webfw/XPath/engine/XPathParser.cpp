@@ -12,16 +12,25 @@ namespace Engine {
 namespace {
 
 Axis axisFromName(const std::wstring& name) {
-    static const struct { const wchar_t* name; Axis axis; } axes[] = {
-        {L"ancestor", Axis::Ancestor}, {L"ancestor-or-self", Axis::AncestorOrSelf},
-        {L"attribute", Axis::Attribute}, {L"child", Axis::Child}, {L"descendant", Axis::Descendant},
-        {L"descendant-or-self", Axis::DescendantOrSelf}, {L"following", Axis::Following},
-        {L"following-sibling", Axis::FollowingSibling}, {L"namespace", Axis::Namespace},
-        {L"parent", Axis::Parent}, {L"preceding", Axis::Preceding},
-        {L"preceding-sibling", Axis::PrecedingSibling}, {L"self", Axis::Self}};
+    static const struct {
+        const wchar_t* name;
+        Axis axis;
+    } axes[] = {{L"ancestor", Axis::Ancestor},
+                {L"ancestor-or-self", Axis::AncestorOrSelf},
+                {L"attribute", Axis::Attribute},
+                {L"child", Axis::Child},
+                {L"descendant", Axis::Descendant},
+                {L"descendant-or-self", Axis::DescendantOrSelf},
+                {L"following", Axis::Following},
+                {L"following-sibling", Axis::FollowingSibling},
+                {L"namespace", Axis::Namespace},
+                {L"parent", Axis::Parent},
+                {L"preceding", Axis::Preceding},
+                {L"preceding-sibling", Axis::PrecedingSibling},
+                {L"self", Axis::Self}};
     for (const auto& entry : axes)
         if (name == entry.name) return entry.axis;
-    return Axis::Child;  // the lexer only produces known axis names
+    return Axis::Child; // the lexer only produces known axis names
 }
 
 Step anyNodeStep(Axis axis, std::size_t position) {
@@ -41,7 +50,7 @@ ExprPtr simplifyPredicate(ExprPtr predicate) {
     auto* binary = dynamic_cast<BinaryExpr*>(predicate.get());
     if (!binary || binary->op() != BinaryOperator::Equal) return predicate;
     auto match = [](const ExprPtr& maybePath, const ExprPtr& maybeLiteral, const NodeTest*& test,
-                     const LiteralExpr*& literal) {
+                    const LiteralExpr*& literal) {
         auto* path = dynamic_cast<const PathExpr*>(maybePath.get());
         literal = dynamic_cast<const LiteralExpr*>(maybeLiteral.get());
         if (!path || !literal || path->start() != PathExpr::Start::ContextNode || path->steps().size() != 1)
@@ -149,9 +158,12 @@ private:
         ExprPtr left = parseRelational();
         for (;;) {
             BinaryOperator op;
-            if (current().type == TokenType::Equal) op = BinaryOperator::Equal;
-            else if (current().type == TokenType::NotEqual) op = BinaryOperator::NotEqual;
-            else return left;
+            if (current().type == TokenType::Equal)
+                op = BinaryOperator::Equal;
+            else if (current().type == TokenType::NotEqual)
+                op = BinaryOperator::NotEqual;
+            else
+                return left;
             std::size_t position = advance().position;
             left = binary(position, op, std::move(left), parseRelational());
         }
@@ -162,11 +174,20 @@ private:
         for (;;) {
             BinaryOperator op;
             switch (current().type) {
-                case TokenType::Less: op = BinaryOperator::Less; break;
-                case TokenType::LessEqual: op = BinaryOperator::LessEqual; break;
-                case TokenType::Greater: op = BinaryOperator::Greater; break;
-                case TokenType::GreaterEqual: op = BinaryOperator::GreaterEqual; break;
-                default: return left;
+                case TokenType::Less:
+                    op = BinaryOperator::Less;
+                    break;
+                case TokenType::LessEqual:
+                    op = BinaryOperator::LessEqual;
+                    break;
+                case TokenType::Greater:
+                    op = BinaryOperator::Greater;
+                    break;
+                case TokenType::GreaterEqual:
+                    op = BinaryOperator::GreaterEqual;
+                    break;
+                default:
+                    return left;
             }
             std::size_t position = advance().position;
             left = binary(position, op, std::move(left), parseAdditive());
@@ -177,9 +198,12 @@ private:
         ExprPtr left = parseMultiplicative();
         for (;;) {
             BinaryOperator op;
-            if (current().type == TokenType::Plus) op = BinaryOperator::Add;
-            else if (current().type == TokenType::Minus) op = BinaryOperator::Subtract;
-            else return left;
+            if (current().type == TokenType::Plus)
+                op = BinaryOperator::Add;
+            else if (current().type == TokenType::Minus)
+                op = BinaryOperator::Subtract;
+            else
+                return left;
             std::size_t position = advance().position;
             left = binary(position, op, std::move(left), parseMultiplicative());
         }
@@ -190,10 +214,17 @@ private:
         for (;;) {
             BinaryOperator op;
             switch (current().type) {
-                case TokenType::Multiply: op = BinaryOperator::Multiply; break;
-                case TokenType::Div: op = BinaryOperator::Divide; break;
-                case TokenType::Mod: op = BinaryOperator::Modulo; break;
-                default: return left;
+                case TokenType::Multiply:
+                    op = BinaryOperator::Multiply;
+                    break;
+                case TokenType::Div:
+                    op = BinaryOperator::Divide;
+                    break;
+                case TokenType::Mod:
+                    op = BinaryOperator::Modulo;
+                    break;
+                default:
+                    return left;
             }
             std::size_t position = advance().position;
             left = binary(position, op, std::move(left), parseUnary());
@@ -202,7 +233,8 @@ private:
 
     ExprPtr parseUnary() {
         std::vector<std::size_t> minuses;
-        while (current().type == TokenType::Minus) minuses.push_back(advance().position);
+        while (current().type == TokenType::Minus)
+            minuses.push_back(advance().position);
         ExprPtr operand = parseUnion();
         for (auto it = minuses.rbegin(); it != minuses.rend(); ++it) {
             std::size_t height = operand->height();
@@ -240,11 +272,14 @@ private:
             if (current().type != TokenType::Slash && current().type != TokenType::DoubleSlash) return filter;
             std::vector<Step> steps;
             std::size_t height = filter->height();
-            if (accept(TokenType::DoubleSlash)) steps.push_back(anyNodeStep(Axis::DescendantOrSelf, position));
-            else advance();
+            if (accept(TokenType::DoubleSlash))
+                steps.push_back(anyNodeStep(Axis::DescendantOrSelf, position));
+            else
+                advance();
             height = std::max(height, parseRelativePath(steps));
-            return finish(std::make_unique<PathExpr>(position, PathExpr::Start::Filter, std::move(filter), std::move(steps)),
-                          height);
+            return finish(
+                std::make_unique<PathExpr>(position, PathExpr::Start::Filter, std::move(filter), std::move(steps)),
+                height);
         }
         std::vector<Step> steps;
         std::size_t height = 0;
@@ -316,9 +351,12 @@ private:
         } else if (test.type == TokenType::NodeType) {
             std::wstring type = advance().text;
             expect(TokenType::LeftParen, L"'('");
-            if (type == L"node") step.test.kind = NodeTest::Kind::AnyNode;
-            else if (type == L"text") step.test.kind = NodeTest::Kind::Text;
-            else if (type == L"comment") step.test.kind = NodeTest::Kind::Comment;
+            if (type == L"node")
+                step.test.kind = NodeTest::Kind::AnyNode;
+            else if (type == L"text")
+                step.test.kind = NodeTest::Kind::Text;
+            else if (type == L"comment")
+                step.test.kind = NodeTest::Kind::Comment;
             else {
                 step.test.kind = NodeTest::Kind::ProcessingInstruction;
                 if (current().type == TokenType::Literal) {
@@ -375,10 +413,16 @@ private:
                 expect(TokenType::RightParen, L"')'");
                 return inner;
             }
-            case TokenType::Literal: advance(); return std::make_unique<LiteralExpr>(position, token.text);
-            case TokenType::Number: advance(); return std::make_unique<NumberExpr>(position, token.number);
-            case TokenType::FunctionName: return parseFunctionCall();
-            default: fail(L"expected an expression");
+            case TokenType::Literal:
+                advance();
+                return std::make_unique<LiteralExpr>(position, token.text);
+            case TokenType::Number:
+                advance();
+                return std::make_unique<NumberExpr>(position, token.number);
+            case TokenType::FunctionName:
+                return parseFunctionCall();
+            default:
+                fail(L"expected an expression");
         }
     }
 
@@ -414,12 +458,12 @@ private:
     const NamespaceResolver* namespaces_;
 };
 
-}  // namespace
+} // namespace
 
 ExprPtr parseExpression(std::wstring_view text, const NamespaceResolver* namespaces) {
     return Parser(text, namespaces).run();
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -18,6 +18,6 @@ ExprPtr parseExpression(std::wstring_view text, const NamespaceResolver* namespa
 // Bound on the nesting of the expression tree.
 constexpr std::size_t kMaxExpressionHeight = 256;
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

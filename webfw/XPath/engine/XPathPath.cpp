@@ -20,7 +20,7 @@ std::size_t constantPositionLimit(const Step& step) {
     auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
     if (!number) return static_cast<std::size_t>(-1);
     double k = number->value();
-    if (!(k >= 1) || k != std::floor(k) || k > 1e9) return 0;  // selects nothing
+    if (!(k >= 1) || k != std::floor(k) || k > 1e9) return 0; // selects nothing
     return static_cast<std::size_t>(k);
 }
 
@@ -39,7 +39,7 @@ bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& 
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool Step::predicatesIgnorePosition() const {
     for (const ExprPtr& predicate : predicates) {
@@ -89,8 +89,8 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
         const bool single = current.nodes.size() == 1;
         // Children (and descendants) of non-nested nodes come out in document
         // order: one cheap check here saves sorting the larger result.
-        if (!disjoint && !single && (step.axis == Axis::Child || step.axis == Axis::Descendant ||
-                                     step.axis == Axis::DescendantOrSelf))
+        if (!disjoint && !single &&
+            (step.axis == Axis::Child || step.axis == Axis::Descendant || step.axis == Axis::DescendantOrSelf))
             disjoint = noNodeContainsAnother(navigator, current.nodes);
         const bool reverse = isReverseAxis(step.axis);
         const bool descendantAxis = step.axis == Axis::Descendant || step.axis == Axis::DescendantOrSelf;
@@ -156,7 +156,9 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
 Value PathExpr::evaluate(const Context& context) const {
     NodeSet start;
     switch (start_) {
-        case Start::ContextNode: start.nodes.push_back(context.node); break;
+        case Start::ContextNode:
+            start.nodes.push_back(context.node);
+            break;
         case Start::Root: {
             Node root = context.navigator().root(context.node);
             if (cacheable_) {
@@ -174,7 +176,8 @@ Value PathExpr::evaluate(const Context& context) const {
         }
         case Start::Filter: {
             Value value = filter_->evaluate(context);
-            if (!value.isNodeSet()) throwEvaluationError(L"a path step applies to a value that is not a node-set", position());
+            if (!value.isNodeSet())
+                throwEvaluationError(L"a path step applies to a value that is not a node-set", position());
             start = std::move(value).nodeSet();
             break;
         }
@@ -186,7 +189,8 @@ Value PathExpr::evaluate(const Context& context) const {
 // common axes are checked without building a node list.
 static bool axisHasMatch(const Navigator& navigator, const Step& step, Node node) {
     switch (step.axis) {
-        case Axis::Self: return step.test.matches(navigator, node, NodeKind::Element);
+        case Axis::Self:
+            return step.test.matches(navigator, node, NodeKind::Element);
         case Axis::Attribute:
             if (node.kind != NodeKind::Element) return false;
             for (Node a = navigator.firstAttribute(node); a; a = navigator.nextAttribute(a))
@@ -267,6 +271,6 @@ bool AttributeEqualsExpr::evaluateBoolean(const Context& context) const {
     return false;
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

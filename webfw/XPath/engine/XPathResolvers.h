@@ -38,10 +38,9 @@ class VariableResolver {
 public:
     virtual ~VariableResolver() = default;
     // Sets value and returns true when the variable {namespaceUri}localName is bound.
-    virtual bool lookupVariable(std::wstring_view namespaceUri, std::wstring_view localName,
-                                Value& value) const = 0;
+    virtual bool lookupVariable(std::wstring_view namespaceUri, std::wstring_view localName, Value& value) const = 0;
 };
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -24,7 +24,7 @@ bool hasSurrogates(std::wstring_view text) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 std::wstring formatNumber(double value) {
     if (std::isnan(value)) return L"NaN";
@@ -42,15 +42,18 @@ double parseNumber(std::wstring_view text) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::size_t begin = 0;
     std::size_t end = text.size();
-    while (begin < end && isWhitespace(text[begin])) ++begin;
-    while (end > begin && isWhitespace(text[end - 1])) --end;
+    while (begin < end && isWhitespace(text[begin]))
+        ++begin;
+    while (end > begin && isWhitespace(text[end - 1]))
+        --end;
     std::string ascii;
     ascii.reserve(end - begin);
     std::size_t i = begin;
     if (i < end && text[i] == L'-') ascii += '-', ++i;
     std::size_t digitsBefore = 0;
     std::size_t digitsAfter = 0;
-    for (; i < end && text[i] >= L'0' && text[i] <= L'9'; ++i, ++digitsBefore) ascii += static_cast<char>(text[i]);
+    for (; i < end && text[i] >= L'0' && text[i] <= L'9'; ++i, ++digitsBefore)
+        ascii += static_cast<char>(text[i]);
     if (i < end && text[i] == L'.') {
         ascii += '.';
         for (++i; i < end && text[i] >= L'0' && text[i] <= L'9'; ++i, ++digitsAfter)
@@ -91,8 +94,8 @@ std::u32string toCharacters(std::wstring_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         wchar_t c = text[i];
         if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            char32_t combined = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                                (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+            char32_t combined =
+                0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
             result += combined;
             ++i;
         } else {
@@ -121,7 +124,7 @@ std::wstring substring(std::wstring_view text, double start, double length, bool
     if (!(first < last)) return result;
     if (!hasSurrogates(text)) {
         double count = static_cast<double>(text.size());
-        double from = first < 1 ? 1 : first;        // NaN was excluded above
+        double from = first < 1 ? 1 : first; // NaN was excluded above
         double to = last > count + 1 ? count + 1 : last;
         if (!(from < to)) return result;
         std::size_t begin = static_cast<std::size_t>(from) - 1;
@@ -159,7 +162,7 @@ std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstr
     std::wstring result;
     result.reserve(text.size());
     for (char32_t c : source) {
-        std::size_t index = fromChars.find(c);  // the first occurrence decides
+        std::size_t index = fromChars.find(c); // the first occurrence decides
         if (index == std::u32string::npos)
             appendCharacter(result, c);
         else if (index < toChars.size())
@@ -168,7 +171,7 @@ std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstr
     return result;
 }
 
-}  // namespace Text
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Text
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

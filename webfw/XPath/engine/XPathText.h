@@ -38,7 +38,7 @@ std::wstring substring(std::wstring_view text, double start, double length, bool
 std::wstring normalizeSpace(std::wstring_view text);
 std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstring_view to);
 
-}  // namespace Text
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Text
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

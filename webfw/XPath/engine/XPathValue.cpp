@@ -65,29 +65,40 @@ Value Value::fromNodeSet(NodeSet nodes) {
 
 bool Value::toBoolean() const {
     switch (type_) {
-        case ValueType::Boolean: return boolean_;
-        case ValueType::Number: return number_ != 0 && number_ == number_;
-        case ValueType::String: return !string_.empty();
-        case ValueType::NodeSet: return !nodes_.nodes.empty();
+        case ValueType::Boolean:
+            return boolean_;
+        case ValueType::Number:
+            return number_ != 0 && number_ == number_;
+        case ValueType::String:
+            return !string_.empty();
+        case ValueType::NodeSet:
+            return !nodes_.nodes.empty();
     }
     return false;
 }
 
 double Value::toNumber(const Navigator& navigator) const {
     switch (type_) {
-        case ValueType::Boolean: return boolean_ ? 1 : 0;
-        case ValueType::Number: return number_;
-        case ValueType::String: return Text::parseNumber(string_);
-        case ValueType::NodeSet: return Text::parseNumber(toString(navigator));
+        case ValueType::Boolean:
+            return boolean_ ? 1 : 0;
+        case ValueType::Number:
+            return number_;
+        case ValueType::String:
+            return Text::parseNumber(string_);
+        case ValueType::NodeSet:
+            return Text::parseNumber(toString(navigator));
     }
     return 0;
 }
 
 std::wstring Value::toString(const Navigator& navigator) const {
     switch (type_) {
-        case ValueType::Boolean: return boolean_ ? L"true" : L"false";
-        case ValueType::Number: return Text::formatNumber(number_);
-        case ValueType::String: return string_;
+        case ValueType::Boolean:
+            return boolean_ ? L"true" : L"false";
+        case ValueType::Number:
+            return Text::formatNumber(number_);
+        case ValueType::String:
+            return string_;
         case ValueType::NodeSet: {
             Node first = nodes_.firstInDocumentOrder(navigator);
             return first ? stringValueOf(navigator, first) : std::wstring();
@@ -102,6 +113,6 @@ std::wstring stringValueOf(const Navigator& navigator, Node node) {
     return value;
 }
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw

@@ -66,6 +66,6 @@ private:
 // The string-value of a node as a fresh string.
 std::wstring stringValueOf(const Navigator& navigator, Node node);
 
-}  // namespace Engine
-}  // namespace XPath
-}  // namespace vxWebFw
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw
