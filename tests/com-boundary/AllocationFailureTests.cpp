@@ -8,6 +8,7 @@
 #include "module/ModuleIntf.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/ComObject.h"
+#include "tests/support/RegisteredTestObject.h"
 
 using Microsoft::WRL::ComPtr;
 using vxOpenAppHook::CStubManager;
@@ -24,26 +25,6 @@ public:
         return S_OK;
     }
     int calls = 0;
-};
-
-class Registered : public vx::com::ComObject<Registered, IPersist>
-{
-public:
-    explicit Registered(CStubManager* manager) : manager_(manager) {}
-    HRESULT FinalConstruct() override
-    {
-        HRESULT hr = ComObject::FinalConstruct();
-        return SUCCEEDED(hr) ? registration_.Register(manager_, this) : hr;
-    }
-    STDMETHODIMP GetClassID(CLSID* id) override
-    {
-        *id = CLSID_NULL;
-        return S_OK;
-    }
-
-private:
-    CStubManager* manager_;
-    vxOpenAppHook::StubRegistration registration_;
 };
 
 class AllocationFailureTest : public ::testing::Test
@@ -87,7 +68,7 @@ TEST_F(AllocationFailureTest, ARegistryThatCannotGrowRefusesTheObjectAndKeepsThe
 {
     ComPtr<CStubManager> manager;
     ASSERT_EQ(S_OK, vx::com::CreateComObject(manager));
-    ComPtr<Registered> kept;
+    ComPtr<vxtest::RegisteredTestObject> kept;
     ASSERT_EQ(S_OK, vx::com::CreateComObject(kept, manager.Get()));
     ASSERT_EQ(1u, manager->Count());
 

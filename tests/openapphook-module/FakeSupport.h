@@ -13,6 +13,8 @@
 #include "openapphook/BaseHookModule.h"
 #include "platform/com/ComObject.h"
 
+#include <gtest/gtest.h>
+
 namespace moduletests {
 
 // Writes to address 0x10: an access violation.
@@ -119,6 +121,37 @@ class TestHookModule : public vxOpenAppHook::CBaseHookModule<TestHookModule>
 {
 public:
     using CBaseHookModule::RegisterWithHost;
+};
+
+// A module with its recorder interface, and supports added to it.
+class HookModuleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(module_));
+        ASSERT_HRESULT_SUCCEEDED(module_->QueryInterface(__uuidof(IvxScriptEventRecorder),
+                                                         reinterpret_cast<void**>(recorder_.GetAddressOf())));
+    }
+    void TearDown() override
+    {
+        recorder_.Reset();
+        module_->Shutdown();
+        module_.Reset();
+        CoUninitialize();
+    }
+
+    Microsoft::WRL::ComPtr<FakeSupport> Add(std::vector<IID> answers)
+    {
+        Microsoft::WRL::ComPtr<FakeSupport> support;
+        EXPECT_HRESULT_SUCCEEDED(vx::com::CreateComObject(support, std::move(answers)));
+        EXPECT_EQ(S_OK, module_->AddSupport(support->Identity()));
+        return support;
+    }
+
+    Microsoft::WRL::ComPtr<TestHookModule> module_;
+    Microsoft::WRL::ComPtr<IvxScriptEventRecorder> recorder_;
 };
 
 } // namespace moduletests

@@ -17,32 +17,9 @@ using namespace moduletests;
 
 namespace {
 
-class HookModuleLockTest : public ::testing::Test
+class HookModuleLockTest : public HookModuleTest
 {
 protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(module_));
-        ASSERT_HRESULT_SUCCEEDED(module_->QueryInterface(__uuidof(IvxScriptEventRecorder),
-                                                         reinterpret_cast<void**>(recorder_.GetAddressOf())));
-    }
-    void TearDown() override
-    {
-        recorder_.Reset();
-        module_->Shutdown();
-        module_.Reset();
-        CoUninitialize();
-    }
-
-    ComPtr<FakeSupport> Add(std::vector<IID> answers)
-    {
-        ComPtr<FakeSupport> support;
-        EXPECT_HRESULT_SUCCEEDED(vx::com::CreateComObject(support, std::move(answers)));
-        EXPECT_EQ(S_OK, module_->AddSupport(support->Identity()));
-        return support;
-    }
-
     // Runs `call` on a new thread; true when it returned within `limitMs`.
     // A call that does not return is left running (the test fails anyway).
     static bool CompletesOnAnotherThread(std::function<void()> call, DWORD limitMs)
@@ -62,9 +39,6 @@ protected:
         other.join();
         return true;
     }
-
-    ComPtr<TestHookModule> module_;
-    ComPtr<IvxScriptEventRecorder> recorder_;
 };
 
 TEST_F(HookModuleLockTest, ARecorderBlockedInRecordingStartLeavesOtherHostCallsFree)

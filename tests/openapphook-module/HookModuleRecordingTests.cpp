@@ -13,35 +13,7 @@ using namespace moduletests;
 
 namespace {
 
-class HookModuleRecordingTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_HRESULT_SUCCEEDED(vx::com::CreateComObject(module_));
-        ASSERT_HRESULT_SUCCEEDED(module_->QueryInterface(__uuidof(IvxScriptEventRecorder),
-                                                         reinterpret_cast<void**>(recorder_.GetAddressOf())));
-    }
-    void TearDown() override
-    {
-        recorder_.Reset();
-        module_->Shutdown();
-        module_.Reset();
-        CoUninitialize();
-    }
-
-    ComPtr<FakeSupport> Add(std::vector<IID> answers)
-    {
-        ComPtr<FakeSupport> support;
-        EXPECT_HRESULT_SUCCEEDED(vx::com::CreateComObject(support, std::move(answers)));
-        EXPECT_EQ(S_OK, module_->AddSupport(support->Identity()));
-        return support;
-    }
-
-    ComPtr<TestHookModule> module_;
-    ComPtr<IvxScriptEventRecorder> recorder_;
-};
+using HookModuleRecordingTest = HookModuleTest;
 
 TEST_F(HookModuleRecordingTest, SupportsJoiningDuringRecordingAreStartedAtOnce)
 {
