@@ -212,8 +212,19 @@ HRESULT HookModuleSupports::AddSupport(IUnknown* support)
     unsigned long recordingChanges = 0;
     {
         CriticalSectionLock guard(lock_);
-        AppendAll(objects, extendedObjects, extendedObjects2, windows, windows2, controls, testFixtures, options,
-                  syncInvokers, objectRecognizers, customControls, recorderSources, eventRecorders);
+        Append(objects_, std::move(objects));
+        Append(extendedObjects_, std::move(extendedObjects));
+        Append(extendedObjects2_, std::move(extendedObjects2));
+        Append(windows_, std::move(windows));
+        Append(windows2_, std::move(windows2));
+        Append(controls_, std::move(controls));
+        Append(testFixtures_, std::move(testFixtures));
+        Append(options_, std::move(options));
+        Append(syncInvokers_, std::move(syncInvokers));
+        Append(objectRecognizers_, std::move(objectRecognizers));
+        Append(customControls_, std::move(customControls));
+        Append(recorderSources_, std::move(recorderSources));
+        Append(eventRecorders_, std::move(eventRecorders));
         sink = recorderSink_;
         recording = recording_;
         recordingChanges = recordingChanges_;
@@ -234,31 +245,6 @@ HRESULT HookModuleSupports::AddSupport(IUnknown* support)
             RunGuarded(Ids::RecordingStop, [&]() -> HRESULT { return newRecorder->OnRecordingStopped(); });
     }
     return S_OK;
-}
-
-void HookModuleSupports::AppendAll(List<IvxModuleObjects>& objects, List<IvxModuleExtendedObjects>& extendedObjects,
-                                   List<IvxModuleExtendedObjects2>& extendedObjects2, List<IvxModuleWindows>& windows,
-                                   List<IvxModuleWindows2>& windows2, List<IvxModuleControls>& controls,
-                                   List<IvxModuleTestFixtures>& testFixtures, List<IvxModuleOptions>& options,
-                                   List<IvxModuleSyncInvoker>& syncInvokers,
-                                   List<IvxModuleObjectRecognizer>& objectRecognizers,
-                                   List<IvxCustomControlOpenAppSupport>& customControls,
-                                   List<IvxScriptRecorderEventSource>& recorderSources,
-                                   List<IvxScriptEventRecorder>& eventRecorders)
-{
-    Append(objects_, std::move(objects));
-    Append(extendedObjects_, std::move(extendedObjects));
-    Append(extendedObjects2_, std::move(extendedObjects2));
-    Append(windows_, std::move(windows));
-    Append(windows2_, std::move(windows2));
-    Append(controls_, std::move(controls));
-    Append(testFixtures_, std::move(testFixtures));
-    Append(options_, std::move(options));
-    Append(syncInvokers_, std::move(syncInvokers));
-    Append(objectRecognizers_, std::move(objectRecognizers));
-    Append(customControls_, std::move(customControls));
-    Append(recorderSources_, std::move(recorderSources));
-    Append(eventRecorders_, std::move(eventRecorders));
 }
 
 void HookModuleSupports::Clear()

@@ -77,14 +77,6 @@ private:
     // until one succeeds with an object.
     template <class Call>
     HRESULT FirstCustomControlAnswer(const wchar_t* operationId, IUnknown** result, Call&& call);
-    // Appends a new support's entries to every list; the lock is held.
-    void AppendAll(List<IvxModuleObjects>& objects, List<IvxModuleExtendedObjects>& extendedObjects,
-                   List<IvxModuleExtendedObjects2>& extendedObjects2, List<IvxModuleWindows>& windows,
-                   List<IvxModuleWindows2>& windows2, List<IvxModuleControls>& controls,
-                   List<IvxModuleTestFixtures>& testFixtures, List<IvxModuleOptions>& options,
-                   List<IvxModuleSyncInvoker>& syncInvokers, List<IvxModuleObjectRecognizer>& objectRecognizers,
-                   List<IvxCustomControlOpenAppSupport>& customControls,
-                   List<IvxScriptRecorderEventSource>& recorderSources, List<IvxScriptEventRecorder>& eventRecorders);
 
     vx::com::CriticalSection lock_;
     List<IvxModuleObjects> objects_;

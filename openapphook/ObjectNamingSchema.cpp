@@ -7,7 +7,7 @@ namespace vxOpenAppHook {
 
 using Microsoft::WRL::ComPtr;
 
-HRESULT CObjectNamingSchema::Create(CStubManager* owner, const ObjectNamingSchemaEntry* entry,
+HRESULT CObjectNamingSchema::Create(IStubManager* owner, const ObjectNamingSchemaEntry* entry,
                                     ComPtr<CObjectNamingSchema>& schema)
 {
     if (!owner || !entry)

@@ -21,7 +21,7 @@ struct ObjectNamingSchemaEntry
 class CObjectNamingSchema : public vx::com::ComObject<CObjectNamingSchema, IvxObjectNamingSchema>
 {
 public:
-    static HRESULT Create(CStubManager* owner, const ObjectNamingSchemaEntry* entry,
+    static HRESULT Create(IStubManager* owner, const ObjectNamingSchemaEntry* entry,
                           Microsoft::WRL::ComPtr<CObjectNamingSchema>& schema);
 
     HRESULT STDMETHODCALLTYPE GetMethodName(BSTR* methodName) noexcept override;

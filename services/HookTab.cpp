@@ -202,18 +202,25 @@ void CCrHookTab::SetGroup(LONG index, bool grouped)
 
 HRESULT CCrHookTab::ConnectRenderer()
 {
+    std::shared_ptr<const RendererConnection> connection;
+    return ConnectedRenderer(connection);
+}
+
+HRESULT CCrHookTab::ConnectedRenderer(std::shared_ptr<const RendererConnection>& connection)
+{
     // A reset between the lookup and the install makes the new connection
     // stale; one more attempt then reads the renderer again.
     for (int attempt = 0;; ++attempt) {
         bool superseded = false;
-        HRESULT hr = TryConnectRenderer(superseded);
+        HRESULT hr = TryConnectRenderer(connection, superseded);
         if (!superseded || attempt == 1)
             return hr;
     }
 }
 
-HRESULT CCrHookTab::TryConnectRenderer(bool& superseded)
+HRESULT CCrHookTab::TryConnectRenderer(std::shared_ptr<const RendererConnection>& connection, bool& superseded)
 {
+    connection.reset();
     superseded = false;
     ComPtr<CCrBrowserServiceRemote> browserService;
     ComPtr<IvxCrRemoteServicesSync> invoker;
@@ -223,8 +230,10 @@ HRESULT CCrHookTab::TryConnectRenderer(bool& superseded)
         CriticalSectionLock guard(objectLock_);
         if (!alive_)
             return ClosedTabError();
-        if (connection_)
+        if (connection_) {
+            connection = connection_;
             return S_OK;
+        }
         if (!browserService_)
             return E_FAIL;
         browserService = browserService_;
@@ -265,36 +274,19 @@ HRESULT CCrHookTab::TryConnectRenderer(bool& superseded)
                 hr = E_FAIL;
         } else if (connection_) {
             // Another thread connected meanwhile: its connection is kept.
+            connection = connection_;
             hr = S_OK;
         } else if (FAILED(hr)) {
             givenUp = TakeRendererLocked();
         } else {
             connection_ = made;
-            made.reset();
+            connection = std::move(made);
         }
     }
     GiveUp(std::move(givenUp));
     if (made)
         GiveUp(std::move(made));
     return hr;
-}
-
-HRESULT CCrHookTab::ConnectedRenderer(std::shared_ptr<const RendererConnection>& connection)
-{
-    connection.reset();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        HRESULT hr = ConnectRenderer();
-        if (FAILED(hr))
-            return hr;
-        {
-            CriticalSectionLock guard(objectLock_);
-            connection = connection_;
-        }
-        if (connection)
-            return S_OK;
-    }
-    // Reset again right after connecting: the renderer is going away.
-    return E_FAIL;
 }
 
 HRESULT CCrHookTab::PrepareConnection(IDispatch* quickBrowser, const ProcessOptionValues& options,

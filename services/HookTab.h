@@ -124,8 +124,9 @@ private:
     struct RendererConnection;
 
     // One attempt: the lookup and the invoker call run without the object
-    // lock; a connection made meanwhile by another thread wins.
-    HRESULT TryConnectRenderer(bool& superseded);
+    // lock; a connection made meanwhile by another thread wins. `connection`
+    // is the one held afterwards.
+    HRESULT TryConnectRenderer(std::shared_ptr<const RendererConnection>& connection, bool& superseded);
     // The connection, connecting first when there is none.
     HRESULT ConnectedRenderer(std::shared_ptr<const RendererConnection>& connection);
     // Steps of a connection that run on the synchronous invoker: wraps the
