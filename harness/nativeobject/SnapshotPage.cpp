@@ -1,6 +1,10 @@
 #include "harness/nativeobject/SnapshotPage.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <filesystem>
+#endif
 
 #include <fstream>
 #include <limits>
@@ -18,10 +22,31 @@ std::wstring Utf8ToWide(const std::string& text)
 {
     if (text.empty())
         return std::wstring();
+#ifdef _WIN32
     int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
     return out;
+#else
+    // A wchar_t holds a whole code point here. The JSON parser has already
+    // checked the UTF-8; a byte that starts no sequence becomes U+FFFD.
+    std::wstring out;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t trail = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 4;
+        if (trail == 4 || i + trail >= text.size()) {
+            out.push_back(L'\uFFFD');
+            ++i;
+            continue;
+        }
+        char32_t c = trail ? lead & (0x3F >> trail) : lead;
+        for (size_t k = 1; k <= trail; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        out.push_back(static_cast<wchar_t>(c));
+        i += trail + 1;
+    }
+    return out;
+#endif
 }
 
 namespace {
@@ -167,7 +192,11 @@ SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
 
 SnapshotPage SnapshotPage::Load(const std::wstring& path)
 {
+#ifdef _WIN32
     std::ifstream in(path.c_str(), std::ios::binary);
+#else
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+#endif
     if (!in)
         throw std::runtime_error("cannot open snapshot file");
     std::ostringstream text;
