@@ -5,6 +5,7 @@
 
 #include "generated/vxOpenAppServices.h"
 #include "platform/process/ChromeProcess.h"
+#include "quickbrowser/objects/RawBrowserExtender.h"
 #include "module/ModuleOperationIds.h"
 #include "module/ModuleServices.h"
 #include "module/ProcessHookModule.h"
@@ -185,8 +186,15 @@ try {
     *result = nullptr;
     if (!rawBrowser)
         return E_INVALIDARG;
-    // The renderer-side extender is not part of this build yet.
-    return E_NOTIMPL;
+    ComPtr<vxCrQuickBrowser::CCrRawBrowserExtender> extender;
+    HRESULT hr = vx::com::CreateComObject(extender);
+    if (FAILED(hr))
+        return hr;
+    hr = extender->Initialize(rawBrowser);
+    if (FAILED(hr))
+        return hr;
+    *result = extender.Detach();
+    return S_OK;
 }
 VX_COM_CATCH
 
