@@ -285,9 +285,17 @@ HRESULT SnapshotNativeObject::ToVariant(const SnapValue& v, VARIANT* out)
     case SnapValue::Kind::Node:
         PutNode(v.ref, out);
         return S_OK;
-    case SnapValue::Kind::Window:
+    case SnapValue::Kind::Window: {
+        // A frame's window closes with its frame element: script then reads
+        // null for it ("contentWindow", "defaultView").
+        const long frameElement = page_.documents.at(static_cast<size_t>(v.ref)).frameElement;
+        if (frameElement > 0 && page_.HasNode(frameElement) && page_.Node(frameElement).removed) {
+            V_VT(out) = VT_NULL;
+            return S_OK;
+        }
         PutHandle(Handle::OfWindow(static_cast<int>(v.ref)), out);
         return S_OK;
+    }
     case SnapValue::Kind::List:
         PutCollection(LiveList(v.list), out);
         return S_OK;
@@ -706,6 +714,15 @@ HRESULT SnapshotNativeObject::ReleaseNode(NodeImpl* node)
     });
 }
 
+void SnapshotNativeObject::ReleaseScriptObjectHandle(NodeImpl* handle)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Handle* h = Find(handle))
+        Retire(h);
+    else
+        ++faults_;
+}
+
 HRESULT SnapshotNativeObject::GetNodeId(NodeImpl* node, LONG* id)
 {
     if (!id)
@@ -821,7 +838,7 @@ class SnapshotScriptObject : public vx::com::ComObject<SnapshotScriptObject, IDi
 {
 public:
     SnapshotScriptObject(SnapshotNativeObject* owner, NodeImpl* handle) : owner_(owner), handle_(handle) {}
-    ~SnapshotScriptObject() override { owner_->ReleaseNode(handle_); }
+    ~SnapshotScriptObject() override { owner_->ReleaseScriptObjectHandle(handle_); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {

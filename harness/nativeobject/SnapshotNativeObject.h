@@ -102,6 +102,10 @@ public:
     // A new owned handle of a snapshot node (as the library would receive it).
     NodeImpl* HandleOf(long nodeId);
 
+    // Gives back the handle a script object held: the script object is the
+    // native object's own, so this is no DOM call of the library's.
+    void ReleaseScriptObjectHandle(NodeImpl* handle);
+
     // ---- steering
     SnapshotPage& Page() { return page_; }
     void RefuseMember(const std::wstring& name, int times); // GetIDOfName fails `times` more times

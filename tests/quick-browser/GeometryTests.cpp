@@ -1,0 +1,200 @@
+// Element state, geometry and scrolling of the element objects, on pages
+// captured with their layout: figures come from what Chromium reported for
+// the same elements.
+#include <cmath>
+
+#include "QuickBrowserFixture.h"
+#include "quickbrowser/objects/QuickBrowserObjectBase.h"
+
+namespace qbtests {
+namespace {
+
+class GeometryTest : public QuickBrowserTest
+{
+protected:
+    void SetUp() override {}
+    ComPtr<IvxCrQuickBrowserObject_Control> Control(const wchar_t* elementId)
+    {
+        ComPtr<IvxCrQuickBrowserObject_Control> control;
+        ObjectThisInformation element = DomElement(elementId);
+        EXPECT_EQ(S_OK, element.object.As(&control));
+        return control;
+    }
+    bool Visible(const wchar_t* elementId)
+    {
+        VARIANT_BOOL visible = VARIANT_FALSE;
+        EXPECT_EQ(S_OK, Control(elementId)->GetVisible(&visible));
+        return visible == VARIANT_TRUE;
+    }
+    const harness::SnapRect& CapturedRect(const wchar_t* elementId)
+    {
+        return native_->Page().Node(NodeIdOf(elementId)).rect;
+    }
+    // Runs `work` on the stand-in's renderer thread (for the interfaces
+    // that are called there only).
+    template <class Work>
+    HRESULT OnRenderer(Work&& work)
+    {
+        struct Context
+        {
+            Work* work;
+        } context{&work};
+        return native_->RunOnRendererThread(
+            [](void* p) -> HRESULT { return (*static_cast<Context*>(p)->work)(); }, &context, 5000);
+    }
+    double ScrollX() { return native_->Page().documents[0].window.scrollX; }
+    double ScrollY() { return native_->Page().documents[0].window.scrollY; }
+};
+
+TEST_F(GeometryTest, VisibilityTestsTheElementsOwnHiddenAndComputedStyle)
+{
+    Load("snapshots/text-blocks.json");
+    UseObjectModel(0);
+    EXPECT_FALSE(Visible(L"displayNoneUpper")); // compared lower-cased
+    EXPECT_FALSE(Visible(L"visibilityHidden"));
+    EXPECT_TRUE(Visible(L"visibilityCollapse")); // only "hidden" hides
+    EXPECT_FALSE(Visible(L"hiddenAttribute"));
+    EXPECT_TRUE(Visible(L"zeroSize")); // size plays no part
+}
+
+TEST_F(GeometryTest, EnabledFollowsTheDisabledState)
+{
+    Load("snapshots/inputs.json");
+    UseObjectModel(0);
+    VARIANT_BOOL enabled = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, Control(L"disabled1")->GetEnabled(&enabled));
+    EXPECT_EQ(VARIANT_FALSE, enabled);
+    EXPECT_EQ(S_OK, Control(L"text1")->GetEnabled(&enabled));
+    EXPECT_EQ(VARIANT_TRUE, enabled);
+}
+
+TEST_F(GeometryTest, SizeAndTopViewportPositionAreTheCapturedRectanglesTruncated)
+{
+    Load("snapshots/geometry.json");
+    UseObjectModel(0);
+    for (const wchar_t* id : {L"plainBox", L"borderBox", L"staticChild", L"relativeChild", L"absoluteGrandchild",
+                              L"insideScroller", L"transformed", L"inlineSpan", L"fixedBox"}) {
+        SCOPED_TRACE(std::string(id, id + wcslen(id)));
+        const harness::SnapRect& rect = CapturedRect(id);
+        ComPtr<IvxCrQuickBrowserObject_Control> control = Control(id);
+        ULONG width = 0, height = 0;
+        LONG left = 0, top = 0;
+        EXPECT_EQ(S_OK, control->GetWidth(&width));
+        EXPECT_EQ(S_OK, control->GetHeight(&height));
+        EXPECT_EQ(S_OK, control->GetOnTopViewportLeft(&left));
+        EXPECT_EQ(S_OK, control->GetOnTopViewportTop(&top));
+        EXPECT_EQ(static_cast<ULONG>(std::trunc(rect.width)), width);
+        EXPECT_EQ(static_cast<ULONG>(std::trunc(rect.height)), height);
+        EXPECT_EQ(static_cast<LONG>(std::trunc(rect.x)), left);
+        EXPECT_EQ(static_cast<LONG>(std::trunc(rect.y)), top);
+    }
+}
+
+// iframes.html places the frames with CSS: outerFrame at (100,100) without
+// border, innerFrame at (100,20) inside it, innerBox at (20,30) inside that;
+// borderFrame at (550,100) with a 5 px border.
+TEST_F(GeometryTest, TopViewportPositionAddsEveryEnclosingFramesClientOrigin)
+{
+    Load("snapshots/iframes.json");
+    UseObjectModel(0);
+    ObjectThisInformation outer = DomElement(L"outerFrame");
+    const std::wstring outerPath = NodePath(L"outerFrame");
+    ObjectThisInformation inner =
+        std::move(Children(Child(Child(outer, outerPath + L"!document"), outerPath + L"!frames")).at(0));
+    const std::wstring innerPath = inner.identityPath.Str();
+    ObjectThisInformation innerBox;
+    for (ObjectThisInformation& item : Children(Child(Child(inner, innerPath + L"!document"), innerPath + L"!all")))
+        if (item.identityPath.Str() == innerPath + L"!" + NodePath(L"innerBox"))
+            innerBox = std::move(item);
+    ComPtr<IvxCrQuickBrowserObject_Control> control;
+    ASSERT_EQ(S_OK, innerBox.object.As(&control));
+    LONG left = 0, top = 0;
+    EXPECT_EQ(S_OK, control->GetOnTopViewportLeft(&left));
+    EXPECT_EQ(S_OK, control->GetOnTopViewportTop(&top));
+    EXPECT_EQ(100 + 100 + 20, left);
+    EXPECT_EQ(100 + 20 + 30, top);
+
+    // A point on a frame is always the frame's: its document is searched on
+    // its own.
+    VARIANT_BOOL accessible = VARIANT_FALSE;
+    EXPECT_EQ(S_OK, Control(L"borderFrame")->CheckPointAccessible(0, 0, &accessible));
+    EXPECT_EQ(VARIANT_TRUE, accessible);
+}
+
+TEST_F(GeometryTest, PointAccessibleThroughChildrenButNotUnderAnOverlay)
+{
+    Load("snapshots/geometry.json");
+    UseObjectModel(0);
+    VARIANT_BOOL accessible = VARIANT_FALSE;
+    // overlapTop (700,350) covers the lower right of overlapBottom (650,300).
+    EXPECT_EQ(S_OK, Control(L"overlapBottom")->CheckPointAccessible(660, 310, &accessible));
+    EXPECT_EQ(VARIANT_TRUE, accessible);
+    EXPECT_EQ(S_OK, Control(L"overlapBottom")->CheckPointAccessible(760, 410, &accessible));
+    EXPECT_EQ(VARIANT_FALSE, accessible);
+    // A point on a child reaches its parent.
+    const harness::SnapRect& child = CapturedRect(L"staticChild");
+    EXPECT_EQ(S_OK, Control(L"positionedParent")
+                        ->CheckPointAccessible(static_cast<LONG>(child.x) + 5, static_cast<LONG>(child.y) + 5,
+                                               &accessible));
+    EXPECT_EQ(VARIANT_TRUE, accessible);
+}
+
+TEST_F(GeometryTest, ContainsPointIncludesBothEdges)
+{
+    Load("snapshots/geometry.json");
+    UseObjectModel(0);
+    ObjectThisInformation box = DomElement(L"plainBox"); // 50,50 100x100
+    ComPtr<vxCrQuickBrowser::CCrQuickBrowserObject_Base> object = vxCrQuickBrowser::ImplementationOf(box.object.Get());
+    ASSERT_TRUE(object);
+    ComPtr<IvxCrQuickBrowserObject_ViewportChild> child;
+    ASSERT_EQ(S_OK, object->QueryInterface(__uuidof(IvxCrQuickBrowserObject_ViewportChild),
+                                           reinterpret_cast<void**>(child.GetAddressOf())));
+    auto contains = [&](LONG x, LONG y) {
+        BOOL inside = FALSE;
+        EXPECT_EQ(S_OK, OnRenderer([&] { return child->ContainsPoint(x, y, &inside); }));
+        return inside != FALSE;
+    };
+    EXPECT_TRUE(contains(50, 50));
+    EXPECT_TRUE(contains(150, 150));
+    EXPECT_FALSE(contains(151, 150));
+    EXPECT_FALSE(contains(150, 49));
+}
+
+TEST_F(GeometryTest, FocusIsSetOnlyByTrueAndReadBack)
+{
+    Load("snapshots/forms.json");
+    UseObjectModel(0);
+    ComPtr<IvxCrQuickBrowserObject_Control> password = Control(L"loginPass");
+    VARIANT_BOOL focused = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, password->GetFocused(&focused));
+    EXPECT_EQ(VARIANT_FALSE, focused);
+    EXPECT_EQ(S_OK, password->SetFocused(VARIANT_TRUE));
+    EXPECT_EQ(S_OK, password->GetFocused(&focused));
+    EXPECT_EQ(VARIANT_TRUE, focused);
+    EXPECT_EQ(S_OK, password->SetFocused(VARIANT_FALSE));
+    EXPECT_EQ(S_OK, password->GetFocused(&focused));
+    EXPECT_EQ(VARIANT_TRUE, focused);
+    EXPECT_EQ(NodePath(L"loginPass"), Focused().identityPath.Str());
+}
+
+// scrolling.html: a 3000x4000 page in a 1024x768 viewport at (0,0).
+TEST_F(GeometryTest, MakeVisibleScrollsOnlyTheAxisOutOfViewToTheElementsEdge)
+{
+    Load("snapshots/scrolling.json");
+    UseObjectModel(0);
+    const long before = native_->MemberCalls(L"scrollTo");
+    EXPECT_EQ(S_OK, Control(L"topLeft")->MakeVisible(-1, -1));
+    EXPECT_EQ(before, native_->MemberCalls(L"scrollTo")) << "scrolled although in view";
+
+    EXPECT_EQ(S_OK, Control(L"farInput")->MakeVisible(-1, -1)); // 600,1500 150x30
+    EXPECT_EQ(0, ScrollX());
+    EXPECT_EQ(1500, ScrollY());
+
+    // 2500,100 100x50: both axes are out of view from (0,1500) now.
+    EXPECT_EQ(S_OK, Control(L"farRight")->MakeVisible(-1, -1));
+    EXPECT_EQ(2500, ScrollX());
+    EXPECT_EQ(100, ScrollY());
+}
+
+} // namespace
+} // namespace qbtests
