@@ -1,5 +1,5 @@
 #pragma once
-// The part of <windows.h> that the browser-independent web framework uses,
+// What the browser-independent web framework uses of <windows.h>,
 // for its native (host compiler) build only; the Windows build uses the real
 // header. Types keep their Windows sizes (LONG, ULONG, DWORD are 32 bits)
 // except wchar_t, which is the host's (4 bytes, one code point per unit on

@@ -97,7 +97,7 @@ PageModel::~PageModel()
         delete record;
 }
 
-NodeImpl* PageModel::Issue(long node, long attribute)
+NodeImpl* PageModel::NewHandle(long node, long attribute)
 {
     auto* record = new Record{node, attribute};
     live_.insert(record);
@@ -124,13 +124,13 @@ HRESULT PageModel::Answer(long nodeId, NodeImpl** out)
 {
     if (nodeId <= 0 || !page_.HasNode(nodeId))
         return S_FALSE;
-    *out = Issue(nodeId);
+    *out = NewHandle(nodeId);
     return S_OK;
 }
 
 NodeImpl* PageModel::HandleOf(long nodeId)
 {
-    return page_.HasNode(nodeId) ? Issue(nodeId) : nullptr;
+    return page_.HasNode(nodeId) ? NewHandle(nodeId) : nullptr;
 }
 
 long PageModel::NodeIdOf(NodeImpl* handle) const
@@ -147,7 +147,7 @@ HRESULT PageModel::AddRef(NodeImpl* node, NodeImpl** copy)
     const Record* record = Find(node);
     if (!record)
         return E_INVALIDARG;
-    *copy = Issue(record->node, record->attribute);
+    *copy = NewHandle(record->node, record->attribute);
     return S_OK;
 }
 
@@ -425,7 +425,7 @@ HRESULT PageModel::AttributeAt(NodeImpl* element, size_t index, bool specifiedOn
         return E_INVALIDARG;
     if (specifiedOnly && !node.attrSpecified.at(index))
         return S_OK;
-    *attribute = Issue(record->node, static_cast<long>(index));
+    *attribute = NewHandle(record->node, static_cast<long>(index));
     return S_OK;
 }
 

@@ -107,7 +107,7 @@ private:
         PageModel& model_;
     };
 
-    NodeImpl* Issue(long node, long attribute = -1);
+    NodeImpl* NewHandle(long node, long attribute = -1);
     // The live record of a handle; null (counted as a fault) for anything else.
     const Record* Find(NodeImpl* handle);
     // Counts the read; the failure of a refused member, else S_OK.

@@ -214,7 +214,7 @@ TEST_F(LinksPage, RootIsItsStringValueAndTextNodesHaveNoValue)
     const std::vector<std::wstring> root = Values(L"/");
     ASSERT_EQ(1u, root.size());
     EXPECT_EQ(String(L"string(/)"), root[0]);
-    EXPECT_NE(std::wstring::npos, root[0].find(L"Links")) << "the page's text is part of the root's value";
+    EXPECT_NE(std::wstring::npos, root[0].find(L"Links")) << "the root's value holds the page's text";
     EXPECT_EQ(0, handler_->calls) << "the root is not handed to the handler";
 
     EXPECT_GE(Number(L"count(//A[@id='spaceLink']/text())"), 1.0);
@@ -302,7 +302,7 @@ TEST_F(FramesPage, FrameDocumentIsTheOnlyChildOfTheFrame)
     ASSERT_EQ(S_OK, Evaluate(L"//IFRAME[@id='foreignFrame']/node()", result));
     EXPECT_EQ(VT_EMPTY, result.Type()) << "a frame whose document is out of reach has no children";
     result.Out();
-    // Every reachable document is part of the tree.
+    // Every reachable document belongs to the tree.
     const long divs = CountNodes([&](const harness::SnapNode& n) { return n.nodeType == 1 && NodeName(n) == L"DIV"; });
     EXPECT_EQ(static_cast<double>(divs), Number(L"count(//DIV)"));
     ExpectHandlesBack();
