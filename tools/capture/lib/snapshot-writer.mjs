@@ -9,15 +9,21 @@ const TOP_LEVEL_KEYS = [
 const LINE_PER_ITEM = new Set(['documents', 'frames', 'nodes']);
 
 export function serializeSnapshot(snapshot) {
-  const unknown = Object.keys(snapshot).filter((k) => !TOP_LEVEL_KEYS.includes(k));
-  if (unknown.length) throw new Error(`unexpected snapshot keys: ${unknown.join(', ')}`);
-  const lines = TOP_LEVEL_KEYS.filter((k) => k in snapshot).map((key) => {
-    const value = snapshot[key];
-    if (LINE_PER_ITEM.has(key)) {
-      const items = value.map((item) => '    ' + JSON.stringify(item));
+  return serializeByLines(snapshot, TOP_LEVEL_KEYS, LINE_PER_ITEM);
+}
+
+// Writes the keys of `value` in the order of `keys` (refusing any other key),
+// the arrays named in `linePerItem` with one item per line.
+export function serializeByLines(value, keys, linePerItem) {
+  const unknown = Object.keys(value).filter((k) => !keys.includes(k));
+  if (unknown.length) throw new Error(`unexpected keys: ${unknown.join(', ')}`);
+  const lines = keys.filter((k) => k in value).map((key) => {
+    const item = value[key];
+    if (linePerItem.has(key)) {
+      const items = item.map((entry) => '    ' + JSON.stringify(entry));
       return `  ${JSON.stringify(key)}: [\n${items.join(',\n')}\n  ]`;
     }
-    return `  ${JSON.stringify(key)}: ${JSON.stringify(value)}`;
+    return `  ${JSON.stringify(key)}: ${JSON.stringify(item)}`;
   });
   return `{\n${lines.join(',\n')}\n}\n`;
 }
