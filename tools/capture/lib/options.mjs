@@ -9,6 +9,8 @@ export const USAGE = `usage: node tools/capture/capture.mjs [options] <page.html
   --focus SELECTOR         focus the first element matching SELECTOR in the top document
   --root DIR               directory served as the site root (default: directory of the first page)
   --name NAME              output name (without .json) when exactly one page is captured
+  --geometry DIR           also write each page's element boxes on the top-level viewport and
+                           its hit tests to DIR/<name>.geometry.json
   --screenshot FILE        also write a PNG of the viewport (one page only)
   --grid STEP              spacing of the elementFromPoint grid in pixels (default 50)
   --inner-text-limit N     innerText longer than N characters is truncated (default 4096)
@@ -23,6 +25,7 @@ const DEFAULTS = {
   focus: null,
   root: null,
   name: null,
+  geometry: null,
   screenshot: null,
   grid: 50,
   innerTextLimit: 4096,
@@ -64,6 +67,7 @@ export function parseArgs(argv) {
       case '--focus': options.focus = value; break;
       case '--root': options.root = value; break;
       case '--name': options.name = value; break;
+      case '--geometry': options.geometry = value; break;
       case '--screenshot': options.screenshot = value; break;
       case '--exclusion-attribute': options.exclusionAttribute = value; break;
       case '--browser': options.browser = value; break;

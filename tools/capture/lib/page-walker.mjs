@@ -4,7 +4,7 @@
 // the capture tool writes as the snapshot (see FORMAT.md).
 
 export function walkPage(options) {
-  const { gridStep, innerTextLimit } = options;
+  const { gridStep, innerTextLimit, keepAs } = options;
 
   // Scalar members read from every node that has them ('name' in node).
   const NODE_MEMBERS = ['nodeType', 'nodeName', 'nodeValue', 'data', 'target', 'name', 'publicId', 'systemId'];
@@ -167,6 +167,16 @@ export function walkPage(options) {
     } : null,
     hitGrid: win ? hitGrid(doc, win) : null,
   }));
+
+  // Leaves the node numbering in the page for the geometry pass, which runs
+  // after everything above has been read.
+  if (keepAs) {
+    window[keepAs] = {
+      nodeIds,
+      nodes: orderedNodes.map(([node]) => node),
+      documents: documents.map(({ doc, frameElement, parentDocument }) => ({ doc, frameElement, parentDocument })),
+    };
+  }
 
   return {
     documents: documentRecords,

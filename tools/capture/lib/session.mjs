@@ -7,6 +7,7 @@ import { Browser, findBrowserBinary } from './browser.mjs';
 import { startStaticServer } from './static-server.mjs';
 import { walkPage } from './page-walker.mjs';
 import { serializeSnapshot } from './snapshot-writer.mjs';
+import { GEOMETRY_FORMAT, NODE_TABLE, captureGeometry, serializeGeometry } from './geometry.mjs';
 
 // Pages are addressed under a fixed host that the browser maps to the local
 // server, so URLs in snapshots do not depend on the port. A second host is
@@ -21,10 +22,17 @@ export function pageUrl(root, page) {
   return `${PAGE_ORIGIN}/${relative}`;
 }
 
+// Output name without extension: --name, or the page's path below the root.
+function outputName(options, page) {
+  return options.name ?? path.relative(options.root, page).replace(/\.html?$/i, '');
+}
+
 export function outputPath(options, page) {
-  if (options.name) return path.join(options.out, `${options.name}.json`);
-  const relative = path.relative(options.root, page).replace(/\.html?$/i, '.json');
-  return path.join(options.out, relative);
+  return path.join(options.out, `${outputName(options, page)}.json`);
+}
+
+export function geometryPath(options, page) {
+  return path.join(options.geometry, `${outputName(options, page)}.geometry.json`);
 }
 
 export async function captureAll(options, log = () => {}) {
@@ -43,14 +51,26 @@ export async function captureAll(options, log = () => {}) {
     const results = [];
     for (const page of options.pages) {
       const started = process.hrtime.bigint();
-      const snapshot = await capturePage(browser, options, page);
+      const { snapshot, geometry } = await capturePage(browser, options, page);
       const text = serializeSnapshot(snapshot);
       const file = outputPath(options, page);
       fs.mkdirSync(path.dirname(file), { recursive: true });
       fs.writeFileSync(file, text);
-      const ms = Number(process.hrtime.bigint() - started) / 1e6;
-      results.push({ page, file, bytes: Buffer.byteLength(text), nodes: snapshot.nodes.length, ms });
-      log(`${path.relative(process.cwd(), file)}: ${snapshot.nodes.length} nodes, ${Buffer.byteLength(text)} bytes, ${ms.toFixed(0)} ms`);
+      const result = { page, file, bytes: Buffer.byteLength(text), nodes: snapshot.nodes.length };
+      if (geometry) {
+        result.geometryFile = geometryPath(options, page);
+        geometry.snapshot = path.relative(path.dirname(result.geometryFile), file).split(path.sep).join('/');
+        const geometryText = serializeGeometry(geometry);
+        fs.mkdirSync(path.dirname(result.geometryFile), { recursive: true });
+        fs.writeFileSync(result.geometryFile, geometryText);
+        result.geometryBytes = Buffer.byteLength(geometryText);
+      }
+      result.ms = Number(process.hrtime.bigint() - started) / 1e6;
+      results.push(result);
+      log(`${path.relative(process.cwd(), file)}: ${snapshot.nodes.length} nodes, ${result.bytes} bytes, ${result.ms.toFixed(0)} ms`);
+      if (geometry) {
+        log(`${path.relative(process.cwd(), result.geometryFile)}: ${geometry.elements.length} elements, ${geometry.hits.length} grid hits, ${result.geometryBytes} bytes`);
+      }
     }
     return results;
   } finally {
@@ -94,20 +114,36 @@ async function capturePage(browser, options, page) {
       fs.writeFileSync(options.screenshot, Buffer.from(data, 'base64'));
     }
     const walkOptions = { gridStep: options.grid, innerTextLimit: options.innerTextLimit };
+    if (options.geometry) walkOptions.keepAs = NODE_TABLE;
     const walked = await evaluate(send, `(${walkPage.toString()})(${JSON.stringify(walkOptions)})`);
     const version = browser.version;
-    return {
+    const pagePath = path.relative(options.root, page).split(path.sep).join('/');
+    const viewport = { width: options.width, height: options.height };
+    const snapshot = {
       format: SNAPSHOT_FORMAT,
-      page: path.relative(options.root, page).split(path.sep).join('/'),
+      page: pagePath,
       url,
       browser: version.product,
-      viewport: { width: options.width, height: options.height },
+      viewport,
       scroll: options.scroll,
       focus: options.focus,
       native: { exclusionAttributeName: options.exclusionAttribute },
       innerTextLimit: options.innerTextLimit,
       ...walked,
     };
+    if (!options.geometry) return { snapshot, geometry: null };
+    const measured = await captureGeometry(send, (expression) => evaluate(send, expression),
+      { viewport, gridStep: options.grid });
+    const geometry = {
+      format: GEOMETRY_FORMAT,
+      page: pagePath,
+      snapshot: null, // the snapshot file relative to this one, set where both are written
+      browser: version.product,
+      viewport,
+      scroll: options.scroll,
+      ...measured,
+    };
+    return { snapshot, geometry };
   } finally {
     stopDialogs();
     await cdp.send('Target.closeTarget', { targetId }).catch(() => {});

@@ -1,5 +1,6 @@
 // Checks of the parts that run without a browser: the DevTools pipe framing,
-// the snapshot serialiser, request path resolution and argument parsing.
+// the snapshot and geometry serialisers, the geometry pass's box and point
+// arithmetic, request path resolution and argument parsing.
 
 import { test, after, describe } from 'node:test';
 import assert from 'node:assert/strict';
@@ -11,6 +12,7 @@ import { CdpPipe } from '../lib/cdp-pipe.mjs';
 import { serializeSnapshot } from '../lib/snapshot-writer.mjs';
 import { resolveRequestPath } from '../lib/static-server.mjs';
 import { parseArgs } from '../lib/options.mjs';
+import { centrePoint, gridPoints, quadBounds, serializeGeometry } from '../lib/geometry.mjs';
 
 describe('DevTools pipe', () => {
   function pipe(timeoutMs = 1000) {
@@ -74,6 +76,41 @@ describe('snapshot serialiser', () => {
   });
 });
 
+describe('geometry pass', () => {
+  test('a quad\'s bounds are its smallest enclosing box, rotated quads included', () => {
+    assert.deepEqual(quadBounds([10, 20, 110, 20, 110, 70, 10, 70]), { left: 10, top: 20, width: 100, height: 50 });
+    assert.deepEqual(quadBounds([50, 0, 100, 50, 50, 100, 0, 50]), { left: 0, top: 0, width: 100, height: 100 });
+    assert.deepEqual(quadBounds([-5.5, -2, 4.5, -2, 4.5, 8.25, -5.5, 8.25]), { left: -5.5, top: -2, width: 10, height: 10.25 });
+    assert.throws(() => quadBounds([1, 2, 3]), /not a quad/);
+  });
+
+  test('grid points are cell centres, row by row, inside the viewport', () => {
+    const { grid, points } = gridPoints({ width: 120, height: 60 }, 50);
+    assert.deepEqual(grid, { step: 50, offset: 25, columns: 2, rows: 1 });
+    assert.deepEqual(points, [{ x: 25, y: 25 }, { x: 75, y: 25 }]);
+    assert.equal(gridPoints({ width: 1024, height: 768 }, 50).points.length, 20 * 15);
+  });
+
+  test('a centre point is whole pixels inside the viewport, none for empty or outside boxes', () => {
+    const viewport = { width: 100, height: 100 };
+    assert.deepEqual(centrePoint({ left: 10, top: 20, width: 31, height: 9 }, viewport), { x: 25, y: 24 });
+    assert.deepEqual(centrePoint({ left: -60, top: 0, width: 120, height: 2 }, viewport), { x: 0, y: 1 });
+    assert.equal(centrePoint({ left: -61, top: 0, width: 120, height: 2 }, viewport), null);
+    assert.equal(centrePoint({ left: 90, top: 90, width: 20, height: 20 }, viewport), null);
+    assert.equal(centrePoint({ left: 10, top: 10, width: 0, height: 20 }, viewport), null);
+    assert.equal(centrePoint(null, viewport), null);
+  });
+
+  test('the geometry file has its keys in order and one element or hit per line', () => {
+    const text = serializeGeometry({
+      hits: [{ x: 1 }], elements: [{ id: 'a' }, { id: 'b' }], format: 'g', grid: { step: 50 }, page: 'p',
+    });
+    assert.equal(text, '{\n  "format": "g",\n  "page": "p",\n  "grid": {"step":50},\n'
+      + '  "elements": [\n    {"id":"a"},\n    {"id":"b"}\n  ],\n  "hits": [\n    {"x":1}\n  ]\n}\n');
+    assert.throws(() => serializeGeometry({ format: 'g', nodes: [] }), /nodes/);
+  });
+});
+
 describe('request paths', () => {
   const root = fs.mkdtempSync(path.join(os.tmpdir(), 'capture-root-'));
   fs.mkdirSync(path.join(root, 'sub'));
@@ -113,6 +150,8 @@ describe('arguments', () => {
     assert.equal(options.width, 1024);
     assert.equal(options.height, 768);
     assert.equal(options.scroll, null);
+    assert.equal(options.geometry, null);
+    assert.equal(parseArgs([dir, '--out', 'o', '--geometry', 'g']).geometry, 'g');
   });
 
   test('rejects bad values and pages outside the root', () => {
