@@ -15,14 +15,19 @@ if [ ! -x /usr/lib/chromium/chromium-headless-shell ] && [ ! -x /usr/lib/chromiu
 fi
 
 rm -rf "$pages/snapshots" "$pages/large/snapshots"
+rm -f "$pages/expected/"*.geometry.json
 
-# Hand-written fixtures and the real pages, one browser for all of them.
-$capture "$pages" "$pages/real" --out "$pages/snapshots"
+# Hand-written fixtures, each with its element boxes on the top-level
+# viewport and its hit tests (expected/<name>.geometry.json); then the real
+# pages.
+$capture "$pages" --out "$pages/snapshots" --geometry "$pages/expected"
+$capture "$pages/real" --out "$pages/snapshots"
 
-# Variants: a scrolled page and pages with a focused element.
-$capture "$pages/scrolling.html" --scroll 500,1100 --name scrolling-scrolled --out "$pages/snapshots"
+# Variants: scrolled pages, a page with a focused element, a smaller viewport.
+$capture "$pages/scrolling.html" --scroll 500,1100 --name scrolling-scrolled --out "$pages/snapshots" --geometry "$pages/expected"
+$capture "$pages/viewport.html" --scroll 200,100 --name viewport-scrolled --out "$pages/snapshots" --geometry "$pages/expected"
 $capture "$pages/forms.html" --focus '#loginPass' --name forms-focused --out "$pages/snapshots"
-$capture "$pages/iframes.html" --width 800 --height 600 --name iframes-800x600 --out "$pages/snapshots"
+$capture "$pages/iframes.html" --width 800 --height 600 --name iframes-800x600 --out "$pages/snapshots" --geometry "$pages/expected"
 
 # The large page for benchmarks is kept apart from the small snapshots.
 $capture "$pages/large/capi3ref.html" --out "$pages/large/snapshots" --name capi3ref

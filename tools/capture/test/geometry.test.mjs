@@ -1,6 +1,7 @@
 // End-to-end checks of the geometry files (--geometry) against a small page
 // with a bordered, padded frame that holds another one whose document is
-// scrolled, an overlapping box and an element without a box.
+// scrolled, an overlapping box and an element without a box; and a fresh
+// capture of every committed geometry file under tests/pages/expected.
 // Needs Chromium (tools/capture/regenerate.sh installs it).
 
 import { test, before, after, describe } from 'node:test';
@@ -15,6 +16,7 @@ import { captureAll } from '../lib/session.mjs';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const site = path.join(here, 'site');
 const page = path.join(site, 'nested.html');
+const pagesRoot = path.resolve(here, '../../../tests/pages');
 
 const createdDirs = [];
 function tempDir() {
@@ -180,4 +182,40 @@ describe('geometry of a page with a cross-origin frame', () => {
     // Its elements are not listed: the snapshot does not hold them.
     assert.deepEqual(geometry.elements.filter((e) => e.id === 'inFrame').map((e) => e.frame), ['frame']);
   });
+});
+
+// Every committed geometry file is captured again with the conditions it
+// records, together with its snapshot; both must be byte for byte what is
+// committed (tools/capture/regenerate.sh writes them). Files named after
+// their page and captured alike share one browser.
+test('the committed geometry files and their snapshots are what Chromium answers now', { timeout: 180000 }, async () => {
+  const expectedDir = path.join(pagesRoot, 'expected');
+  const files = fs.readdirSync(expectedDir).filter((n) => n.endsWith('.geometry.json')).sort();
+  assert.ok(files.includes('viewport.geometry.json') && files.includes('viewport-scrolled.geometry.json'));
+  const runs = new Map();
+  for (const file of files) {
+    const committed = fs.readFileSync(path.join(expectedDir, file), 'utf8');
+    const header = JSON.parse(committed);
+    const name = file.replace(/\.geometry\.json$/, '');
+    const named = name !== header.page.replace(/\.html?$/i, '');
+    const conditions = ['--width', String(header.viewport.width), '--height', String(header.viewport.height),
+      '--grid', String(header.grid.step), ...(header.scroll ? ['--scroll', header.scroll.join(',')] : [])];
+    const key = named ? file : conditions.join(' ');
+    if (!runs.has(key)) runs.set(key, { conditions, name: named ? name : null, entries: [] });
+    runs.get(key).entries.push({ file, committed, header });
+  }
+  const dir = tempDir();
+  for (const run of runs.values()) {
+    const args = [...run.entries.map((e) => path.join(pagesRoot, e.header.page)), '--root', pagesRoot,
+      '--out', path.join(dir, 'snapshots'), '--geometry', path.join(dir, 'expected'), ...run.conditions];
+    if (run.name) args.push('--name', run.name);
+    const results = await captureAll(parseArgs(args));
+    run.entries.forEach(({ file, committed, header }, k) => {
+      assert.equal(path.basename(results[k].geometryFile), file);
+      assert.equal(fs.readFileSync(results[k].geometryFile, 'utf8'), committed, `${file} is stale; run tools/capture/regenerate.sh`);
+      const snapshotFile = path.resolve(expectedDir, header.snapshot);
+      assert.equal(fs.readFileSync(results[k].file, 'utf8'), fs.readFileSync(snapshotFile, 'utf8'),
+        `${header.snapshot} does not match ${file}; run tools/capture/regenerate.sh`);
+    });
+  }
 });
