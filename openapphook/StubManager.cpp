@@ -115,10 +115,10 @@ void CStubManager::DisconnectPass() noexcept
     // raises first-chance exceptions it should not report.
     OutputDebugStringA("OVL_INTERNAL_DISABLE_EXCEPTION");
     for (HeldStub& stub : held) {
-        IUnknown* object = stub.object.Get();
+        vx::com::WeaklyHeldObject* object = stub.registered;
         // The object is held, so the call cannot reach freed memory; the
         // guard is left for faults inside the object's own marshaler.
-        HRESULT hr = RunGuarded(kDisconnectOperationId, [object]() { return CoDisconnectObject(object, 0); });
+        HRESULT hr = RunGuarded(kDisconnectOperationId, [object]() { return object->DisconnectRemoteClients(); });
         // An object that cannot be disconnected is dropped from the registry
         // instead of being retried forever.
         if (hr != S_OK)

@@ -35,6 +35,9 @@ public:
     virtual bool TryAddRef() noexcept = 0;
     // The object's canonical IUnknown.
     virtual IUnknown* CanonicalUnknown() noexcept = 0;
+    // Cuts every client in another apartment or process off the object
+    // (CoDisconnectObject); the caller holds a reference.
+    virtual HRESULT DisconnectRemoteClients() noexcept = 0;
 
 protected:
     ~WeaklyHeldObject() = default;
@@ -115,7 +118,7 @@ public:
         if (!found)
             found = QueryExtraInterface(riid);
         if (!found) {
-            if (IsEqualIID(riid, IID_IMarshal) && marshaler_)
+            if (IsEqualIID(riid, IID_IMarshal) && marshaler_ && InterlockedCompareExchange(&disconnecting_, 0, 0) == 0)
                 return marshaler_->QueryInterface(riid, ppv);
             return E_NOINTERFACE;
         }
@@ -149,6 +152,18 @@ public:
     }
     IUnknown* CanonicalUnknown() noexcept override { return Identity(); }
 
+    // A disconnect through the free-threaded marshaler's IMarshal does not
+    // reach the standard stubs that other processes call through (its
+    // DisconnectObject has nothing to do): while it runs, the object answers
+    // no IMarshal, so that COM disconnects those stubs itself.
+    HRESULT DisconnectRemoteClients() noexcept override
+    {
+        InterlockedIncrement(&disconnecting_);
+        HRESULT hr = CoDisconnectObject(Identity(), 0);
+        InterlockedDecrement(&disconnecting_);
+        return hr;
+    }
+
     // Second construction phase: creates the free-threaded marshaler. Derived
     // classes that override it call this first.
     virtual HRESULT FinalConstruct() { return CoCreateFreeThreadedMarshaler(Identity(), &marshaler_); }
@@ -178,6 +193,7 @@ private:
     }
 
     LONG refCount_ = 0;
+    LONG disconnecting_ = 0;
     ComPtr<IUnknown> marshaler_;
 };
 

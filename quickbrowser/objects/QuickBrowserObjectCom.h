@@ -27,7 +27,11 @@ class QuickBrowserObjectCom
 
 public:
     // One IUnknown for every base, the operations' chain included.
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override { return ComBase::QueryInterface(riid, ppv); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) noexcept override
+    try {
+        return ComBase::QueryInterface(riid, ppv);
+    }
+    VX_COM_CATCH
     STDMETHODIMP_(ULONG) AddRef() noexcept override { return ComBase::AddRef(); }
     STDMETHODIMP_(ULONG) Release() noexcept override { return ComBase::Release(); }
 

