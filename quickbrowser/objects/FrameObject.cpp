@@ -1,5 +1,9 @@
 #include "quickbrowser/objects/FrameObject.h"
 
+#include <cwchar>
+
+#include "platform/com/BStr.h"
+
 using vxWebFw::NodeHandle;
 
 namespace vxCrQuickBrowser {
@@ -17,12 +21,37 @@ HRESULT CCrQuickBrowserObject_Frame::WindowNode(NodeImpl** window)
     return Accessor()->GetContentWindow(Node(), window);
 }
 
-HRESULT CCrQuickBrowserObject_Frame::Border(bool horizontal, LONG* value)
+HRESULT CCrQuickBrowserObject_Frame::ContentInset(bool horizontal, LONG* value)
 {
+    *value = 0;
     long border = 0;
     HRESULT hr = horizontal ? Accessor()->GetClientLeft(Node(), &border) : Accessor()->GetClientTop(Node(), &border);
-    *value = SUCCEEDED(hr) ? border : 0;
-    return hr;
+    if (FAILED(hr))
+        return hr;
+    *value = border + Padding(horizontal);
+    return S_OK;
+}
+
+LONG CCrQuickBrowserObject_Frame::Padding(bool horizontal)
+{
+    // The computed padding ("5px"), from the window the frame element lies
+    // in; a frame whose style cannot be read counts as unpadded.
+    IvxCrQuickBrowserObject_Window* window = ParentWindow();
+    if (!window)
+        return 0;
+    CCrRawBrowserHelper* accessor = Accessor();
+    NodeHandle windowNode(accessor);
+    if (FAILED(window->GetWindowNode(windowNode.Out())) || !windowNode)
+        return 0;
+    NodeHandle style(accessor);
+    if (FAILED(accessor->GetComputedStyle(windowNode.Get(), Node(), L"", style.Out())) || !style)
+        return 0;
+    vx::com::BStr padding;
+    if (FAILED(accessor->GetPropertyValue(style.Get(), horizontal ? L"padding-left" : L"padding-top", padding.Out())) ||
+        !padding.Get())
+        return 0;
+    const double pixels = wcstod(padding.Get(), nullptr);
+    return pixels > 0 && pixels < 1e9 ? static_cast<LONG>(pixels) : 0;
 }
 
 HRESULT CCrQuickBrowserObject_Frame::WindowOnTopViewport(bool horizontal, LONG* value)
@@ -33,7 +62,7 @@ HRESULT CCrQuickBrowserObject_Frame::WindowOnTopViewport(bool horizontal, LONG* 
     if (FAILED(hr))
         return hr;
     LONG border = 0;
-    hr = Border(horizontal, &border);
+    hr = ContentInset(horizontal, &border);
     if (FAILED(hr))
         return hr;
     *value = position + border;
@@ -56,7 +85,7 @@ HRESULT CCrQuickBrowserObject_Frame::ClientOrigin(bool horizontal, LONG* value)
     if (FAILED(hr))
         return hr;
     LONG border = 0;
-    hr = Border(horizontal, &border);
+    hr = ContentInset(horizontal, &border);
     if (FAILED(hr))
         return hr;
     *value = position + border;
@@ -66,8 +95,8 @@ HRESULT CCrQuickBrowserObject_Frame::ClientOrigin(bool horizontal, LONG* value)
 HRESULT CCrQuickBrowserObject_Frame::FrameMakeVisible(LONG x, LONG y)
 {
     LONG left = 0, top = 0;
-    Border(true, &left);
-    Border(false, &top);
+    ContentInset(true, &left);
+    ContentInset(false, &top);
     return MakeVisible(x + left, y + top);
 }
 

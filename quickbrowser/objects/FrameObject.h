@@ -2,7 +2,7 @@
 // Operations shared by the DOM-model and Tree-model frame objects: a frame
 // element that is also the window its document lies in. Its window node is
 // the element's "contentWindow"; its viewport starts at the element's
-// rectangle plus its border ("clientLeft", "clientTop").
+// rectangle plus its border ("clientLeft", "clientTop") and its padding.
 #include "quickbrowser/objects/InDocumentControl.h"
 #include "webfw/NativeModel/NodeHandle.h"
 
@@ -31,7 +31,10 @@ protected:
     virtual IvxCrQuickBrowserObject_Window* AsWindow() noexcept = 0;
 
 private:
-    HRESULT Border(bool horizontal, LONG* value);
+    // Where the frame's viewport starts inside the element: its border
+    // ("clientLeft", "clientTop") and its padding.
+    HRESULT ContentInset(bool horizontal, LONG* value);
+    LONG Padding(bool horizontal);
 };
 
 } // namespace vxCrQuickBrowser

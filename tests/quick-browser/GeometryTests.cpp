@@ -2,6 +2,9 @@
 // captured with their layout: figures come from what Chromium reported for
 // the same elements.
 #include <cmath>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "QuickBrowserFixture.h"
 #include "quickbrowser/objects/QuickBrowserObjectBase.h"
@@ -120,6 +123,56 @@ TEST_F(GeometryTest, TopViewportPositionAddsEveryEnclosingFramesClientOrigin)
     EXPECT_EQ(S_OK, Control(L"borderFrame")->CheckPointAccessible(0, 0, &accessible));
     EXPECT_EQ(VARIANT_TRUE, accessible);
 }
+
+// What Chromium reported for every element of a page with an id: its border
+// box on the top-level viewport (tests/pages/expected/*.geometry.json).
+nlohmann::json ExpectedGeometry(const std::string& name)
+{
+    std::ifstream in(std::string(VX_PAGES_DIR) + "/expected/" + name + ".geometry.json");
+    return nlohmann::json::parse(in);
+}
+
+class ChromiumGeometry : public GeometryTest, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(ChromiumGeometry, EveryElementsSizeAndPlaceOnTheTopViewport)
+{
+    const std::string name = GetParam();
+    Load("snapshots/" + name + ".json");
+    UseObjectModel(0);
+    const nlohmann::json expected = ExpectedGeometry(name);
+    int compared = 0;
+    for (const nlohmann::json& element : expected["elements"]) {
+        if (element["topViewport"].is_null())
+            continue; // no box: nothing to compare
+        const long nodeId = element["node"].get<long>(); // the snapshot's node id
+        const std::string label = element["frame"].get<std::string>() + "!" + element["id"].get<std::string>();
+        SCOPED_TRACE(label);
+        ObjectThisInformation object = DomObjectOfNode(nodeId);
+        ComPtr<IvxCrQuickBrowserObject_Control> control;
+        if (!object.object || FAILED(object.object.As(&control))) {
+            ADD_FAILURE() << "no control object";
+            continue;
+        }
+        const nlohmann::json& box = element["topViewport"];
+        ULONG width = 0, height = 0;
+        LONG left = 0, top = 0;
+        EXPECT_EQ(S_OK, control->GetWidth(&width));
+        EXPECT_EQ(S_OK, control->GetHeight(&height));
+        EXPECT_EQ(S_OK, control->GetOnTopViewportLeft(&left));
+        EXPECT_EQ(S_OK, control->GetOnTopViewportTop(&top));
+        EXPECT_EQ(static_cast<LONG>(std::trunc(box["left"].get<double>())), left);
+        EXPECT_EQ(static_cast<LONG>(std::trunc(box["top"].get<double>())), top);
+        EXPECT_EQ(static_cast<ULONG>(std::trunc(box["width"].get<double>())), width);
+        EXPECT_EQ(static_cast<ULONG>(std::trunc(box["height"].get<double>())), height);
+        ++compared;
+    }
+    EXPECT_GT(compared, 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, ChromiumGeometry,
+                         ::testing::Values("viewport", "viewport-scrolled", "iframes", "geometry", "scrolling-scrolled"));
 
 TEST_F(GeometryTest, PointAccessibleThroughChildrenButNotUnderAnOverlay)
 {

@@ -131,6 +131,42 @@ ObjectThisInformation QuickBrowserTest::DomElement(const wchar_t* elementId)
     return {};
 }
 
+std::wstring QuickBrowserTest::DomPathOfNode(long nodeId)
+{
+    std::wstring path = std::to_wstring(nodeId);
+    for (int doc = native_->Page().Node(nodeId).doc; doc != 0;) {
+        const long frameElement = native_->Page().documents.at(static_cast<size_t>(doc)).frameElement;
+        path = std::to_wstring(frameElement) + L"!" + path;
+        doc = native_->Page().Node(frameElement).doc;
+    }
+    return path;
+}
+
+ObjectThisInformation QuickBrowserTest::DomObjectOfNode(long nodeId)
+{
+    std::vector<long> frameChain;
+    for (int doc = native_->Page().Node(nodeId).doc; doc != 0;) {
+        const long frameElement = native_->Page().documents.at(static_cast<size_t>(doc)).frameElement;
+        frameChain.insert(frameChain.begin(), frameElement);
+        doc = native_->Page().Node(frameElement).doc;
+    }
+    ObjectThisInformation document = Child(PageInformation(), L"document");
+    std::wstring prefix;
+    for (long frameElement : frameChain) {
+        ObjectThisInformation frame =
+            Child(Child(document, prefix + L"frames"), prefix + std::to_wstring(frameElement));
+        prefix += std::to_wstring(frameElement) + L"!";
+        document = Child(frame, prefix + L"document");
+    }
+    const std::wstring own = prefix + std::to_wstring(nodeId);
+    for (const wchar_t* collection : {L"all", L"frames"})
+        for (ObjectThisInformation& child : Children(Child(document, prefix + collection)))
+            if (child.identityPath.View() == own)
+                return std::move(child);
+    ADD_FAILURE() << "no DOM object for node " << nodeId;
+    return {};
+}
+
 bool QuickBrowserTest::Exists(const ObjectThisInformation& object)
 {
     ComPtr<IvxCrQuickBrowserObject> target;

@@ -45,6 +45,12 @@ protected:
     // "all", or through "frames" for a frame), in the top document.
     ObjectThisInformation DomElement(const wchar_t* elementId);
 
+    // The DOM-model object of any element of the page (frames included),
+    // reached from the page as the browser process would.
+    ObjectThisInformation DomObjectOfNode(long nodeId);
+    // Its identity path: the frame elements' node numbers and its own.
+    std::wstring DomPathOfNode(long nodeId);
+
     bool Exists(const ObjectThisInformation& object);
     ObjectLightInformation AtPoint(LONG x, LONG y);
     ObjectLightInformation Focused();

@@ -135,6 +135,11 @@ export function walkPage(options) {
     if (win) {
       const s = win.getComputedStyle(node, '');
       entry.style = { display: s.display, visibility: s.visibility, position: s.position };
+      // A frame's document starts inside the frame's border and padding.
+      if (node.localName === 'iframe' || node.localName === 'frame') {
+        entry.style['padding-left'] = s.paddingLeft;
+        entry.style['padding-top'] = s.paddingTop;
+      }
     }
     return entry;
   });
