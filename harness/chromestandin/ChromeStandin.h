@@ -108,6 +108,16 @@ public:
     // The rectangle tabs DISPID 7 reports for the tab; null restores the
     // default (the browser frame's window rectangle).
     HRESULT SetTabRectangle(LONG tabId, const RECT* rectangle);
+    // Starts a renderer process (vxrendererstandin.exe) for the tab on a
+    // captured page: the tab's browser key then answers with the library's
+    // own quick browser in that process instead of the stand-in's. A
+    // renderer the tab had is ended first; RemoveBrowser and CloseTab end it.
+    HRESULT StartRenderer(LONG tabId, const std::wstring& snapshotPath);
+    // Ends the tab's renderer process at once, as a crash would; the browser
+    // key stays until RemoveBrowser.
+    HRESULT KillRenderer(LONG tabId);
+    // One command to the tab's renderer process, and its answer line.
+    HRESULT RendererCommand(LONG tabId, const std::string& command, std::string& answer);
     // SetFocus on the tab window (on the window thread).
     HRESULT FocusTab(LONG tabId);
     HWND FocusedWindow() { return windows_.FocusedWindow(); }

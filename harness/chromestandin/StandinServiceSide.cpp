@@ -123,6 +123,10 @@ HRESULT ChromeStandin::QuickBrowserForKey(const std::wstring& key, ComPtr<IDispa
     for (const auto& tab : tabs_) {
         if (tab->BrowserKey() != key)
             continue;
+        if (tab->rendererQuickBrowser) {
+            quickBrowser = tab->rendererQuickBrowser;
+            return S_OK;
+        }
         if (!tab->quickBrowser) {
             HRESULT hr = CreateDispatchObject(tab->quickBrowser, link_, tab->id, tab->RendererWindow(), tab->url);
             if (FAILED(hr))
@@ -151,6 +155,65 @@ void ChromeStandin::DisconnectRenderer(TabState& tab)
     if (tab.quickBrowser)
         tab.quickBrowser->MarkGone();
     tab.quickBrowser.Reset();
+    // The renderer process goes with its connection.
+    tab.rendererQuickBrowser.Reset();
+    if (tab.renderer)
+        tab.renderer->Kill();
+    tab.renderer.reset();
+}
+
+HRESULT ChromeStandin::StartRenderer(LONG tabId, const std::wstring& snapshotPath)
+{
+    ULONG window = 0;
+    {
+        CriticalSectionLock lock(lock_);
+        TabState* tab = FindTab(tabId);
+        if (!tab)
+            return E_INVALIDARG;
+        tab->rendererQuickBrowser.Reset();
+        if (tab->renderer)
+            tab->renderer->Kill();
+        tab->renderer.reset();
+        window = tab->RendererWindow();
+    }
+    // Started without the lock: the process takes a while to come up.
+    std::unique_ptr<harness::RendererProcess> renderer;
+    ComPtr<IDispatch> quickBrowser;
+    HRESULT hr = harness::RendererProcess::Start(snapshotPath, window, renderer, quickBrowser);
+    if (FAILED(hr))
+        return hr;
+    CriticalSectionLock lock(lock_);
+    TabState* tab = FindTab(tabId);
+    if (!tab)
+        return E_INVALIDARG; // closed meanwhile: the process ends with `renderer`
+    tab->renderer = std::move(renderer);
+    tab->rendererQuickBrowser = std::move(quickBrowser);
+    return S_OK;
+}
+
+HRESULT ChromeStandin::KillRenderer(LONG tabId)
+{
+    CriticalSectionLock lock(lock_);
+    TabState* tab = FindTab(tabId);
+    if (!tab || !tab->renderer)
+        return E_INVALIDARG;
+    tab->renderer->Kill();
+    return S_OK;
+}
+
+HRESULT ChromeStandin::RendererCommand(LONG tabId, const std::string& command, std::string& answer)
+{
+    harness::RendererProcess* renderer = nullptr;
+    {
+        CriticalSectionLock lock(lock_);
+        TabState* tab = FindTab(tabId);
+        if (!tab || !tab->renderer)
+            return E_INVALIDARG;
+        renderer = tab->renderer.get();
+    }
+    // The process object lives until the tab's renderer is replaced, which
+    // tests do not do while they talk to it.
+    return renderer->Command(command, answer);
 }
 
 void ChromeStandin::ScheduleLoad(TabState& tab, std::optional<std::wstring> url, LONG startAfterMs, LONG stopAfterMs)

@@ -1,10 +1,12 @@
 #pragma once
 // The stand-in's record of one tab (private to ChromeStandin's sources).
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "ChromeStandin.h"
+#include "harness/rendererstandin/RendererProcess.h"
 #include "StandinQuickBrowser.h"
 
 namespace chrome_standin {
@@ -20,6 +22,8 @@ struct ChromeStandin::TabState
     unsigned keyGeneration = 1;                               // counts the tab's renderer connections
     unsigned loadSerial = 0;                                  // a scheduled load step runs only if still current
     Microsoft::WRL::ComPtr<StandinQuickBrowser> quickBrowser; // of the current connection, once asked for
+    std::unique_ptr<harness::RendererProcess> renderer;       // a renderer process started for the tab
+    Microsoft::WRL::ComPtr<IDispatch> rendererQuickBrowser;   // the library's quick browser in it
     std::vector<ReceivedOption> options;
 
     std::wstring BrowserKey() const

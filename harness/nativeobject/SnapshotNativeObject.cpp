@@ -658,7 +658,7 @@ HRESULT SnapshotNativeObject::GetVersion(LONG* version)
 LONG SnapshotNativeObject::GetBrowserWindow()
 {
     ++slotCalls_[static_cast<int>(NativeSlot::GetBrowserWindow)];
-    return 0x00C0FFEE;
+    return browserWindow_;
 }
 
 HRESULT SnapshotNativeObject::GetInfoString(BSTR* info)
@@ -717,10 +717,17 @@ HRESULT SnapshotNativeObject::ReleaseNode(NodeImpl* node)
 void SnapshotNativeObject::ReleaseScriptObjectHandle(NodeImpl* handle)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    --scriptObjectHandles_;
     if (Handle* h = Find(handle))
         Retire(h);
     else
         ++faults_;
+}
+
+long SnapshotNativeObject::ScriptObjectHandles()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return scriptObjectHandles_;
 }
 
 HRESULT SnapshotNativeObject::GetNodeId(NodeImpl* node, LONG* id)
@@ -920,6 +927,8 @@ HRESULT SnapshotNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** ob
         return hr;
     }
     *object = script.Detach();
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++scriptObjectHandles_;
     return S_OK;
 }
 

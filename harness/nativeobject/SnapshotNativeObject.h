@@ -89,6 +89,9 @@ public:
 
     // ---- observation
     long LiveHandles();
+    // Live handles that the node script objects hold (the native object's
+    // own; a script object handed out keeps its node as long as it lives).
+    long ScriptObjectHandles();
     long HandlesIssued();
     long Faults(); // unknown handles passed in, double releases
     long SlotCalls(NativeSlot slot);
@@ -107,6 +110,9 @@ public:
     void ReleaseScriptObjectHandle(NodeImpl* handle);
 
     // ---- steering
+    // The renderer's window in the browser process, as GetBrowserWindow
+    // reports it (a made-up value until set).
+    void SetBrowserWindow(LONG window) { browserWindow_ = window; }
     SnapshotPage& Page() { return page_; }
     void RefuseMember(const std::wstring& name, int times); // GetIDOfName fails `times` more times
     void RemoveNode(long nodeId);                           // detaches the subtree; its nodes are no longer alive
@@ -196,6 +202,8 @@ private:
     ULONGLONG nextCookie_ = 0x100000001ULL;
     std::vector<Listener> listeners_;
     long issued_ = 0;
+    long scriptObjectHandles_ = 0;
+    LONG browserWindow_ = 0x00C0FFEE;
     long faults_ = 0;
     long offThread_ = 0;
     std::atomic<long> slotCalls_[static_cast<int>(NativeSlot::Count)] = {};

@@ -42,13 +42,17 @@ STDMETHODIMP CCrQuickBrowser::UpdateOption(BSTR optionKey, VARIANT optionValue) 
 try {
     if (!accessor_)
         return E_UNEXPECTED;
-    // A key that is no GUID string is the caller's error; an unknown GUID is
-    // accepted and ignored by the options record.
+    // A key that is no GUID string is the caller's error. An unknown GUID is
+    // ignored, and a value the record refuses (of the wrong kind, an object
+    // model out of range) leaves the old one: both are answered with success,
+    // as the browser process pushes every option it has without knowing
+    // which ones this renderer reads.
     GUID key;
     HRESULT hr = CLSIDFromString(optionKey ? optionKey : const_cast<LPOLESTR>(L""), &key);
     if (FAILED(hr))
         return hr;
-    return accessor_->Options().UpdateOption(optionKey, optionValue);
+    accessor_->Options().UpdateOption(optionKey, optionValue);
+    return S_OK;
 }
 VX_COM_CATCH
 

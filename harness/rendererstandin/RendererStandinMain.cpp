@@ -1,0 +1,175 @@
+// vxrendererstandin: plays one Chrome renderer process with the product's
+// Chrome component inside. It loads a captured page into the snapshot native
+// object, has the host stand-in attach the library (the process's command
+// line carries Chrome's renderer switches, so the library sees a renderer),
+// takes the raw-browser extender from the module interface and offers the
+// quick browser it hands out to the browser process:
+//   ready <pid> <quick browser, marshalled, as hexadecimal bytes>
+// Then it answers one line per command on standard input:
+//   handles        ok <node handles the library holds> <those script objects hold>
+//   remove ID      ok: removes the element with that id from the page
+//   block MS       ok: keeps the renderer thread busy for MS milliseconds
+//   shutdown       ok <HRESULT>: the extender's Shutdown
+//   quit           ends (so does the end of the input)
+// Options: --vxrenderer-snapshot=PATH (required), --vxrenderer-window=N (the
+// renderer's window in the browser process, as the native object reports
+// it), --vxrenderer-dll=PATH (default ..\layout\vxCrHook.dll).
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "generated/ovModule.h"
+#include "generated/vxCrHook.h"
+#include "harness/host/TestHost.h"
+#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "harness/rendererstandin/RendererProcess.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+void Say(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vfprintf(stdout, format, args);
+    va_end(args);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+std::wstring Option(const std::wstring& name)
+{
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring prefix = L"--vxrenderer-" + name + L"=";
+    std::wstring value;
+    for (int i = 1; i < count; ++i)
+        if (std::wstring argument = argv[i]; argument.rfind(prefix, 0) == 0)
+            value = argument.substr(prefix.size());
+    LocalFree(argv);
+    return value;
+}
+
+std::wstring DefaultLibraryPath()
+{
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir = exe;
+    dir = dir.substr(0, dir.find_last_of(L'\\'));
+    dir = dir.substr(0, dir.find_last_of(L'\\'));
+    return dir + L"\\layout\\vxCrHook.dll";
+}
+
+int Fail(const char* what, HRESULT hr)
+{
+    Say("failed %s 0x%08lX", what, static_cast<unsigned long>(hr));
+    return 1;
+}
+
+} // namespace
+
+int wmain()
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const std::wstring snapshot = Option(L"snapshot");
+    std::wstring libraryPath = Option(L"dll");
+    if (libraryPath.empty())
+        libraryPath = DefaultLibraryPath();
+
+    ComPtr<harness::SnapshotNativeObject> native;
+    try {
+        HRESULT hr = vx::com::CreateComObject(native, harness::SnapshotPage::Load(snapshot));
+        if (FAILED(hr))
+            return Fail("native-object", hr);
+    } catch (const std::exception& e) {
+        Say("failed snapshot %s", e.what());
+        return 1;
+    }
+
+    if (const std::wstring window = Option(L"window"); !window.empty())
+        native->SetBrowserWindow(static_cast<LONG>(std::wcstoul(window.c_str(), nullptr, 10)));
+
+    HMODULE library = LoadLibraryW(libraryPath.c_str());
+    if (!library)
+        return Fail("load", HRESULT_FROM_WIN32(GetLastError()));
+    auto getModuleIntf = reinterpret_cast<HRESULT(WINAPI*)(IUnknown**)>(
+        reinterpret_cast<void*>(GetProcAddress(library, "GetModuleIntf")));
+    if (!getModuleIntf)
+        return Fail("export", E_NOINTERFACE);
+    ComPtr<IUnknown> moduleUnknown;
+    HRESULT hr = getModuleIntf(&moduleUnknown);
+    if (FAILED(hr))
+        return Fail("GetModuleIntf", hr);
+    ComPtr<IvxOpenAppHookExtension> extension;
+    ComPtr<IvxCrExtenderModule> extenderModule;
+    if (FAILED(hr = moduleUnknown.As(&extension)) || FAILED(hr = moduleUnknown.As(&extenderModule)))
+        return Fail("interfaces", hr);
+    ComPtr<harness::TestHookHost> host;
+    vx::com::CreateComObject(host);
+    if (!extension->Attach(host->Identity()))
+        return Fail("attach", E_FAIL);
+
+    ComPtr<IvxCrRawBrowserExtender> extender;
+    if (FAILED(hr = extenderModule->CreateRawBrowserExtender(static_cast<IvxCrNativeChromeObject*>(native.Get()),
+                                                             extender.GetAddressOf())))
+        return Fail("CreateRawBrowserExtender", hr);
+    ComPtr<IDispatch> quickBrowser;
+    if (FAILED(hr = extender->GetQuickBrowser(quickBrowser.GetAddressOf())))
+        return Fail("GetQuickBrowser", hr);
+    std::string marshalled;
+    if (FAILED(hr = harness::MarshalToText(quickBrowser.Get(), IID_IDispatch, marshalled)))
+        return Fail("marshal", hr);
+    // The marshalled reference keeps the quick browser alive for the
+    // browser process; this process lets its own go.
+    quickBrowser.Reset();
+    Say("ready %lu %s", GetCurrentProcessId(), marshalled.c_str());
+
+    std::vector<std::thread> blockers;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == "quit")
+            break;
+        if (line == "handles") {
+            const long scriptObjects = native->ScriptObjectHandles();
+            Say("ok %ld %ld", native->LiveHandles() - scriptObjects, scriptObjects);
+        } else if (line.rfind("remove ", 0) == 0) {
+            const std::string id = line.substr(7);
+            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
+            if (node)
+                native->RemoveNode(node);
+            Say(node ? "ok" : "error no element");
+        } else if (line.rfind("block ", 0) == 0) {
+            const DWORD ms = static_cast<DWORD>(std::stoul(line.substr(6)));
+            blockers.emplace_back([held = native, ms] {
+                harness::RendererThread::Block block(held->Renderer());
+                Sleep(ms);
+            });
+            Say("ok");
+        } else if (line == "shutdown") {
+            Say("ok 0x%08lX", static_cast<unsigned long>(extender->Shutdown()));
+        } else {
+            Say("error unknown command");
+        }
+    }
+
+    for (std::thread& blocker : blockers)
+        blocker.join();
+    extender->Shutdown();
+    extender.Reset();
+    extension->Detach();
+    extension.Reset();
+    extenderModule.Reset();
+    moduleUnknown.Reset();
+    native.Reset();
+    CoUninitialize();
+    return 0;
+}

@@ -1,0 +1,238 @@
+// The browser side and the library's own renderer side in two processes: the
+// tab connects to the quick browser of a renderer stand-in process (one per
+// tab) and walks the page through it; a killed renderer fails calls in
+// bounded time and a restarted one is found again.
+#include <atomic>
+#include <thread>
+
+#include "HookTabFixture.h"
+#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "platform/com/SafeArray.h"
+#include "quickbrowser/InformationRecords.h"
+#include "quickbrowser/objects/RendererCall.h"
+#include "webfw/chrome/CrFwAdapters.h"
+#include "webfw/chrome/CrFwEnumerators.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace hook_tab_tests {
+namespace {
+
+std::wstring PagePath(const std::string& relative)
+{
+    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
+    std::wstring out = L"Z:";
+    for (char c : path)
+        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
+    return out;
+}
+
+// DISPIDs of the quick-browser objects.
+constexpr DISPID kGetChildrenInformation = 3;
+constexpr DISPID kGetExists = 4;
+
+HRESULT CallForVariant(IDispatch* object, DISPID member, VARIANT* result)
+{
+    DISPPARAMS none = {};
+    return object->Invoke(member, IID_NULL, 0, DISPATCH_METHOD, &none, result, nullptr, nullptr);
+}
+
+std::vector<ObjectThisInformation> Children(IDispatch* object)
+{
+    std::vector<ObjectThisInformation> children;
+    vx::com::Variant record;
+    EXPECT_EQ(S_OK, CallForVariant(object, kGetChildrenInformation, record.Out()));
+    if (record.Type() != (VT_ARRAY | VT_VARIANT))
+        return children;
+    SAFEARRAY* array = V_ARRAY(record.Get());
+    LONG upper = -1;
+    SafeArrayGetUBound(array, 1, &upper);
+    for (LONG index = 0; index <= upper; ++index) {
+        vx::com::Variant element;
+        SafeArrayGetElement(array, &index, element.Get());
+        ObjectThisInformation child;
+        EXPECT_EQ(S_OK, ReadThisInformation(*element, child));
+        children.push_back(std::move(child));
+    }
+    return children;
+}
+
+ObjectThisInformation Child(IDispatch* parent, const std::wstring& path)
+{
+    for (ObjectThisInformation& child : Children(parent))
+        if (child.identityPath.View() == path)
+            return std::move(child);
+    ADD_FAILURE() << "no child " << std::string(path.begin(), path.end());
+    return {};
+}
+
+class HookTabRendererProcess : public StandinTabTest
+{
+protected:
+    void SetUp() override
+    {
+        StandinTabTest::SetUp();
+        VARIANT domModel;
+        V_VT(&domModel) = VT_I4;
+        V_I4(&domModel) = 0;
+        SetOption(ProcessOptionKeys::ObjectModel, domModel);
+        // As the module does when the host changes an option.
+        Tab().PushChangedOptions();
+    }
+    ComPtr<IDispatch> PageObject()
+    {
+        ComPtr<IDispatch> page;
+        EXPECT_EQ(S_OK, Tab().GetPageQuickBrowserObject(page));
+        return page;
+    }
+    std::string Renderer(const std::string& command)
+    {
+        std::string answer;
+        EXPECT_EQ(S_OK, Standin().RendererCommand(kTabId, command, answer));
+        return answer;
+    }
+    // The "all" identifiers of the in-process DOM-model walk on the same page.
+    std::vector<std::pair<std::wstring, std::wstring>> InProcessAll(const std::string& snapshot);
+};
+
+class Recorder : public vxWebFw::DOMModel::IDOMAllBuilder
+{
+public:
+    explicit Recorder(harness::SnapshotNativeObject* native) : native_(native) {}
+    HRESULT Clear() override { return S_OK; }
+    HRESULT Add(vxWebFw::Recognizing::RecognizedNode& node, const VARIANT& id) override
+    {
+        vx::com::Variant text;
+        VariantChangeType(text.Get(), const_cast<VARIANT*>(&id), 0, VT_BSTR);
+        all.emplace_back(std::to_wstring(native_->NodeIdOf(node.GetNode())),
+                         std::wstring(V_BSTR(text.Get()), SysStringLen(V_BSTR(text.Get()))));
+        return S_OK;
+    }
+    std::vector<std::pair<std::wstring, std::wstring>> all;
+
+private:
+    harness::SnapshotNativeObject* native_;
+};
+
+std::vector<std::pair<std::wstring, std::wstring>> HookTabRendererProcess::InProcessAll(const std::string& snapshot)
+{
+    ComPtr<harness::SnapshotNativeObject> native;
+    EXPECT_EQ(S_OK, vx::com::CreateComObject(native, harness::SnapshotPage::Load(PagePath(snapshot))));
+    ComPtr<CCrRawBrowserHelper> accessor;
+    EXPECT_EQ(S_OK, vx::com::CreateComObject(accessor));
+    EXPECT_EQ(S_OK, accessor->AttachNative(nullptr, native.Get(), CreateCrFwAdapters));
+    Recorder recorder(native.Get());
+    EXPECT_EQ(S_OK, vxCrQuickBrowser::RunOnRenderer(accessor.Get(), [&] {
+                  CCrFwAdapters& adapters = *accessor->Adapters();
+                  vxWebFw::NodeHandle document(accessor.Get(),
+                                               native->HandleOf(native->Page().documents[0].node));
+                  CCrFwDocumentAllEnumerator all(accessor.Get(), adapters.nodeLifetime.get(), document.Get());
+                  return adapters.domAllWalk->DomAllBuild(all, recorder, adapters.nodeAcceptor.get());
+              }));
+    return recorder.all;
+}
+
+TEST_F(HookTabRendererProcess, TheTabWalksThePageThroughTheLibrarysQuickBrowserInAnotherProcess)
+{
+    ASSERT_TRUE(LoadLibraryTypeInfo());
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/naming.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    {
+        ObjectThisInformation document = Child(page.Get(), L"document");
+        ObjectThisInformation all = Child(document.object.Get(), L"all");
+        std::vector<std::pair<std::wstring, std::wstring>> got;
+        for (const ObjectThisInformation& item : Children(all.object.Get())) {
+            vx::com::Variant text;
+            VariantChangeType(text.Get(), const_cast<VARIANT*>(item.identifier.Get()), 0, VT_BSTR);
+            got.emplace_back(item.identityPath.Str(),
+                             std::wstring(V_BSTR(text.Get()), SysStringLen(V_BSTR(text.Get()))));
+        }
+        EXPECT_EQ(InProcessAll("snapshots/naming.json"), got);
+        EXPECT_GT(got.size(), 10u);
+
+        // A node removed in the renderer no longer exists, seen from here.
+        const harness::SnapshotPage snapshot = harness::SnapshotPage::Load(PagePath("snapshots/naming.json"));
+        const std::wstring titlePath = std::to_wstring(snapshot.FindById(L"title-element"));
+        ObjectThisInformation title = Child(all.object.Get(), titlePath);
+        vx::com::Variant exists;
+        EXPECT_EQ(S_OK, CallForVariant(title.object.Get(), kGetExists, exists.Out()));
+        EXPECT_EQ(VARIANT_TRUE, V_BOOL(exists.Get()));
+        EXPECT_EQ("ok", Renderer("remove title-element"));
+        EXPECT_EQ(S_OK, CallForVariant(title.object.Get(), kGetExists, exists.Out()));
+        EXPECT_EQ(VARIANT_FALSE, V_BOOL(exists.Get()));
+    }
+    page.Reset();
+    // While connected, the tab keeps the page object (a handle of the
+    // library's) and the page's script object (the native object's own);
+    // once the tab lets the renderer go, neither is held.
+    EXPECT_EQ("ok 1 1", Renderer("handles"));
+    Tab().ResetRenderer();
+    std::string handles;
+    for (int attempt = 0; attempt < 50 && (handles = Renderer("handles")) != "ok 0 0"; ++attempt)
+        Sleep(20);
+    EXPECT_EQ("ok 0 0", handles);
+}
+
+TEST_F(HookTabRendererProcess, AKilledRendererFailsTheCallInBoundedTimeAndARestartedOneIsFound)
+{
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/naming.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    // The renderer thread is busy: the next call waits in the renderer.
+    EXPECT_EQ("ok", Renderer("block 20000"));
+    std::atomic<HRESULT> result{E_PENDING};
+    std::atomic<DWORD> took{0};
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID_IDispatch, page.Get(), &stream));
+    std::thread caller([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        {
+            ComPtr<IDispatch> object;
+            CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()));
+            const DWORD start = GetTickCount();
+            vx::com::Variant record;
+            result = object ? CallForVariant(object.Get(), kGetChildrenInformation, record.Out()) : E_NOINTERFACE;
+            took = GetTickCount() - start;
+        }
+        CoUninitialize();
+    });
+    Sleep(300);
+    const DWORD killedAt = GetTickCount();
+    ASSERT_EQ(S_OK, Standin().KillRenderer(kTabId));
+    caller.join();
+    EXPECT_TRUE(FAILED(result.load())) << std::hex << result.load();
+    // Well within the renderer call timeout (3 s) plus a margin.
+    EXPECT_LT(GetTickCount() - killedAt, 5000u);
+    page.Reset();
+
+    // Chrome reports the connection gone; the tab resets and finds the
+    // restarted renderer on its next use.
+    ASSERT_EQ(S_OK, Standin().RemoveBrowser(kTabId));
+    Standin().FlushNotifications();
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/naming.json")));
+    ComPtr<IDispatch> again = PageObject();
+    ASSERT_TRUE(again);
+    EXPECT_EQ(1u, Children(again.Get()).size());
+}
+
+TEST_F(HookTabRendererProcess, AfterTheExtendersShutdownEarlierObjectsAreCutOff)
+{
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/naming.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    vx::com::Variant exists;
+    ASSERT_EQ(S_OK, CallForVariant(page.Get(), kGetExists, exists.Out()));
+    EXPECT_EQ("ok 0x00000000", Renderer("shutdown"));
+    const DWORD start = GetTickCount();
+    const HRESULT after = CallForVariant(page.Get(), kGetExists, exists.Out());
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    // Windows answers RPC_E_DISCONNECTED or CO_E_OBJNOTCONNECTED; Wine
+    // answers RPC_S_UNKNOWN_IF for a stub that is gone.
+    EXPECT_TRUE(after == RPC_E_DISCONNECTED || after == CO_E_OBJNOTCONNECTED ||
+                after == HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF))
+        << std::hex << after;
+}
+
+} // namespace
+} // namespace hook_tab_tests
