@@ -43,7 +43,11 @@ void RendererThread::Loop()
         } else {
             lock.unlock();
             SetErrorInfo(0, nullptr);
+            LARGE_INTEGER started, ended;
+            QueryPerformanceCounter(&started);
             HRESULT hr = task->callback(task->context);
+            QueryPerformanceCounter(&ended);
+            busyTicks_ += ended.QuadPart - started.QuadPart;
             IErrorInfo* info = nullptr;
             if (GetErrorInfo(0, &info) != S_OK)
                 info = nullptr;
@@ -56,6 +60,13 @@ void RendererThread::Loop()
     }
     lock.unlock();
     CoUninitialize();
+}
+
+double RendererThread::BusySeconds() const
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(busyTicks_.load()) / static_cast<double>(frequency.QuadPart);
 }
 
 HRESULT RendererThread::Run(VxCrRendererThreadCallback callback, void* context, ULONG timeoutMs)

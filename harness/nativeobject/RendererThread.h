@@ -5,6 +5,8 @@
 // the caller's stack), one that has started is waited for.
 #include <windows.h>
 
+#include <atomic>
+
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -30,6 +32,9 @@ public:
     HRESULT Run(VxCrRendererThreadCallback callback, void* context, ULONG timeoutMs);
 
     bool IsCurrent() const { return GetCurrentThreadId() == threadId_; }
+    // Time spent running callbacks since the last reset (for benchmarks).
+    double BusySeconds() const;
+    void ResetBusy() { busyTicks_ = 0; }
     DWORD ThreadId() const { return threadId_; }
 
     // Keeps the renderer thread busy until the returned guard is destroyed.
@@ -46,6 +51,7 @@ public:
     };
 
 private:
+    std::atomic<long long> busyTicks_{0};
     struct Task
     {
         enum class State { Queued, Running, Done, Dropped };

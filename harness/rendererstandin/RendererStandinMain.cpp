@@ -10,6 +10,7 @@
 //   remove ID      ok: removes the element with that id from the page
 //   block MS       ok: keeps the renderer thread busy for MS milliseconds
 //   shutdown       ok <HRESULT>: the extender's Shutdown
+//   busy           ok <microseconds the renderer thread ran callbacks since the last busy>
 //   quit           ends (so does the end of the input)
 // Options: --vxrenderer-snapshot=PATH (required), --vxrenderer-window=N (the
 // renderer's window in the browser process, as the native object reports
@@ -154,6 +155,9 @@ int wmain()
                 Sleep(ms);
             });
             Say("ok");
+        } else if (line == "busy") {
+            Say("ok %.0f", native->Renderer().BusySeconds() * 1e6);
+            native->Renderer().ResetBusy();
         } else if (line == "shutdown") {
             Say("ok 0x%08lX", static_cast<unsigned long>(extender->Shutdown()));
         } else {

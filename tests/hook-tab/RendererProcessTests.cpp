@@ -132,6 +132,64 @@ std::vector<std::pair<std::wstring, std::wstring>> HookTabRendererProcess::InPro
     return recorder.all;
 }
 
+// Node numbers and categories of the Tree model's first level (below the
+// body) of the in-process walk on the same page.
+class TreeRecorder : public vxWebFw::TreeModel::ITreeItemsBuilder
+{
+public:
+    explicit TreeRecorder(harness::SnapshotNativeObject* native) : native_(native) {}
+    HRESULT Clear() override { return S_OK; }
+    HRESULT AddItem(NodeImpl* node, bool, vxWebFw::TreeModel::TreeItemType, const VARIANT&) override
+    {
+        return Record(node, crqbotTreeItem);
+    }
+    HRESULT AddFrame(NodeImpl* node, bool, const VARIANT&) override { return Record(node, crqbotTreeFrame); }
+    HRESULT AddCell(NodeImpl* node, bool, const VARIANT&, long, long) override { return Record(node, crqbotTreeCell); }
+    std::vector<std::pair<std::wstring, ULONG>> items;
+
+private:
+    HRESULT Record(NodeImpl* node, ULONG kind)
+    {
+        items.emplace_back(std::to_wstring(native_->NodeIdOf(node)), kind);
+        return S_OK;
+    }
+    harness::SnapshotNativeObject* native_;
+};
+
+std::vector<std::pair<std::wstring, ULONG>> InProcessTreeLevel(const std::string& snapshot)
+{
+    ComPtr<harness::SnapshotNativeObject> native;
+    EXPECT_EQ(S_OK, vx::com::CreateComObject(native, harness::SnapshotPage::Load(PagePath(snapshot))));
+    ComPtr<CCrRawBrowserHelper> accessor;
+    EXPECT_EQ(S_OK, vx::com::CreateComObject(accessor));
+    EXPECT_EQ(S_OK, accessor->AttachNative(nullptr, native.Get(), CreateCrFwAdapters));
+    TreeRecorder recorder(native.Get());
+    const harness::SnapValue* body = native->Page().Prop(native->Page().documents[0].node, L"body");
+    EXPECT_EQ(S_OK, vxCrQuickBrowser::RunOnRenderer(accessor.Get(), [&] {
+                  CCrFwAdapters& adapters = *accessor->Adapters();
+                  vxWebFw::NodeHandle parent(accessor.Get(), native->HandleOf(body ? body->ref : 0));
+                  return adapters.treeItemsBuild->BuildChildren(parent.Get(), recorder, adapters.nodeAcceptor.get());
+              }));
+    return recorder.items;
+}
+
+TEST_F(HookTabRendererProcess, TreeModelLevelsAcrossProcessesEqualTheInProcessWalk)
+{
+    VARIANT treeModel;
+    V_VT(&treeModel) = VT_I4;
+    V_I4(&treeModel) = 3;
+    SetOption(ProcessOptionKeys::ObjectModel, treeModel);
+    Tab().PushChangedOptions();
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/tables.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    std::vector<std::pair<std::wstring, ULONG>> got;
+    for (const ObjectThisInformation& item : Children(page.Get()))
+        got.emplace_back(item.identityPath.Str(), item.kind);
+    EXPECT_EQ(InProcessTreeLevel("snapshots/tables.json"), got);
+    EXPECT_FALSE(got.empty());
+}
+
 TEST_F(HookTabRendererProcess, TheTabWalksThePageThroughTheLibrarysQuickBrowserInAnotherProcess)
 {
     ASSERT_TRUE(LoadLibraryTypeInfo());

@@ -31,3 +31,4 @@ $capture "$pages/iframes.html" --width 800 --height 600 --name iframes-800x600 -
 
 # The large page for benchmarks is kept apart from the small snapshots.
 $capture "$pages/large/capi3ref.html" --out "$pages/large/snapshots" --name capi3ref
+$capture "$pages/large/thousand.html" --out "$pages/large/snapshots" --name thousand
