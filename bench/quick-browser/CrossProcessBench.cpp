@@ -15,19 +15,13 @@
 #include "platform/com/SafeArray.h"
 #include "platform/com/Variant.h"
 #include "quickbrowser/InformationRecords.h"
+#include "tests/support/PagePath.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-std::wstring PagePath(const std::string& relative)
-{
-    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
-}
+using testsupport::PagePath;
 
 double Now()
 {

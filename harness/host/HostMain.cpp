@@ -72,16 +72,6 @@ std::wstring Environment(const wchar_t* name)
     return value;
 }
 
-std::wstring DefaultLibraryPath()
-{
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir = exe;
-    dir = dir.substr(0, dir.find_last_of(L'\\'));
-    dir = dir.substr(0, dir.find_last_of(L'\\'));
-    return dir + L"\\layout\\vxCrHook.dll";
-}
-
 // Prints the unload notice; optionally unsubscribes itself from inside it.
 class UnloadNotifier : public vx::com::ComObject<UnloadNotifier, IovModuleIntfNotifier>
 {
@@ -119,7 +109,7 @@ int wmain()
 
     std::wstring libraryPath = Option(L"dll");
     if (libraryPath.empty())
-        libraryPath = DefaultLibraryPath();
+        libraryPath = harness::DefaultLibraryPath();
 
     HMODULE library = LoadLibraryW(libraryPath.c_str());
     if (!library) {

@@ -149,4 +149,14 @@ VARIANT_BOOL TestHookHost::GetHostService(const IID* service, IUnknown** result)
     return VARIANT_TRUE;
 }
 
+std::wstring DefaultLibraryPath()
+{
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir = exe;
+    dir = dir.substr(0, dir.find_last_of(L'\\'));
+    dir = dir.substr(0, dir.find_last_of(L'\\'));
+    return dir + L"\\layout\\vxCrHook.dll";
+}
+
 } // namespace harness

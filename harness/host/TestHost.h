@@ -95,4 +95,8 @@ private:
 
 std::wstring GuidText(const GUID& guid);
 
+// The library of the test layout, seen from a program in the build's bin
+// folder: ..\layout\vxCrHook.dll.
+std::wstring DefaultLibraryPath();
+
 } // namespace harness

@@ -70,8 +70,8 @@ std::wstring ProgramFolder()
 } // namespace
 
 HRESULT RendererProcess::Start(const std::wstring& snapshotPath, ULONG browserWindow,
-                               std::unique_ptr<RendererProcess>& process,
-                               ComPtr<IDispatch>& quickBrowser, DWORD timeoutMs)
+                               std::unique_ptr<RendererProcess>& process, ComPtr<IDispatch>& quickBrowser,
+                               DWORD timeoutMs)
 {
     process.reset();
     quickBrowser.Reset();
@@ -88,9 +88,10 @@ HRESULT RendererProcess::Start(const std::wstring& snapshotPath, ULONG browserWi
     SetHandleInformation(started->output_, HANDLE_FLAG_INHERIT, 0);
 
     // The renderer's own Chrome switches come first, as Chrome passes them.
-    std::wstring commandLine = L"\"" + ProgramFolder() + L"vxrendererstandin.exe\" --type=renderer --channel=1.2.3"
-                               L" \"--vxrenderer-snapshot=" + snapshotPath + L"\" --vxrenderer-window=" +
-                               std::to_wstring(browserWindow);
+    std::wstring commandLine = L"\"" + ProgramFolder() +
+                               L"vxrendererstandin.exe\" --type=renderer --channel=1.2.3"
+                               L" \"--vxrenderer-snapshot=" +
+                               snapshotPath + L"\" --vxrenderer-window=" + std::to_wstring(browserWindow);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

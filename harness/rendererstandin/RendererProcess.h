@@ -26,8 +26,8 @@ public:
     // reporting `browserWindow` as its window in the browser process, and
     // waits for its quick browser (a proxy in the caller's apartment).
     static HRESULT Start(const std::wstring& snapshotPath, ULONG browserWindow,
-                         std::unique_ptr<RendererProcess>& process,
-                         Microsoft::WRL::ComPtr<IDispatch>& quickBrowser, DWORD timeoutMs = 30000);
+                         std::unique_ptr<RendererProcess>& process, Microsoft::WRL::ComPtr<IDispatch>& quickBrowser,
+                         DWORD timeoutMs = 30000);
     ~RendererProcess(); // asks it to quit, kills it when it does not
     RendererProcess(const RendererProcess&) = delete;
     RendererProcess& operator=(const RendererProcess&) = delete;

@@ -58,16 +58,6 @@ std::wstring Option(const std::wstring& name)
     return value;
 }
 
-std::wstring DefaultLibraryPath()
-{
-    wchar_t exe[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring dir = exe;
-    dir = dir.substr(0, dir.find_last_of(L'\\'));
-    dir = dir.substr(0, dir.find_last_of(L'\\'));
-    return dir + L"\\layout\\vxCrHook.dll";
-}
-
 int Fail(const char* what, HRESULT hr)
 {
     Say("failed %s 0x%08lX", what, static_cast<unsigned long>(hr));
@@ -82,7 +72,7 @@ int wmain()
     const std::wstring snapshot = Option(L"snapshot");
     std::wstring libraryPath = Option(L"dll");
     if (libraryPath.empty())
-        libraryPath = DefaultLibraryPath();
+        libraryPath = harness::DefaultLibraryPath();
 
     ComPtr<harness::SnapshotNativeObject> native;
     try {

@@ -55,7 +55,10 @@ HRESULT MixScriptObject(IStubManager* owner, IDispatch* script, IDispatch** mixe
 
 // ---------------------------------------------------------------- page
 
-HRESULT CCrQuickBrowserObject_Page::GetOwnId(BSTR* id) { return CopyName(L"Page", id); }
+HRESULT CCrQuickBrowserObject_Page::GetOwnId(BSTR* id)
+{
+    return CopyName(L"Page", id);
+}
 
 HRESULT CCrQuickBrowserObject_Page::GetScriptDispatch(IDispatch** script)
 {
@@ -98,7 +101,10 @@ try {
 }
 VX_COM_CATCH
 
-HRESULT CCrQuickBrowserObject_Page::WindowNode(NodeImpl** window) { return Accessor()->CloneNode(Node(), window); }
+HRESULT CCrQuickBrowserObject_Page::WindowNode(NodeImpl** window)
+{
+    return Accessor()->CloneNode(Node(), window);
+}
 
 HRESULT CCrQuickBrowserObject_Page::WindowPath(BSTR* path)
 {
@@ -114,7 +120,10 @@ HRESULT CCrQuickBrowserObject_Page::WindowOnTopViewport(bool, LONG* value)
 
 // ---------------------------------------------------------------- named objects
 
-HRESULT CCrQuickBrowserObject_DOMNamed::GetOwnId(BSTR* id) { return CopyName(Name(), id); }
+HRESULT CCrQuickBrowserObject_DOMNamed::GetOwnId(BSTR* id)
+{
+    return CopyName(Name(), id);
+}
 
 HRESULT CCrQuickBrowserObject_DOMNamed::GetObjectIdentifier(VARIANT* identifier)
 {

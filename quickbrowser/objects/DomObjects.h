@@ -11,10 +11,10 @@
 namespace vxCrQuickBrowser {
 
 class CCrQuickBrowserObject_Page final
-    : public QuickBrowserObjectCom<CCrQuickBrowserObject_Page, CCrQuickBrowserObject_Base,
-                                   vxOpenAppHook::IDispatchMultiImpl<CCrQuickBrowserObject_Page,
-                                                                     IvxCrQuickBrowserObject_Page>,
-                                   PageWindowSlots<CCrQuickBrowserObject_Page>>
+    : public QuickBrowserObjectCom<
+          CCrQuickBrowserObject_Page, CCrQuickBrowserObject_Base,
+          vxOpenAppHook::IDispatchMultiImpl<CCrQuickBrowserObject_Page, IvxCrQuickBrowserObject_Page>,
+          PageWindowSlots<CCrQuickBrowserObject_Page>>
 {
 public:
     HRESULT GetOwnId(BSTR* id) override;

@@ -54,19 +54,24 @@ LONG CCrQuickBrowserObject_Frame::Padding(bool horizontal)
     return pixels > 0 && pixels < 1e9 ? static_cast<LONG>(pixels) : 0;
 }
 
-HRESULT CCrQuickBrowserObject_Frame::WindowOnTopViewport(bool horizontal, LONG* value)
+HRESULT CCrQuickBrowserObject_Frame::InsideContent(HRESULT positionRead, LONG position, bool horizontal, LONG* value)
 {
     *value = 0;
+    if (FAILED(positionRead))
+        return positionRead;
+    LONG inset = 0;
+    HRESULT hr = ContentInset(horizontal, &inset);
+    if (FAILED(hr))
+        return hr;
+    *value = position + inset;
+    return S_OK;
+}
+
+HRESULT CCrQuickBrowserObject_Frame::WindowOnTopViewport(bool horizontal, LONG* value)
+{
     LONG position = 0;
     HRESULT hr = OnTopViewport(horizontal, &position);
-    if (FAILED(hr))
-        return hr;
-    LONG border = 0;
-    hr = ContentInset(horizontal, &border);
-    if (FAILED(hr))
-        return hr;
-    *value = position + border;
-    return S_OK;
+    return InsideContent(hr, position, horizontal, value);
 }
 
 HRESULT CCrQuickBrowserObject_Frame::ParentWindowOf(IvxCrQuickBrowserObject_Window** parent)
@@ -79,17 +84,9 @@ HRESULT CCrQuickBrowserObject_Frame::ParentWindowOf(IvxCrQuickBrowserObject_Wind
 
 HRESULT CCrQuickBrowserObject_Frame::ClientOrigin(bool horizontal, LONG* value)
 {
-    *value = 0;
     LONG position = 0;
     HRESULT hr = horizontal ? GetClientRectLeft(&position) : GetClientRectTop(&position);
-    if (FAILED(hr))
-        return hr;
-    LONG border = 0;
-    hr = ContentInset(horizontal, &border);
-    if (FAILED(hr))
-        return hr;
-    *value = position + border;
-    return S_OK;
+    return InsideContent(hr, position, horizontal, value);
 }
 
 HRESULT CCrQuickBrowserObject_Frame::FrameMakeVisible(LONG x, LONG y)

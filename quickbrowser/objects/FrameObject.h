@@ -35,6 +35,9 @@ private:
     // ("clientLeft", "clientTop") and its padding.
     HRESULT ContentInset(bool horizontal, LONG* value);
     LONG Padding(bool horizontal);
+    // `position` (read with `positionRead`) moved inside the frame's border
+    // and padding; the first failure is returned.
+    HRESULT InsideContent(HRESULT positionRead, LONG position, bool horizontal, LONG* value);
 };
 
 } // namespace vxCrQuickBrowser

@@ -182,24 +182,24 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::SetFocused(VARIANT_BOOL focused
     return S_OK;
 }
 
-HRESULT CCrQuickBrowserObject_InDocumentControl::GetWidth(ULONG* width)
+HRESULT CCrQuickBrowserObject_InDocumentControl::ReadSize(RectPart part, ULONG* size)
 {
-    if (!width)
+    if (!size)
         return E_POINTER;
     LONG value = 0;
-    ReadRect(RectPart::Width, &value);
-    *width = value > 0 ? static_cast<ULONG>(value) : 0;
+    ReadRect(part, &value);
+    *size = value > 0 ? static_cast<ULONG>(value) : 0; // a negative size leaves 0
     return S_OK;
+}
+
+HRESULT CCrQuickBrowserObject_InDocumentControl::GetWidth(ULONG* width)
+{
+    return ReadSize(RectPart::Width, width);
 }
 
 HRESULT CCrQuickBrowserObject_InDocumentControl::GetHeight(ULONG* height)
 {
-    if (!height)
-        return E_POINTER;
-    LONG value = 0;
-    ReadRect(RectPart::Height, &value);
-    *height = value > 0 ? static_cast<ULONG>(value) : 0;
-    return S_OK;
+    return ReadSize(RectPart::Height, height);
 }
 
 HRESULT CCrQuickBrowserObject_InDocumentControl::OnTopViewport(bool horizontal, LONG* value)
@@ -326,7 +326,8 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::IsPointAccessible(LONG left, LO
     if (!window)
         return S_OK;
     LONG windowLeft = 0, windowTop = 0;
-    if (FAILED(window->GetWindowOnTopViewportLeft(&windowLeft)) || FAILED(window->GetWindowOnTopViewportTop(&windowTop)))
+    if (FAILED(window->GetWindowOnTopViewportLeft(&windowLeft)) ||
+        FAILED(window->GetWindowOnTopViewportTop(&windowTop)))
         return S_OK;
     CCrRawBrowserHelper* accessor = Accessor();
     NodeHandle windowNode(accessor);
@@ -336,8 +337,7 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::IsPointAccessible(LONG left, LO
     if (FAILED(accessor->GetDocument(windowNode.Get(), document.Out())) || !document)
         return S_OK;
     NodeHandle found(accessor);
-    if (FAILED(accessor->ElementFromPoint(document.Get(), left - windowLeft, top - windowTop, found.Out())) ||
-        !found)
+    if (FAILED(accessor->ElementFromPoint(document.Get(), left - windowLeft, top - windowTop, found.Out())) || !found)
         return S_OK;
     bool inside = false;
     if (SUCCEEDED(accessor->IsInside(found.Get(), Node(), &inside)) && inside)

@@ -77,6 +77,7 @@ protected:
 private:
     enum class RectPart { Left, Top, Width, Height };
     HRESULT ReadRect(RectPart part, LONG* value);
+    HRESULT ReadSize(RectPart part, ULONG* size);
 };
 
 } // namespace vxCrQuickBrowser

@@ -35,31 +35,18 @@ CCrFwAdapters* AdaptersOf(CCrRawBrowserHelper* accessor)
 
 namespace vxCrQuickBrowserDOMUtils {
 
-HRESULT CAllBuilder::Clear()
+template <class Object, class BuilderInterface>
+HRESULT CDOMCollectionBuilder<Object, BuilderInterface>::Add(vxWebFw::Recognizing::RecognizedNode& node,
+                                                             const VARIANT& id)
 {
-    objects_.clear();
+    AppendElement<Object>(accessor_, node.GetNode(), parentWindow_, objects_, id, [](auto&) {});
     return S_OK;
 }
 
-HRESULT CAllBuilder::Add(vxWebFw::Recognizing::RecognizedNode& node, const VARIANT& id)
-{
-    AppendElement<vxCrQuickBrowser::CCrQuickBrowserObject_DOMItem>(accessor_, node.GetNode(), parentWindow_, objects_,
-                                                                   id, [](auto&) {});
-    return S_OK;
-}
-
-HRESULT CFramesBuilder::Clear()
-{
-    objects_.clear();
-    return S_OK;
-}
-
-HRESULT CFramesBuilder::Add(vxWebFw::Recognizing::RecognizedNode& node, const VARIANT& id)
-{
-    AppendElement<vxCrQuickBrowser::CCrQuickBrowserObject_DOMFrame>(accessor_, node.GetNode(), parentWindow_,
-                                                                    objects_, id, [](auto&) {});
-    return S_OK;
-}
+template class CDOMCollectionBuilder<vxCrQuickBrowser::CCrQuickBrowserObject_DOMItem,
+                                     vxWebFw::DOMModel::IDOMAllBuilder>;
+template class CDOMCollectionBuilder<vxCrQuickBrowser::CCrQuickBrowserObject_DOMFrame,
+                                     vxWebFw::DOMModel::IDOMFramesBuilder>;
 
 HRESULT BuildAllChildren(CCrRawBrowserHelper* accessor, NodeImpl* document,
                          IvxCrQuickBrowserObject_Window* parentWindow, QuickBrowserObjectList& objects)
@@ -97,10 +84,10 @@ HRESULT CTreeItemsBuilder::AddItem(NodeImpl* node, bool expandable, vxWebFw::Tre
                                    const VARIANT& id)
 {
     AppendElement<vxCrQuickBrowser::CCrQuickBrowserObject_TreeItem>(accessor_, node, parentWindow_, objects_, id,
-                                                                     [&](auto& item) {
-                                                                         item.SetExpandable(expandable);
-                                                                         item.SetItemType(type);
-                                                                     });
+                                                                    [&](auto& item) {
+                                                                        item.SetExpandable(expandable);
+                                                                        item.SetItemType(type);
+                                                                    });
     return S_OK;
 }
 
@@ -114,15 +101,15 @@ HRESULT CTreeItemsBuilder::AddFrame(NodeImpl* node, bool expandable, const VARIA
 HRESULT CTreeItemsBuilder::AddCell(NodeImpl* node, bool expandable, const VARIANT& id, long row, long cell)
 {
     AppendElement<vxCrQuickBrowser::CCrQuickBrowserObject_TreeCell>(accessor_, node, parentWindow_, objects_, id,
-                                                                     [&](auto& object) {
-                                                                         object.SetExpandable(expandable);
-                                                                         object.SetCellIndexes(row, cell);
-                                                                     });
+                                                                    [&](auto& object) {
+                                                                        object.SetExpandable(expandable);
+                                                                        object.SetCellIndexes(row, cell);
+                                                                    });
     return S_OK;
 }
 
-HRESULT BuildTreeChildren(CCrRawBrowserHelper* accessor, NodeImpl* parent,
-                          IvxCrQuickBrowserObject_Window* parentWindow, QuickBrowserObjectList& objects)
+HRESULT BuildTreeChildren(CCrRawBrowserHelper* accessor, NodeImpl* parent, IvxCrQuickBrowserObject_Window* parentWindow,
+                          QuickBrowserObjectList& objects)
 {
     CCrFwAdapters* adapters = AdaptersOf(accessor);
     if (!adapters || !adapters->treeItemsBuild)

@@ -7,20 +7,31 @@
 #include "webfw/DOMModel/DOMModelInterfaces.h"
 #include "webfw/TreeModel/TreeItemsBuild.h"
 
+namespace vxCrQuickBrowser {
+class CCrQuickBrowserObject_DOMItem;
+class CCrQuickBrowserObject_DOMFrame;
+} // namespace vxCrQuickBrowser
+
 namespace vxCrQuickBrowserDOMUtils {
 
 using vxCrQuickBrowser::QuickBrowserObjectList;
 
-// The "all" collection's DOM items.
-class CAllBuilder : public vxWebFw::DOMModel::IDOMAllBuilder
+// Makes one object of class Object (DOM item or DOM frame) per element the
+// DOM-model walk reports, with the walk's identifier.
+template <class Object, class BuilderInterface>
+class CDOMCollectionBuilder : public BuilderInterface
 {
 public:
-    CAllBuilder(CCrRawBrowserHelper* accessor, IvxCrQuickBrowserObject_Window* parentWindow,
-                QuickBrowserObjectList& objects)
+    CDOMCollectionBuilder(CCrRawBrowserHelper* accessor, IvxCrQuickBrowserObject_Window* parentWindow,
+                          QuickBrowserObjectList& objects)
         : accessor_(accessor), parentWindow_(parentWindow), objects_(objects)
     {
     }
-    HRESULT Clear() override;
+    HRESULT Clear() override
+    {
+        objects_.clear();
+        return S_OK;
+    }
     HRESULT Add(vxWebFw::Recognizing::RecognizedNode& node, const VARIANT& id) override;
 
 private:
@@ -29,23 +40,11 @@ private:
     QuickBrowserObjectList& objects_;
 };
 
-// The "frames" collection's DOM frames.
-class CFramesBuilder : public vxWebFw::DOMModel::IDOMFramesBuilder
-{
-public:
-    CFramesBuilder(CCrRawBrowserHelper* accessor, IvxCrQuickBrowserObject_Window* parentWindow,
-                   QuickBrowserObjectList& objects)
-        : accessor_(accessor), parentWindow_(parentWindow), objects_(objects)
-    {
-    }
-    HRESULT Clear() override;
-    HRESULT Add(vxWebFw::Recognizing::RecognizedNode& node, const VARIANT& id) override;
-
-private:
-    CCrRawBrowserHelper* accessor_;
-    IvxCrQuickBrowserObject_Window* parentWindow_;
-    QuickBrowserObjectList& objects_;
-};
+// The "all" collection's DOM items and the "frames" collection's DOM frames.
+using CAllBuilder =
+    CDOMCollectionBuilder<vxCrQuickBrowser::CCrQuickBrowserObject_DOMItem, vxWebFw::DOMModel::IDOMAllBuilder>;
+using CFramesBuilder =
+    CDOMCollectionBuilder<vxCrQuickBrowser::CCrQuickBrowserObject_DOMFrame, vxWebFw::DOMModel::IDOMFramesBuilder>;
 
 // The DOM items or frames of a document (borrowed).
 HRESULT BuildAllChildren(CCrRawBrowserHelper* accessor, NodeImpl* document,
@@ -68,8 +67,7 @@ public:
     {
     }
     HRESULT Clear() override;
-    HRESULT AddItem(NodeImpl* node, bool expandable, vxWebFw::TreeModel::TreeItemType type,
-                    const VARIANT& id) override;
+    HRESULT AddItem(NodeImpl* node, bool expandable, vxWebFw::TreeModel::TreeItemType type, const VARIANT& id) override;
     HRESULT AddFrame(NodeImpl* node, bool expandable, const VARIANT& id) override;
     HRESULT AddCell(NodeImpl* node, bool expandable, const VARIANT& id, long row, long cell) override;
 
@@ -80,8 +78,8 @@ private:
 };
 
 // The tree items one level below an element (borrowed).
-HRESULT BuildTreeChildren(CCrRawBrowserHelper* accessor, NodeImpl* parent,
-                          IvxCrQuickBrowserObject_Window* parentWindow, QuickBrowserObjectList& objects);
+HRESULT BuildTreeChildren(CCrRawBrowserHelper* accessor, NodeImpl* parent, IvxCrQuickBrowserObject_Window* parentWindow,
+                          QuickBrowserObjectList& objects);
 // The tree items of a document: those below its body (none without a body).
 HRESULT BuildTreeDocumentChildren(CCrRawBrowserHelper* accessor, NodeImpl* document,
                                   IvxCrQuickBrowserObject_Window* parentWindow, QuickBrowserObjectList& objects);

@@ -27,12 +27,11 @@ struct SearchTarget
 };
 
 // Makes the object of the model for the element found (borrowed).
-using MakeObject = HRESULT (*)(CCrRawBrowserHelper* accessor, NodeImpl* element,
-                               IvxCrQuickBrowserObject_Window* window, const SearchTarget& target, ObjectPtr& object);
+using MakeObject = HRESULT (*)(CCrRawBrowserHelper* accessor, NodeImpl* element, IvxCrQuickBrowserObject_Window* window,
+                               const SearchTarget& target, ObjectPtr& object);
 
 template <class T>
-HRESULT MakeAs(CCrRawBrowserHelper* accessor, NodeImpl* node, IvxCrQuickBrowserObject_Window* window,
-               ObjectPtr& object)
+HRESULT MakeAs(CCrRawBrowserHelper* accessor, NodeImpl* node, IvxCrQuickBrowserObject_Window* window, ObjectPtr& object)
 {
     ComPtr<T> made;
     HRESULT hr = CreateQuickBrowserObject(accessor, node, window, made);
@@ -83,7 +82,10 @@ HRESULT Search(CCrRawBrowserHelper* accessor, IvxCrQuickBrowserObject_Window* wi
     return S_OK;
 }
 
-CCrFwAdapters* AdaptersOf(CCrRawBrowserHelper* accessor) { return accessor ? accessor->Adapters() : nullptr; }
+CCrFwAdapters* AdaptersOf(CCrRawBrowserHelper* accessor)
+{
+    return accessor ? accessor->Adapters() : nullptr;
+}
 
 HRESULT MakeDomObject(CCrRawBrowserHelper* accessor, NodeImpl* element, IvxCrQuickBrowserObject_Window* window,
                       const SearchTarget&, ObjectPtr& object)

@@ -71,25 +71,8 @@ try {
 }
 VX_COM_CATCH
 
-STDMETHODIMP CCrQuickBrowser::GetPageObjectInformation(VARIANT* value) noexcept
-try {
-    if (!value)
-        return E_POINTER;
-    VariantInit(value);
-    if (!accessor_)
-        return E_UNEXPECTED;
-    CCrRawBrowserHelper* accessor = accessor_.Get();
-    return RunOnRenderer(accessor, [&] {
-        ComPtr<CCrQuickBrowserObject_Page> page;
-        HRESULT hr = MakePageObject(accessor, page);
-        if (FAILED(hr))
-            return hr;
-        return page->GetThisInformation(value);
-    });
-}
-VX_COM_CATCH
-
-HRESULT CCrQuickBrowser::SearchedObjectInformation(bool atPoint, LONG x, LONG y, VARIANT* value)
+template <class Work>
+HRESULT CCrQuickBrowser::WithPageObject(VARIANT* value, Work&& work)
 {
     if (!value)
         return E_POINTER;
@@ -102,9 +85,24 @@ HRESULT CCrQuickBrowser::SearchedObjectInformation(bool atPoint, LONG x, LONG y,
         HRESULT hr = MakePageObject(accessor, page);
         if (FAILED(hr))
             return hr;
+        return work(accessor, *page.Get());
+    });
+}
+
+STDMETHODIMP CCrQuickBrowser::GetPageObjectInformation(VARIANT* value) noexcept
+try {
+    return WithPageObject(
+        value, [&](CCrRawBrowserHelper*, CCrQuickBrowserObject_Page& page) { return page.GetThisInformation(value); });
+}
+VX_COM_CATCH
+
+HRESULT CCrQuickBrowser::SearchedObjectInformation(bool atPoint, LONG x, LONG y, VARIANT* value)
+{
+    return WithPageObject(value, [&](CCrRawBrowserHelper* accessor, CCrQuickBrowserObject_Page& page) {
         const bool domModel = accessor->Options().ObjectModel() == kDomObjectModel;
         ComPtr<CCrQuickBrowserObject_Base> found;
-        IvxCrQuickBrowserObject_Window* window = page->AsWindow();
+        IvxCrQuickBrowserObject_Window* window = page.AsWindow();
+        HRESULT hr = S_OK;
         if (atPoint)
             hr = domModel ? DomObjectFromPoint(accessor, window, x, y, found)
                           : TreeObjectFromPoint(accessor, window, x, y, found);
@@ -112,7 +110,7 @@ HRESULT CCrQuickBrowser::SearchedObjectInformation(bool atPoint, LONG x, LONG y,
             hr = domModel ? DomFocusedObject(accessor, window, found) : TreeFocusedObject(accessor, window, found);
         // Nothing found (the search's own failure included) answers the page.
         if (FAILED(hr) || !found)
-            return page->GetThisLightInformation(value);
+            return page.GetThisLightInformation(value);
         return found->GetThisLightInformation(value);
     });
 }

@@ -31,6 +31,10 @@ public:
     CCrRawBrowserHelper* Accessor() const noexcept { return accessor_.Get(); }
 
 private:
+    // Clears `value`, then runs work(accessor, page) on the renderer thread
+    // with a new page object on the top window (E_FAIL without one).
+    template <class Work>
+    HRESULT WithPageObject(VARIANT* value, Work&& work);
     // Light information of the object the search finds (page object when it
     // finds nothing), on the renderer thread.
     HRESULT SearchedObjectInformation(bool atPoint, LONG x, LONG y, VARIANT* value);

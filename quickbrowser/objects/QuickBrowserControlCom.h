@@ -92,8 +92,7 @@ struct InterfaceEntry<vxCrQuickBrowser::ViewportChildSlots<Derived>>
     {
         using Slots = vxCrQuickBrowser::ViewportChildSlots<Derived>;
         return IsEqualIID(riid, __uuidof(IvxCrQuickBrowserObject_ViewportChild))
-                   ? static_cast<void*>(
-                         static_cast<IvxCrQuickBrowserObject_ViewportChild*>(static_cast<Slots*>(self)))
+                   ? static_cast<void*>(static_cast<IvxCrQuickBrowserObject_ViewportChild*>(static_cast<Slots*>(self)))
                    : nullptr;
     }
 };

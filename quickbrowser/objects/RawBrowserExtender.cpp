@@ -13,8 +13,8 @@ HRESULT CCrRawBrowserExtender::Initialize(IUnknown* rawBrowser)
     if (!rawBrowser)
         return E_POINTER;
     ComPtr<IvxCrNativeChromeObject> native;
-    HRESULT hr = rawBrowser->QueryInterface(__uuidof(IvxCrNativeChromeObject),
-                                            reinterpret_cast<void**>(native.GetAddressOf()));
+    HRESULT hr =
+        rawBrowser->QueryInterface(__uuidof(IvxCrNativeChromeObject), reinterpret_cast<void**>(native.GetAddressOf()));
     if (FAILED(hr))
         return hr;
     ComPtr<vxOpenAppHook::CStubManager> manager;
@@ -45,7 +45,8 @@ try {
     HRESULT hr = vx::com::CreateComObject(accessor);
     if (FAILED(hr))
         return hr;
-    hr = accessor->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(manager.Get()), native.Get(), &CreateCrFwAdapters);
+    hr = accessor->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(manager.Get()), native.Get(),
+                                &CreateCrFwAdapters);
     if (FAILED(hr))
         return hr;
     ComPtr<CCrQuickBrowser> quickBrowser;

@@ -10,6 +10,7 @@
 #include "platform/com/SafeArray.h"
 #include "quickbrowser/InformationRecords.h"
 #include "quickbrowser/objects/RendererCall.h"
+#include "tests/support/PagePath.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 
@@ -18,14 +19,7 @@ using Microsoft::WRL::ComPtr;
 namespace hook_tab_tests {
 namespace {
 
-std::wstring PagePath(const std::string& relative)
-{
-    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
-}
+using testsupport::PagePath;
 
 // DISPIDs of the quick-browser objects.
 constexpr DISPID kGetChildrenInformation = 3;
@@ -124,8 +118,7 @@ std::vector<std::pair<std::wstring, std::wstring>> HookTabRendererProcess::InPro
     Recorder recorder(native.Get());
     EXPECT_EQ(S_OK, vxCrQuickBrowser::RunOnRenderer(accessor.Get(), [&] {
                   CCrFwAdapters& adapters = *accessor->Adapters();
-                  vxWebFw::NodeHandle document(accessor.Get(),
-                                               native->HandleOf(native->Page().documents[0].node));
+                  vxWebFw::NodeHandle document(accessor.Get(), native->HandleOf(native->Page().documents[0].node));
                   CCrFwDocumentAllEnumerator all(accessor.Get(), adapters.nodeLifetime.get(), document.Get());
                   return adapters.domAllWalk->DomAllBuild(all, recorder, adapters.nodeAcceptor.get());
               }));

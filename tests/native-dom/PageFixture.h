@@ -8,6 +8,7 @@
 
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "platform/com/BStr.h"
+#include "tests/support/PagePath.h"
 #include "webfw/NativeModel/NodeHandle.h"
 #include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwAdapters.h"
@@ -16,14 +17,9 @@
 
 namespace testpages {
 
-// Snapshot path as the Windows program sees it (Wine maps / to Z:).
 inline std::wstring SnapshotPath(const std::string& relative)
 {
-    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
+    return testsupport::PagePath(relative);
 }
 
 } // namespace testpages

@@ -42,8 +42,8 @@ protected:
         {
             Work* work;
         } context{&work};
-        return native_->RunOnRendererThread(
-            [](void* p) -> HRESULT { return (*static_cast<Context*>(p)->work)(); }, &context, 5000);
+        return native_->RunOnRendererThread([](void* p) -> HRESULT { return (*static_cast<Context*>(p)->work)(); },
+                                            &context, 5000);
     }
     double ScrollX() { return native_->Page().documents[0].window.scrollX; }
     double ScrollY() { return native_->Page().documents[0].window.scrollY; }
@@ -145,7 +145,7 @@ TEST_P(ChromiumGeometry, EveryElementsSizeAndPlaceOnTheTopViewport)
     int compared = 0;
     for (const nlohmann::json& element : expected["elements"]) {
         if (element["topViewport"].is_null())
-            continue; // no box: nothing to compare
+            continue;                                    // no box: nothing to compare
         const long nodeId = element["node"].get<long>(); // the snapshot's node id
         const std::string label = element["frame"].get<std::string>() + "!" + element["id"].get<std::string>();
         SCOPED_TRACE(label);
@@ -172,7 +172,8 @@ TEST_P(ChromiumGeometry, EveryElementsSizeAndPlaceOnTheTopViewport)
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, ChromiumGeometry,
-                         ::testing::Values("viewport", "viewport-scrolled", "iframes", "geometry", "scrolling-scrolled"));
+                         ::testing::Values("viewport", "viewport-scrolled", "iframes", "geometry",
+                                           "scrolling-scrolled"));
 
 TEST_F(GeometryTest, PointAccessibleThroughChildrenButNotUnderAnOverlay)
 {
@@ -186,9 +187,9 @@ TEST_F(GeometryTest, PointAccessibleThroughChildrenButNotUnderAnOverlay)
     EXPECT_EQ(VARIANT_FALSE, accessible);
     // A point on a child reaches its parent.
     const harness::SnapRect& child = CapturedRect(L"staticChild");
-    EXPECT_EQ(S_OK, Control(L"positionedParent")
-                        ->CheckPointAccessible(static_cast<LONG>(child.x) + 5, static_cast<LONG>(child.y) + 5,
-                                               &accessible));
+    EXPECT_EQ(S_OK,
+              Control(L"positionedParent")
+                  ->CheckPointAccessible(static_cast<LONG>(child.x) + 5, static_cast<LONG>(child.y) + 5, &accessible));
     EXPECT_EQ(VARIANT_TRUE, accessible);
 }
 

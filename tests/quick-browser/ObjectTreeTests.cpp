@@ -25,8 +25,8 @@ struct Walked
     bool expandable = true;
     bool operator==(const Walked& o) const
     {
-        return nodeId == o.nodeId && identifier == o.identifier && kind == o.kind && row == o.row &&
-               cell == o.cell && expandable == o.expandable;
+        return nodeId == o.nodeId && identifier == o.identifier && kind == o.kind && row == o.row && cell == o.cell &&
+               expandable == o.expandable;
     }
 };
 
@@ -56,11 +56,10 @@ public:
         walked.push_back({native_->NodeIdOf(node.GetNode()), IdentifierText(id), kind_});
         return S_OK;
     }
-    HRESULT AddItem(NodeImpl* node, bool expandable, vxWebFw::TreeModel::TreeItemType type,
-                    const VARIANT& id) override
+    HRESULT AddItem(NodeImpl* node, bool expandable, vxWebFw::TreeModel::TreeItemType type, const VARIANT& id) override
     {
-        walked.push_back({native_->NodeIdOf(node), std::to_wstring(type) + L":" + IdentifierText(id),
-                          crqbotTreeItem, -1, -1, expandable});
+        walked.push_back({native_->NodeIdOf(node), std::to_wstring(type) + L":" + IdentifierText(id), crqbotTreeItem,
+                          -1, -1, expandable});
         return S_OK;
     }
     HRESULT AddFrame(NodeImpl* node, bool expandable, const VARIANT& id) override
@@ -164,7 +163,6 @@ protected:
     vx::com::Variant model_;
 };
 
-
 TEST_F(ObjectTreeTest, DomModelRecordsFromPageToItemsMatchTheFrameworkWalks)
 {
     Load("snapshots/naming.json");
@@ -216,13 +214,13 @@ TEST_F(ObjectTreeTest, FramePathsLeadIntoFrameDocumentsAndCrossOriginFramesFail)
     std::vector<ObjectThisInformation> inner = Children(frames);
     ASSERT_EQ(1u, inner.size());
     EXPECT_EQ(outerPath + L"!" + NodePath(L"innerFrame"), inner[0].identityPath.Str());
-    ObjectThisInformation innerAll = Child(Child(inner[0], inner[0].identityPath.Str() + L"!document"),
-                                           inner[0].identityPath.Str() + L"!all");
+    ObjectThisInformation innerAll =
+        Child(Child(inner[0], inner[0].identityPath.Str() + L"!document"), inner[0].identityPath.Str() + L"!all");
     std::vector<std::wstring> paths;
     for (const ObjectThisInformation& item : Children(innerAll))
         paths.push_back(item.identityPath.Str());
-    EXPECT_NE(paths.end(), std::find(paths.begin(), paths.end(),
-                                     inner[0].identityPath.Str() + L"!" + NodePath(L"innerInput")));
+    EXPECT_NE(paths.end(),
+              std::find(paths.begin(), paths.end(), inner[0].identityPath.Str() + L"!" + NodePath(L"innerInput")));
 
     // A frame of another origin: no document to show.
     ObjectThisInformation foreign = DomElement(L"foreignFrame");
@@ -314,8 +312,8 @@ TEST_F(ObjectTreeTest, ScriptObjectsAndTheObjectAnswerThroughTheirDispatch)
     EXPECT_EQ(VT_UI4, width.Type());
     // The named objects have no control members.
     vx::com::Variant nothing;
-    EXPECT_TRUE(FAILED(
-        document.object->Invoke(0x14, IID_NULL, 0, DISPATCH_METHOD, &none, nothing.Out(), nullptr, nullptr)));
+    EXPECT_TRUE(
+        FAILED(document.object->Invoke(0x14, IID_NULL, 0, DISPATCH_METHOD, &none, nothing.Out(), nullptr, nullptr)));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "openapphook/TypeLibraryRegistry.h"
 #include "platform/com/SafeArray.h"
 #include "platform/process/ProcessOptions.h"
+#include "tests/support/PagePath.h"
 
 namespace qbtests {
 
@@ -20,11 +21,7 @@ bool LoadLibraryTypeInfo()
 
 std::wstring SnapshotPath(const std::string& relative)
 {
-    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
+    return testsupport::PagePath(relative);
 }
 
 void QuickBrowserTest::Load(const std::string& snapshot)
