@@ -252,5 +252,53 @@ TEST_F(GeometryTest, MakeVisibleScrollsOnlyTheAxisOutOfViewToTheElementsEdge)
     EXPECT_EQ(100, ScrollY());
 }
 
+// viewport.html: "wide" is 3000 px wide at the left edge of a 1024 px
+// viewport; half of it is wider than the viewport.
+TEST_F(GeometryTest, MakeVisibleBringsTheCentreOfAnElementWiderThanTwoViewportsToTheLeftEdge)
+{
+    Load("snapshots/viewport.json");
+    UseObjectModel(0);
+    EXPECT_EQ(S_OK, Control(L"wide")->MakeVisible(-1, -1));
+    EXPECT_EQ(1500, ScrollX());
+}
+
+// viewport.html: "innerScrolledOut" lies above the scrolled part of the inner
+// frame (itself inside the outer frame): the inner frame's document scrolls,
+// then every window around it, until the centre is on the top viewport inside
+// the inner frame's viewport.
+TEST_F(GeometryTest, MakeVisibleScrollsUpThroughNestedFrames)
+{
+    Load("snapshots/viewport.json");
+    UseObjectModel(0);
+    ObjectThisInformation target = DomObjectOfNode(NodeIdOf(L"innerScrolledOut"));
+    ObjectThisInformation innerFrame = DomObjectOfNode(NodeIdOf(L"innerFrame"));
+    ComPtr<IvxCrQuickBrowserObject_Control> control;
+    ASSERT_EQ(S_OK, target.object.As(&control));
+    ComPtr<IvxCrQuickBrowserObject_ChildWindow> frameWindow;
+    ASSERT_EQ(S_OK, vxCrQuickBrowser::ImplementationOf(innerFrame.object.Get())
+                        ->QueryInterface(__uuidof(IvxCrQuickBrowserObject_ChildWindow),
+                                         reinterpret_cast<void**>(frameWindow.GetAddressOf())));
+    auto centreInView = [&] {
+        LONG left = 0, top = 0, frameLeft = 0, frameTop = 0, frameWidth = 0, frameHeight = 0;
+        ULONG width = 0, height = 0;
+        EXPECT_EQ(S_OK, control->GetOnTopViewportLeft(&left));
+        EXPECT_EQ(S_OK, control->GetOnTopViewportTop(&top));
+        EXPECT_EQ(S_OK, control->GetWidth(&width));
+        EXPECT_EQ(S_OK, control->GetHeight(&height));
+        EXPECT_EQ(S_OK, OnRenderer([&] {
+                      frameWindow->GetWindowOnTopViewportLeft(&frameLeft);
+                      frameWindow->GetWindowOnTopViewportTop(&frameTop);
+                      frameWindow->GetInnerWidth(&frameWidth);
+                      return frameWindow->GetInnerHeight(&frameHeight);
+                  }));
+        const LONG x = left + static_cast<LONG>(width / 2), y = top + static_cast<LONG>(height / 2);
+        return frameLeft <= x && x < frameLeft + frameWidth && frameTop <= y && y < frameTop + frameHeight && 0 <= x &&
+               x < 1024 && 0 <= y && y < 768;
+    };
+    EXPECT_FALSE(centreInView());
+    EXPECT_EQ(S_OK, control->MakeVisible(-1, -1));
+    EXPECT_TRUE(centreInView());
+}
+
 } // namespace
 } // namespace qbtests

@@ -316,5 +316,32 @@ TEST_F(ObjectTreeTest, ScriptObjectsAndTheObjectAnswerThroughTheirDispatch)
         FAILED(document.object->Invoke(0x14, IID_NULL, 0, DISPATCH_METHOD, &none, nothing.Out(), nullptr, nullptr)));
 }
 
+// Every object of both models of the large page, made and released: the
+// native object holds no handle of ours afterwards (checked at tear-down).
+TEST_F(ObjectTreeTest, FullWalksOfBothModelsOfTheLargePageLeaveNoHandle)
+{
+    Load("large/snapshots/capi3ref.json");
+    UseModel(0);
+    ObjectThisInformation document = Child(PageInformation(), L"document");
+    EXPECT_GT(Children(Child(document, L"all")).size(), 7000u);
+    EXPECT_TRUE(Children(Child(document, L"frames")).empty());
+
+    UseModel(3);
+    size_t objects = 0;
+    std::vector<ObjectThisInformation> level = Children(PageInformation());
+    while (!level.empty()) {
+        std::vector<ObjectThisInformation> next;
+        for (const ObjectThisInformation& item : level) {
+            ++objects;
+            if (!item.expandable)
+                continue;
+            for (ObjectThisInformation& child : Children(item))
+                next.push_back(std::move(child));
+        }
+        level = std::move(next);
+    }
+    EXPECT_GT(objects, 1000u);
+}
+
 } // namespace
 } // namespace qbtests
