@@ -9,6 +9,7 @@ list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/objects/DomObjects.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/TreeObjects.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/ObjectBuilders.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/objects/Instances.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/ObjectSearch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/QuickBrowser.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/RawBrowserExtender.cpp)

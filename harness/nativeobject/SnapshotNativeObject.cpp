@@ -724,6 +724,12 @@ void SnapshotNativeObject::ReleaseScriptObjectHandle(NodeImpl* handle)
         ++faults_;
 }
 
+void SnapshotNativeObject::AdoptScriptObjectHandle()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++scriptObjectHandles_;
+}
+
 long SnapshotNativeObject::ScriptObjectHandles()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -844,7 +850,10 @@ namespace {
 class SnapshotScriptObject : public vx::com::ComObject<SnapshotScriptObject, IDispatch>
 {
 public:
-    SnapshotScriptObject(SnapshotNativeObject* owner, NodeImpl* handle) : owner_(owner), handle_(handle) {}
+    SnapshotScriptObject(SnapshotNativeObject* owner, NodeImpl* handle) : owner_(owner), handle_(handle)
+    {
+        owner_->AdoptScriptObjectHandle();
+    }
     ~SnapshotScriptObject() override { owner_->ReleaseScriptObjectHandle(handle_); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
@@ -864,6 +873,22 @@ public:
     {
         if (!names || !ids)
             return E_POINTER;
+        struct Call
+        {
+            SnapshotScriptObject* self;
+            LPOLESTR* names;
+            UINT count;
+            DISPID* ids;
+        } call{this, names, count, ids};
+        return owner_->Renderer().Run(
+            [](void* context) -> HRESULT {
+                auto& c = *static_cast<Call*>(context);
+                return c.self->NamesOnRenderer(c.names, c.count, c.ids);
+            },
+            &call, 10000);
+    }
+    HRESULT NamesOnRenderer(LPOLESTR* names, UINT count, DISPID* ids)
+    {
         HRESULT result = S_OK;
         for (UINT i = 0; i < count; ++i) {
             vx::com::BStr name(names[i]);
@@ -877,8 +902,29 @@ public:
         }
         return result;
     }
+    // Script runs on the renderer thread: a call from another thread waits
+    // for it there, as a page's script objects do.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) override
+    {
+        struct Call
+        {
+            SnapshotScriptObject* self;
+            DISPID id;
+            WORD flags;
+            DISPPARAMS* params;
+            VARIANT* result;
+        } call{this, id, flags, params, result};
+        return owner_->Renderer().Run(
+            [](void* context) -> HRESULT {
+                auto& c = *static_cast<Call*>(context);
+                return c.self->InvokeOnRenderer(c.id, c.flags, c.params, c.result);
+            },
+            &call, 10000);
+    }
+
+private:
+    HRESULT InvokeOnRenderer(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)
     {
         vx::com::Variant value;
         bool call = (flags & DISPATCH_METHOD) && (!(flags & DISPATCH_PROPERTYGET) || (params && params->cArgs));
@@ -927,8 +973,6 @@ HRESULT SnapshotNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** ob
         return hr;
     }
     *object = script.Detach();
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++scriptObjectHandles_;
     return S_OK;
 }
 

@@ -108,6 +108,8 @@ public:
     // Gives back the handle a script object held: the script object is the
     // native object's own, so this is no DOM call of the library's.
     void ReleaseScriptObjectHandle(NodeImpl* handle);
+    // A script object took a handle as its own.
+    void AdoptScriptObjectHandle();
 
     // ---- steering
     // The renderer's window in the browser process, as GetBrowserWindow

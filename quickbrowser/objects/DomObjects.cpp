@@ -3,6 +3,7 @@
 #include "openapphook/DispatchMixer.h"
 #include "platform/com/BStr.h"
 #include "quickbrowser/XPathOnRendererThread.h"
+#include "quickbrowser/objects/Instances.h"
 #include "quickbrowser/objects/ObjectBuilders.h"
 
 using Microsoft::WRL::ComPtr;
@@ -36,17 +37,23 @@ HRESULT AddDocumentObject(CCrRawBrowserHelper* accessor, NodeImpl* document, Ivx
 
 } // namespace
 
-HRESULT MixScriptObject(IStubManager* owner, IDispatch* script, IDispatch** mixed)
+HRESULT MixScriptObject(IStubManager* owner, IDispatch* script, std::initializer_list<IDispatch*> instances,
+                        IDispatch** mixed)
 {
     if (!mixed)
         return E_POINTER;
     *mixed = nullptr;
     ComPtr<vxOpenAppHook::CCustomDispatchMixer> mixer;
-    HRESULT hr = vxOpenAppHook::CCustomDispatchMixer::Create(owner, false, mixer);
+    HRESULT hr = vxOpenAppHook::CCustomDispatchMixer::Create(owner, script != nullptr, mixer);
     if (FAILED(hr))
         return hr;
     if (script) {
         hr = mixer->AddDispatch(script);
+        if (FAILED(hr))
+            return hr;
+    }
+    for (IDispatch* instance : instances) {
+        hr = mixer->AddDispatch(instance);
         if (FAILED(hr))
             return hr;
     }
@@ -149,7 +156,7 @@ HRESULT CCrQuickBrowserObject_DOMNamed::IsAlive(bool* alive)
 
 HRESULT CCrQuickBrowserObject_DOMNamed::EmptyMixer(IDispatch** script)
 {
-    return MixScriptObject(StubManager(), nullptr, script);
+    return MixScriptObject(StubManager(), nullptr, {}, script);
 }
 
 HRESULT CCrQuickBrowserObject_DOMDocument::GetScriptDispatch(IDispatch** script)
@@ -192,7 +199,11 @@ HRESULT CCrQuickBrowserObject_DOMItem::GetScriptDispatch(IDispatch** script)
     HRESULT hr = Accessor()->GetNodeScriptObject(Node(), own.GetAddressOf());
     if (FAILED(hr))
         return hr;
-    return MixScriptObject(StubManager(), own.Get(), script);
+    ComPtr<IDispatch> quickIds;
+    hr = CreateWebQuickIds(Accessor(), Node(), quickIds);
+    if (FAILED(hr))
+        return hr;
+    return MixScriptObject(StubManager(), own.Get(), {quickIds.Get()}, script);
 }
 
 HRESULT CCrQuickBrowserObject_DOMItem::GetChildren(QuickBrowserObjectList& children)
@@ -210,7 +221,11 @@ HRESULT CCrQuickBrowserObject_DOMFrame::GetScriptDispatch(IDispatch** script)
     HRESULT hr = NodeScriptObjectEx(L"document", own.GetAddressOf());
     if (FAILED(hr))
         return hr;
-    return MixScriptObject(StubManager(), own.Get(), script);
+    ComPtr<IDispatch> quickIds;
+    hr = CreateWebQuickIds(Accessor(), Node(), quickIds);
+    if (FAILED(hr))
+        return hr;
+    return MixScriptObject(StubManager(), own.Get(), {quickIds.Get()}, script);
 }
 
 HRESULT CCrQuickBrowserObject_DOMFrame::GetChildren(QuickBrowserObjectList& children)

@@ -3,6 +3,8 @@
 // document with its "all" and "frames" collections, DOM items and DOM
 // frames. Identity paths: "Page", "document", "all", "frames", an element's
 // node number, and inside a frame the frame's path + "!" + the own id.
+#include <initializer_list>
+
 #include "quickbrowser/objects/FrameObject.h"
 #include "quickbrowser/objects/QuickBrowserControlCom.h"
 #include "quickbrowser/objects/QuickBrowserObjectCom.h"
@@ -116,8 +118,10 @@ protected:
     }
 };
 
-// A mixer holding `script` (the element's own script object) first; the
-// identification instances are added after it.
-HRESULT MixScriptObject(IStubManager* owner, IDispatch* script, IDispatch** mixed);
+// A mixer holding `script` (the element's own script object) first, then
+// the identification instances in the order given. An element's mixer also
+// hands out the other interfaces its parts answer (IvxWebObjectIdentifier).
+HRESULT MixScriptObject(IStubManager* owner, IDispatch* script, std::initializer_list<IDispatch*> instances,
+                        IDispatch** mixed);
 
 } // namespace vxCrQuickBrowser

@@ -3,8 +3,10 @@
 #include <string>
 
 #include "platform/com/BStr.h"
+#include "platform/com/Variant.h"
 #include "quickbrowser/InformationRecords.h"
 #include "quickbrowser/objects/DomObjects.h"
+#include "quickbrowser/objects/Instances.h"
 #include "quickbrowser/objects/ObjectBuilders.h"
 
 using Microsoft::WRL::ComPtr;
@@ -31,24 +33,47 @@ const std::wstring& TreeTypeMemberList()
 
 } // namespace
 
-HRESULT TreeScriptObject(CCrRawBrowserHelper* accessor, NodeImpl* element, IStubManager* owner, IDispatch** script)
+HRESULT TreeScriptObject(CCrQuickBrowserObject_Base& object, long itemType, IDispatch* last, IDispatch** script)
 {
     if (!script)
         return E_POINTER;
     *script = nullptr;
+    CCrRawBrowserHelper* accessor = object.Accessor();
     vx::com::BStr members(TreeTypeMemberList());
     if (!members.Get())
         return E_OUTOFMEMORY;
     ComPtr<IDispatch> own;
-    HRESULT hr = accessor->GetNodeScriptObjectEx(element, members.Get(), own.GetAddressOf());
+    HRESULT hr = accessor->GetNodeScriptObjectEx(object.Node(), members.Get(), own.GetAddressOf());
     if (FAILED(hr))
         return hr;
-    return MixScriptObject(owner, own.Get(), script);
+    ComPtr<IDispatch> quickIds;
+    hr = CreateWebQuickIds(accessor, object.Node(), quickIds);
+    if (FAILED(hr))
+        return hr;
+    vx::com::BStr typeName;
+    hr = vxWebFw::TreeModel::TreeItemTypeNames::Instance().GetName(itemType, typeName.Out());
+    if (FAILED(hr))
+        return hr;
+    vx::com::Variant identifier;
+    hr = object.GetObjectIdentifier(identifier.Out());
+    if (FAILED(hr))
+        return hr;
+    ComPtr<IDispatch> webIds;
+    hr = CreateWebIds(accessor, typeName.Get(), *identifier, webIds);
+    if (FAILED(hr))
+        return hr;
+    if (last)
+        return MixScriptObject(object.StubManager(), own.Get(), {quickIds.Get(), webIds.Get(), last}, script);
+    return MixScriptObject(object.StubManager(), own.Get(), {quickIds.Get(), webIds.Get()}, script);
 }
 
 HRESULT CCrQuickBrowserObject_TreeItem::GetScriptDispatch(IDispatch** script)
 {
-    return TreeScriptObject(Accessor(), Node(), StubManager(), script);
+    ComPtr<IDispatch> table;
+    HRESULT hr = CreateTableInstance(Accessor(), Node(), table);
+    if (FAILED(hr))
+        return hr;
+    return TreeScriptObject(*this, itemType_, table.Get(), script);
 }
 
 HRESULT CCrQuickBrowserObject_TreeItem::GetObjectIdentifier(VARIANT* identifier)
@@ -67,7 +92,11 @@ HRESULT CCrQuickBrowserObject_TreeItem::GetChildren(QuickBrowserObjectList& chil
 
 HRESULT CCrQuickBrowserObject_TreeCell::GetScriptDispatch(IDispatch** script)
 {
-    return TreeScriptObject(Accessor(), Node(), StubManager(), script);
+    ComPtr<IDispatch> cellIds;
+    HRESULT hr = CreateWebCellIds(Accessor(), rowIndex_, cellIndex_, cellIds);
+    if (FAILED(hr))
+        return hr;
+    return TreeScriptObject(*this, vxWebFw::TreeModel::tiCell, cellIds.Get(), script);
 }
 
 HRESULT CCrQuickBrowserObject_TreeCell::GetObjectIdentifier(VARIANT* identifier)
@@ -86,7 +115,7 @@ HRESULT CCrQuickBrowserObject_TreeCell::GetChildren(QuickBrowserObjectList& chil
 
 HRESULT CCrQuickBrowserObject_TreeFrame::GetScriptDispatch(IDispatch** script)
 {
-    return TreeScriptObject(Accessor(), Node(), StubManager(), script);
+    return TreeScriptObject(*this, vxWebFw::TreeModel::tiFrame, nullptr, script);
 }
 
 HRESULT CCrQuickBrowserObject_TreeFrame::GetChildren(QuickBrowserObjectList& children)

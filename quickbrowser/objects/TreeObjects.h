@@ -10,9 +10,11 @@
 
 namespace vxCrQuickBrowser {
 
-// A mixer over the element's script object made with every Tree-model type
-// name as member list.
-HRESULT TreeScriptObject(CCrRawBrowserHelper* accessor, NodeImpl* element, IStubManager* owner, IDispatch** script);
+// The script object of a Tree-model object: a mixer over its element's
+// script object (made with every Tree-model type name as member list), its
+// WebQuickIds, its WebIds (the name of `itemType`, its identifier) and
+// `last` (the table or cell instance; may be null).
+HRESULT TreeScriptObject(CCrQuickBrowserObject_Base& object, long itemType, IDispatch* last, IDispatch** script);
 
 class CCrQuickBrowserObject_TreeItem final
     : public QuickBrowserControlCom<CCrQuickBrowserObject_TreeItem, CCrQuickBrowserObject_InDocumentControl>
