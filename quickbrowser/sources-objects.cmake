@@ -4,6 +4,9 @@
 list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/objects/QuickBrowserObjectBase.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/InDocumentControl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/objects/ControlRecognition.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/objects/ControlEvents.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/objects/ScriptCallbackRelay.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/FrameObject.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/WindowMetrics.cpp
   ${CMAKE_CURRENT_LIST_DIR}/objects/DomObjects.cpp

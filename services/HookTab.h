@@ -15,7 +15,7 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
-#include "services/GlobalInterfaceCookie.h"
+#include "comhelp/GlobalInterfaceCookie.h"
 #include "services/LoadWaitEvents.h"
 
 class CCrTabsServiceRemote;

@@ -7,7 +7,7 @@
 #include <wrl/client.h>
 
 #include "platform/com/ComObject.h"
-#include "services/GlobalInterfaceCookie.h"
+#include "comhelp/GlobalInterfaceCookie.h"
 
 // {2E989762-ADC6-43F7-877C-A66CDCF7E721}
 class DECLSPEC_UUID("2E989762-ADC6-43F7-877C-A66CDCF7E721") CCrQuickBrowserRemote

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "comhelp/ComHelpProxy.h"
+#include "comhelp/GlobalInterfaceCookie.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::CriticalSectionLock;
@@ -31,7 +32,7 @@ void Revoke(DWORD cookie)
     if (!cookie)
         return;
     ComPtr<IGlobalInterfaceTable> table;
-    if (SUCCEEDED(GetServiceInterfaceTable(table)))
+    if (SUCCEEDED(GetGlobalInterfaceTable(table)))
         table->RevokeInterfaceFromGlobal(cookie);
 }
 
@@ -41,7 +42,7 @@ HRESULT FetchDispatch(DWORD cookie, ComPtr<IDispatch>& dispatch)
     if (!cookie)
         return E_FAIL;
     ComPtr<IGlobalInterfaceTable> table;
-    HRESULT hr = GetServiceInterfaceTable(table);
+    HRESULT hr = GetGlobalInterfaceTable(table);
     if (FAILED(hr))
         return hr;
     hr = table->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf()));
@@ -63,18 +64,6 @@ bool IsPublisherGone(HRESULT hr) noexcept
 {
     return hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) || hr == RPC_E_DISCONNECTED || hr == RPC_E_SERVER_DIED ||
            hr == RPC_E_SERVER_DIED_DNE || hr == CO_E_OBJNOTCONNECTED;
-}
-
-HRESULT GetServiceInterfaceTable(ComPtr<IGlobalInterfaceTable>& table)
-{
-    table.Reset();
-    ComPtr<IovComHelpProxyDisposable> comHelp;
-    if (SUCCEEDED(ovComHelp_EXP::GetComHelpProxy(comHelp)) && SUCCEEDED(comHelp->GetGlobalInterfaceTable(&table)) &&
-        table)
-        return S_OK;
-    // The table is one per process: the system's is the same table.
-    return CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
-                            reinterpret_cast<void**>(table.ReleaseAndGetAddressOf()));
 }
 
 CCrServiceConnection::CCrServiceConnection(vx::com::CriticalSection& ownerLock, ServiceLookup lookup)
@@ -135,7 +124,7 @@ HRESULT CCrServiceConnection::Rendezvous(const EventsRegistration* registerEvent
                 return E_FAIL;
         }
         ComPtr<IGlobalInterfaceTable> table;
-        hr = GetServiceInterfaceTable(table);
+        hr = GetGlobalInterfaceTable(table);
         if (FAILED(hr))
             return hr;
         hr = table->RegisterInterfaceInGlobal(service.Get(), IID_IDispatch, &serviceCookie);
@@ -293,7 +282,7 @@ HRESULT CCrServiceConnection::EnsureRegistration(const EventsRegistration& regis
         if (!made)
             return E_FAIL;
         ComPtr<IGlobalInterfaceTable> table;
-        result = GetServiceInterfaceTable(table);
+        result = GetGlobalInterfaceTable(table);
         if (FAILED(result))
             return result;
         result = table->RegisterInterfaceInGlobal(made.Get(), IID_IDispatch, &newCookie);

@@ -98,7 +98,3 @@ private:
 // ended (or its stub was cut off): the connection is dead and a new
 // rendezvous is needed.
 bool IsPublisherGone(HRESULT hr) noexcept;
-
-// The global interface table that service connections use: the COM utility
-// module's, or the system's when that module gives none.
-HRESULT GetServiceInterfaceTable(Microsoft::WRL::ComPtr<IGlobalInterfaceTable>& table);

@@ -1,5 +1,4 @@
 list(APPEND VX_CORE_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/GlobalInterfaceCookie.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HookTab.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HookTabInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LoadWaitEvents.cpp

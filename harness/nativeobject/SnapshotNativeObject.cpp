@@ -1165,6 +1165,12 @@ long SnapshotNativeObject::ActiveElement(int doc)
     return activeElement_.at(static_cast<size_t>(doc));
 }
 
+long SnapshotNativeObject::ScriptCallbackCount()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<long>(callbacks_.size());
+}
+
 long SnapshotNativeObject::ListenerCount()
 {
     std::lock_guard<std::mutex> lock(mutex_);

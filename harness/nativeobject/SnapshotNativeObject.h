@@ -123,6 +123,7 @@ public:
     // and its ancestors for that type are called; returns how many were.
     int FireEvent(long nodeId, const std::wstring& type);
     long ListenerCount();
+    long ScriptCallbackCount(); // made by CreateScriptCallback and not released
     RendererThread& Renderer() { return renderer_; }
     // RunOnRendererThread then drops the COM error information the callback
     // set, as a native object that does not carry it to the caller would.

@@ -7,6 +7,10 @@
 // viewport of the page's top window. Rectangle values are truncated toward
 // zero. Every operation runs on the renderer thread and answers its default
 // when a read fails (only ContainsPoint reports the failure).
+#include <map>
+#include <memory>
+
+#include "platform/com/CriticalSection.h"
 #include "platform/com/Variant.h"
 #include "quickbrowser/objects/QuickBrowserObjectBase.h"
 
@@ -69,15 +73,60 @@ public:
     // element's centre for (-1, -1).
     HRESULT GetDocumentPoint(LONG clientX, LONG clientY, DocumentPoint& point);
 
+    // ---- recognition service: reads that fail leave null strings and
+    // success, except the three property reads, which return the read's
+    // failure.
+    HRESULT GetElementTagName(BSTR* value);
+    HRESULT GetElementClassNameAndID(BSTR* className, BSTR* id);
+    HRESULT GetElementParentNodeID(BSTR* value);
+    // Searches the element's children (or its following siblings) for
+    // `text` in their lower-cased text; `value` collects, joined by "|", what
+    // follows each match up to the next delimiter.
+    HRESULT HasChildNodeContainingText(BSTR text, BSTR tagName, VARIANT_BOOL searchSiblings, BSTR* value,
+                                       VARIANT_BOOL* result);
+    // The script object of the element's window.
+    HRESULT GetScriptObject(IDispatch** value);
+    HRESULT GetAttributeValue(BSTR name, BSTR* value);
+    HRESULT GetPrpStr(BSTR name, BSTR* value);
+    HRESULT GetPrpBool(BSTR name, VARIANT_BOOL* value);
+    HRESULT GetPrpLong(BSTR name, LONG* value);
+
+    // ---- event source
+    // Subscribes `listener` (its OnEvent, DISPID 1) to the element's DOM
+    // event; the cookie names the subscription (all ones on failure).
+    HRESULT AddEventListener(BSTR type, IDispatch* listener, VARIANT_BOOL useCapture, ULONGLONG* cookie);
+    // E_FAIL for a cookie that names no subscription (any more).
+    HRESULT RemoveEventListener(ULONGLONG cookie);
+    // A subscribed event reached the element: its listener hears of it,
+    // called without any lock held (it may unsubscribe itself).
+    HRESULT DeliverEvent(ULONGLONG cookie);
+
 protected:
+    // Both defined where a subscription is a complete type.
+    CCrQuickBrowserObject_InDocumentControl();
+    ~CCrQuickBrowserObject_InDocumentControl() override;
+
     // The element's left (or top) on the top viewport, with the failure of
     // the first read that failed.
     HRESULT OnTopViewport(bool horizontal, LONG* value);
+    // Subscriptions still registered go with the object: their relays are
+    // cut off at once, their DOM listeners removed and their script
+    // callbacks released on the renderer thread.
+    void CutOffCallers() noexcept override;
+    void ReleaseOnRenderer() noexcept override;
+    // The object's own IvxCrScriptCallback0, which relays call.
+    virtual IvxCrScriptCallback0* AsScriptCallback() noexcept = 0;
 
 private:
+    struct Subscription;
+    void Unsubscribe(ULONGLONG cookie, Subscription& subscription) noexcept;
+
     enum class RectPart { Left, Top, Width, Height };
     HRESULT ReadRect(RectPart part, LONG* value);
     HRESULT ReadSize(RectPart part, ULONG* size);
+
+    vx::com::CriticalSection subscriptionsLock_;
+    std::map<ULONGLONG, std::unique_ptr<Subscription>> subscriptions_;
 };
 
 } // namespace vxCrQuickBrowser

@@ -19,11 +19,26 @@ public:
     VX_COM_CATCH
 };
 
+// What the relays of the object's event subscriptions call, on the
+// renderer thread.
+template <class Derived>
+class ScriptCallbackSlots : public IvxCrScriptCallback0
+{
+public:
+    STDMETHODIMP Invoke(ULONGLONG cookie) noexcept override
+    try {
+        return static_cast<Derived*>(this)->DeliverEventOp(cookie);
+    }
+    VX_COM_CATCH
+};
+
 template <class Derived, class Impl, class... Entries>
 class QuickBrowserControlCom
-    : public QuickBrowserObjectCom<Derived, Impl,
-                                   vxOpenAppHook::IDispatchMultiImpl<Derived, IvxCrQuickBrowserObject_Control>,
-                                   ViewportChildSlots<Derived>, Entries...>
+    : public QuickBrowserObjectCom<
+          Derived, Impl, vxOpenAppHook::IDispatchMultiImpl<Derived, IvxCrQuickBrowserObject_Control>,
+          vxOpenAppHook::IDispatchMultiImpl<Derived, IvxCrQuickBrowserObject_RecognizingService>,
+          vxOpenAppHook::IDispatchMultiImpl<Derived, IvxCrQuickBrowserObject_NodeEventSource>,
+          ViewportChildSlots<Derived>, ScriptCallbackSlots<Derived>, Entries...>
 {
 public:
     STDMETHODIMP GetVisible(VARIANT_BOOL* value) noexcept override
@@ -77,12 +92,94 @@ public:
     }
     VX_COM_CATCH
 
+    // IvxCrQuickBrowserObject_RecognizingService
+    STDMETHODIMP GetElementTagName(BSTR* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetElementTagName(value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetElementClassNameAndID(BSTR* className, BSTR* id) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetElementClassNameAndID(className, id); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetElementParentNodeID(BSTR* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetElementParentNodeID(value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP HasChildNodeContainingText(BSTR text, BSTR tagName, VARIANT_BOOL searchSiblings, BSTR* value,
+                                            VARIANT_BOOL* result) noexcept override
+    try {
+        return this->OnRenderer(
+            [&] { return Impl::HasChildNodeContainingText(text, tagName, searchSiblings, value, result); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetScriptObject(IDispatch** value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetScriptObject(value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetAttributeValue(BSTR name, BSTR* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetAttributeValue(name, value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetPrpStr(BSTR name, BSTR* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetPrpStr(name, value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetPrpBool(BSTR name, VARIANT_BOOL* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetPrpBool(name, value); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP GetPrpLong(BSTR name, LONG* value) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::GetPrpLong(name, value); });
+    }
+    VX_COM_CATCH
+
+    // IvxCrQuickBrowserObject_NodeEventSource
+    STDMETHODIMP AddEventListener(BSTR type, IDispatch* listener, VARIANT_BOOL useCapture,
+                                  ULONGLONG* cookie) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::AddEventListener(type, listener, useCapture, cookie); });
+    }
+    VX_COM_CATCH
+    STDMETHODIMP RemoveEventListener(ULONGLONG cookie) noexcept override
+    try {
+        return this->OnRenderer([&] { return Impl::RemoveEventListener(cookie); });
+    }
+    VX_COM_CATCH
+
     HRESULT ContainsPointOp(LONG x, LONG y, BOOL* contains) { return Impl::ContainsPoint(x, y, contains); }
+    HRESULT DeliverEventOp(ULONGLONG cookie) { return Impl::DeliverEvent(cookie); }
+
+protected:
+    IvxCrScriptCallback0* AsScriptCallback() noexcept override
+    {
+        return static_cast<ScriptCallbackSlots<Derived>*>(this);
+    }
 };
 
 } // namespace vxCrQuickBrowser
 
 namespace vx::com::detail {
+
+template <class Derived>
+struct InterfaceEntry<vxCrQuickBrowser::ScriptCallbackSlots<Derived>>
+{
+    template <class Self>
+    static void* Find(Self* self, REFIID riid) noexcept
+    {
+        using Slots = vxCrQuickBrowser::ScriptCallbackSlots<Derived>;
+        return IsEqualIID(riid, __uuidof(IvxCrScriptCallback0))
+                   ? static_cast<void*>(static_cast<IvxCrScriptCallback0*>(static_cast<Slots*>(self)))
+                   : nullptr;
+    }
+};
 
 template <class Derived>
 struct InterfaceEntry<vxCrQuickBrowser::ViewportChildSlots<Derived>>

@@ -41,10 +41,12 @@ IStubManager* CCrQuickBrowserObject_Base::StubManager() const noexcept
 
 void CCrQuickBrowserObject_Base::ReleaseHeld() noexcept
 {
+    CutOffCallers();
     if (node_ && accessor_) {
         CCrRawBrowserHelper* accessor = accessor_.Get();
         vxWebFw::NodeHandle& node = node_;
-        RunOnRenderer(accessor, [&node]() noexcept {
+        RunOnRenderer(accessor, [this, &node]() noexcept {
+            ReleaseOnRenderer();
             node.Reset();
             return S_OK;
         });

@@ -74,6 +74,11 @@ protected:
     // and drops the accessor and the parent window. The COM layer calls it
     // while the whole object still exists.
     void ReleaseHeld() noexcept;
+    // As the object goes: first whatever may still call into it is cut off
+    // (on the releasing thread), then what it holds of the page besides the
+    // node is given back (on the renderer thread).
+    virtual void CutOffCallers() noexcept {}
+    virtual void ReleaseOnRenderer() noexcept {}
     virtual vx::com::WeaklyHeldObject* WeakSelf() noexcept = 0;
 
     // Makes a script object of the node with the members named (joined with

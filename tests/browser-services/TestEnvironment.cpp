@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "module/ModuleServices.h"
+#include "comhelp/GlobalInterfaceCookie.h"
 #include "services/ServiceConnection.h"
 
 namespace browser_services_tests {
@@ -36,7 +37,7 @@ ComEnvironment::ComEnvironment()
     // library unloads: make it before counting.
     {
         Microsoft::WRL::ComPtr<IGlobalInterfaceTable> table;
-        GetServiceInterfaceTable(table);
+        GetGlobalInterfaceTable(table);
     }
     startLockCount_ = CCrHookAtlModule::GetLockCount();
 }

@@ -1,13 +1,18 @@
 #pragma once
-// Owner of one global-interface-table cookie: the registration is revoked
-// when the owner is reset or destroyed. The table is the one that service
-// connections use (GetServiceInterfaceTable), so an interface registered on
-// one thread can be fetched as a proxy or direct pointer on any other.
+// The process's global interface table, through which an interface
+// registered on one thread is fetched as a proxy or direct pointer on any
+// other: the COM utility module's, or the system's when that module gives
+// none (there is one table per process either way).
+//
+// GlobalInterfaceCookie owns one registration in it: revoked when the owner
+// is reset or destroyed.
 #include <windows.h>
 #include <objidl.h>
 #include <wrl/client.h>
 
 #include <utility>
+
+HRESULT GetGlobalInterfaceTable(Microsoft::WRL::ComPtr<IGlobalInterfaceTable>& table);
 
 class GlobalInterfaceCookie
 {

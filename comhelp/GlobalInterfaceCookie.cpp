@@ -1,8 +1,19 @@
-#include "services/GlobalInterfaceCookie.h"
+#include "comhelp/GlobalInterfaceCookie.h"
 
-#include "services/ServiceConnection.h"
+#include "comhelp/ComHelpProxy.h"
 
 using Microsoft::WRL::ComPtr;
+
+HRESULT GetGlobalInterfaceTable(ComPtr<IGlobalInterfaceTable>& table)
+{
+    table.Reset();
+    ComPtr<IovComHelpProxyDisposable> comHelp;
+    if (SUCCEEDED(ovComHelp_EXP::GetComHelpProxy(comHelp)) && SUCCEEDED(comHelp->GetGlobalInterfaceTable(&table)) &&
+        table)
+        return S_OK;
+    return CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                            reinterpret_cast<void**>(table.ReleaseAndGetAddressOf()));
+}
 
 HRESULT GlobalInterfaceCookie::Register(IUnknown* object, REFIID iid)
 {
@@ -10,7 +21,7 @@ HRESULT GlobalInterfaceCookie::Register(IUnknown* object, REFIID iid)
     if (!object)
         return S_OK;
     ComPtr<IGlobalInterfaceTable> table;
-    HRESULT hr = GetServiceInterfaceTable(table);
+    HRESULT hr = GetGlobalInterfaceTable(table);
     if (FAILED(hr))
         return hr;
     DWORD cookie = 0;
@@ -29,7 +40,7 @@ HRESULT GlobalInterfaceCookie::Fetch(REFIID iid, void** object) const
     if (!cookie_)
         return E_FAIL;
     ComPtr<IGlobalInterfaceTable> table;
-    HRESULT hr = GetServiceInterfaceTable(table);
+    HRESULT hr = GetGlobalInterfaceTable(table);
     if (FAILED(hr))
         return hr;
     hr = table->GetInterfaceFromGlobal(cookie_, iid, object);
@@ -44,6 +55,6 @@ void GlobalInterfaceCookie::Reset() noexcept
     if (!cookie)
         return;
     ComPtr<IGlobalInterfaceTable> table;
-    if (SUCCEEDED(GetServiceInterfaceTable(table)))
+    if (SUCCEEDED(GetGlobalInterfaceTable(table)))
         table->RevokeInterfaceFromGlobal(cookie);
 }
