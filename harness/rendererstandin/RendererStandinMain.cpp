@@ -9,6 +9,7 @@
 //   handles        ok <node handles the library holds> <those script objects hold>
 //   remove ID      ok: removes the element with that id from the page
 //   block MS       ok: keeps the renderer thread busy for MS milliseconds
+//   fire ID TYPE   ok <listeners called>: the DOM event TYPE at the element with that id
 //   shutdown       ok <HRESULT>: the extender's Shutdown
 //   busy           ok <microseconds the renderer thread ran callbacks since the last busy>
 //   quit           ends (so does the end of the input)
@@ -138,6 +139,15 @@ int wmain()
             if (node)
                 native->RemoveNode(node);
             Say(node ? "ok" : "error no element");
+        } else if (line.rfind("fire ", 0) == 0) {
+            const size_t space = line.find(' ', 5);
+            const std::string id = line.substr(5, space == std::string::npos ? std::string::npos : space - 5);
+            const std::string type = space == std::string::npos ? "" : line.substr(space + 1);
+            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
+            if (node)
+                Say("ok %d", native->FireEvent(node, std::wstring(type.begin(), type.end())));
+            else
+                Say("error no element");
         } else if (line.rfind("block ", 0) == 0) {
             const DWORD ms = static_cast<DWORD>(std::stoul(line.substr(6)));
             blockers.emplace_back([held = native, ms] {

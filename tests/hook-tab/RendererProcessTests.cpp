@@ -2,7 +2,9 @@
 // tab connects to the quick browser of a renderer stand-in process (one per
 // tab) and walks the page through it; a killed renderer fails calls in
 // bounded time and a restarted one is found again.
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "HookTabFixture.h"
@@ -287,6 +289,145 @@ TEST_F(HookTabRendererProcess, AfterTheExtendersShutdownEarlierObjectsAreCutOff)
     EXPECT_TRUE(after == RPC_E_DISCONNECTED || after == CO_E_OBJNOTCONNECTED ||
                 after == HRESULT_FROM_WIN32(RPC_S_UNKNOWN_IF))
         << std::hex << after;
+}
+
+} // namespace
+} // namespace hook_tab_tests
+
+namespace hook_tab_tests {
+namespace {
+
+// The engine's listener in the browser process: records the cookies of the
+// events it hears (OnEvent, DISPID 1), and may act on each.
+class EngineListener : public vx::com::ComObject<EngineListener, IDispatch>
+{
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        if (member != 1 || !params || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_UI8)
+            return DISP_E_MEMBERNOTFOUND;
+        heard.push_back(V_UI8(&params->rgvarg[0]));
+        if (onEvent)
+            onEvent(heard.back());
+        return S_OK;
+    }
+    std::vector<ULONGLONG> heard;
+    std::function<void(ULONGLONG)> onEvent;
+};
+
+HRESULT CallWithArguments(IDispatch* object, DISPID member, std::vector<VARIANT> arguments, VARIANT* result,
+                          EXCEPINFO* exception = nullptr)
+{
+    std::reverse(arguments.begin(), arguments.end()); // DISPPARAMS take them last first
+    DISPPARAMS params = {arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+    return object->Invoke(member, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result, exception,
+                          nullptr);
+}
+
+VARIANT Text(BSTR text)
+{
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = text;
+    return v;
+}
+
+TEST_F(HookTabRendererProcess, EventsFiredInTheRendererReachTheEnginesListenerHere)
+{
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/recognition.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    const harness::SnapshotPage snapshot = harness::SnapshotPage::Load(PagePath("snapshots/recognition.json"));
+    ObjectThisInformation all = Child(Child(page.Get(), L"document").object.Get(), L"all");
+    ObjectThisInformation target = Child(all.object.Get(), std::to_wstring(snapshot.FindById(L"target")));
+    ASSERT_TRUE(target.object);
+
+    ComPtr<EngineListener> first, second;
+    ASSERT_EQ(S_OK, vx::com::CreateComObject(first));
+    ASSERT_EQ(S_OK, vx::com::CreateComObject(second));
+    vx::com::BStr click(L"click");
+    auto subscribe = [&](EngineListener* listener) {
+        VARIANT dispatch;
+        V_VT(&dispatch) = VT_DISPATCH;
+        V_DISPATCH(&dispatch) = listener;
+        VARIANT capture;
+        V_VT(&capture) = VT_BOOL;
+        V_BOOL(&capture) = VARIANT_FALSE;
+        vx::com::Variant cookie;
+        EXPECT_EQ(S_OK,
+                  CallWithArguments(target.object.Get(), 0x80, {Text(click.Get()), dispatch, capture}, cookie.Out()));
+        EXPECT_EQ(VT_UI8, cookie.Type());
+        return V_UI8(cookie.Get());
+    };
+    const ULONGLONG one = subscribe(first.Get());
+    const ULONGLONG two = subscribe(second.Get());
+    EXPECT_EQ("ok 2", Renderer("fire target click"));
+    EXPECT_EQ(std::vector<ULONGLONG>{one}, first->heard);
+    EXPECT_EQ(std::vector<ULONGLONG>{two}, second->heard);
+
+    VARIANT cookie;
+    V_VT(&cookie) = VT_UI8;
+    V_UI8(&cookie) = one;
+    vx::com::Variant none;
+    EXPECT_EQ(S_OK, CallWithArguments(target.object.Get(), 0x81, {cookie}, none.Out()));
+    EXPECT_TRUE(FAILED(CallWithArguments(target.object.Get(), 0x81, {cookie}, none.Out())));
+    EXPECT_EQ("ok 1", Renderer("fire target click"));
+    EXPECT_EQ(1u, first->heard.size());
+    EXPECT_EQ(2u, second->heard.size());
+}
+
+TEST_F(HookTabRendererProcess, IdentificationAndTableErrorsReadFromHere)
+{
+    VARIANT treeModel;
+    V_VT(&treeModel) = VT_I4;
+    V_I4(&treeModel) = 3;
+    SetOption(ProcessOptionKeys::ObjectModel, treeModel);
+    Tab().PushChangedOptions();
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/tables.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    const harness::SnapshotPage snapshot = harness::SnapshotPage::Load(PagePath("snapshots/tables.json"));
+    const long tableId = snapshot.FindById(L"outer");
+    ObjectThisInformation table = Child(page.Get(), std::to_wstring(tableId));
+    ASSERT_TRUE(table.scriptObject);
+
+    // By name, as the engine reads them.
+    auto dispid = [&](const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        EXPECT_EQ(S_OK, table.scriptObject->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
+        return id;
+    };
+    vx::com::Variant idText, rows;
+    EXPECT_EQ(S_OK, CallWithArguments(table.scriptObject.Get(), dispid(L"idStr"), {}, idText.Out()));
+    EXPECT_EQ(L"outer", std::wstring(V_BSTR(idText.Get()), SysStringLen(V_BSTR(idText.Get()))));
+    EXPECT_EQ(S_OK, CallWithArguments(table.scriptObject.Get(), dispid(L"RowCount"), {}, rows.Out()));
+    const harness::SnapValue* rowList = snapshot.Prop(tableId, L"rows");
+    ASSERT_TRUE(rowList);
+    EXPECT_EQ(static_cast<LONG>(rowList->list.size()), V_I4(rows.Get()));
+
+    VARIANT missing;
+    V_VT(&missing) = VT_I4;
+    V_I4(&missing) = -1;
+    EXCEPINFO exception = {};
+    vx::com::Variant none;
+    EXPECT_EQ(DISP_E_EXCEPTION,
+              CallWithArguments(table.scriptObject.Get(), dispid(L"ColumnCount"), {missing}, none.Out(), &exception));
+    EXPECT_EQ(static_cast<HRESULT>(0x847CEED2), exception.scode);
+    const std::wstring description = exception.bstrDescription ? exception.bstrDescription : L"";
+    EXPECT_NE(std::wstring::npos, description.find(L"The table row with index -1 not found."));
+    EXPECT_NE(std::wstring::npos,
+              description.find(L"The total number of rows: " + std::to_wstring(rowList->list.size()) + L"."));
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
 }
 
 } // namespace
