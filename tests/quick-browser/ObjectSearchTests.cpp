@@ -3,6 +3,9 @@
 // frame itself when its document is out of reach, the page when nothing is
 // there.
 #include "QuickBrowserFixture.h"
+#include "quickbrowser/objects/RendererCall.h"
+#include "webfw/NativeModel/NodeHandle.h"
+#include "webfw/chrome/CrFwAdapters.h"
 
 namespace qbtests {
 namespace {
@@ -85,6 +88,57 @@ TEST_F(ObjectSearchTest, TreeModelPointsReachTreeObjectsOrTheFrameAroundThem)
     ObjectLightInformation foreign = AtPoint(550 + 100, 250 + 50);
     EXPECT_EQ(NodePath(L"foreignFrame"), foreign.identityPath.Str());
     EXPECT_EQ(static_cast<ULONG>(crqbotTreeFrame), foreign.kind);
+}
+
+// links-images.html: an image map whose two AREAs cover the image; the
+// captured hit test answers the AREA at (375,275), over the image's left half.
+TEST_F(ObjectSearchTest, APointOnAnImageMapAreaReachesTheImageUsingTheMap)
+{
+    Load("snapshots/links-images.json");
+    ObjectLightInformation image = AtPoint(375, 275);
+    EXPECT_EQ(NodePath(L"mapImage"), image.identityPath.Str());
+    EXPECT_EQ(static_cast<ULONG>(crqbotTreeItem), image.kind);
+    // The DOM model answers the AREA itself.
+    UseObjectModel(0);
+    EXPECT_EQ(NodePath(L"areaLeft"), AtPoint(375, 275).identityPath.Str());
+}
+
+// Every point of the captured hit grid whose element is no Tree-model
+// object answers the nearest ancestor that is one (by the framework's own
+// classification, read in-process).
+TEST_F(ObjectSearchTest, APointOnAnElementThatIsNoTreeObjectReachesItsNearestAncestorThatIs)
+{
+    Load("snapshots/text-blocks.json");
+    ComPtr<CCrRawBrowserHelper> accessor;
+    ASSERT_EQ(S_OK, vx::com::CreateComObject(accessor));
+    ASSERT_EQ(S_OK, accessor->AttachNative(nullptr, native_.Get(), CreateCrFwAdapters));
+    auto isTreeObject = [&](long nodeId) {
+        vxWebFw::TreeModel::TreeItemCategory category = vxWebFw::TreeModel::ticNone;
+        EXPECT_EQ(S_OK, vxCrQuickBrowser::RunOnRenderer(accessor.Get(), [&] {
+                      vxWebFw::NodeHandle node(accessor.Get(), native_->HandleOf(nodeId));
+                      category = accessor->Adapters()->treeItemsBuild->GetCategory(
+                          node.Get(), accessor->Adapters()->nodeAcceptor.get());
+                      return S_OK;
+                  }));
+        return category != vxWebFw::TreeModel::ticNone;
+    };
+    const harness::SnapHitGrid& grid = native_->Page().documents[0].hitGrid;
+    int checked = 0;
+    for (size_t cell = 0; cell < grid.ids.size() && checked < 5; ++cell) {
+        const long hit = grid.ids[cell];
+        if (hit <= 0 || native_->Page().Node(hit).nodeType != 1 || isTreeObject(hit))
+            continue;
+        long ancestor = native_->Page().Node(hit).parent;
+        while (ancestor && !isTreeObject(ancestor))
+            ancestor = native_->Page().Node(ancestor).parent;
+        if (!ancestor)
+            continue;
+        const LONG x = grid.offset + static_cast<LONG>(cell % grid.columns) * grid.step;
+        const LONG y = grid.offset + static_cast<LONG>(cell / grid.columns) * grid.step;
+        EXPECT_EQ(std::to_wstring(ancestor), AtPoint(x, y).identityPath.Str()) << "at " << x << "," << y;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0) << "no point on an element that is no tree object";
 }
 
 TEST_F(ObjectSearchTest, FocusedObjectInBothModels)
