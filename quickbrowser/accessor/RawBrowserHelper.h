@@ -17,6 +17,7 @@
 #include "generated/vxCrHook.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
+#include "quickbrowser/accessor/OffRendererWorker.h"
 #include "quickbrowser/accessor/QuickBrowserOptions.h"
 #include "webfw/NativeModel/ObjectLifetime.h"
 
@@ -49,6 +50,10 @@ public:
     CCrQuickBrowserOptions& Options() { return *options_; }
     // The web-framework objects of this page context (null before attach).
     CCrFwAdapters* Adapters() const { return adapters_.get(); }
+
+    // Runs `work` on the accessor's own thread, after what was posted before
+    // (renderer thread only): for calls the renderer must not wait on.
+    HRESULT PostOffRenderer(std::function<void()> work) noexcept { return offRenderer_.Post(std::move(work)); }
 
     // ---- native object operations
     HRESULT RunOnRendererThread(VxCrRendererThreadCallback callback, void* context);
@@ -207,4 +212,5 @@ private:
     vx::com::BStr exclusionAttribute_;
     std::unique_ptr<CCrQuickBrowserOptions> options_;
     CCrFwAdaptersOwner adapters_{nullptr, nullptr};
+    vxCrQuickBrowser::OffRendererWorker offRenderer_;
 };

@@ -1,5 +1,6 @@
 // The event source of the element objects: DOM event subscriptions relayed
 // to the engine's listeners.
+#include <atomic>
 #include <climits>
 
 #include "comhelp/GlobalInterfaceCookie.h"
@@ -14,16 +15,28 @@ using vxWebFw::NodeHandle;
 
 namespace vxCrQuickBrowser {
 
+namespace {
+
+// The engine's listener of one subscription, kept in the global interface
+// table so that another thread can call it; a delivery still queued when the
+// subscription ends finds it inactive and drops the event.
+struct ListenerLink
+{
+    GlobalInterfaceCookie listener;
+    std::atomic<bool> active{true};
+};
+
+} // namespace
+
 // One subscription: the DOM listener (a script function made for the
-// relay) and the engine's listener, kept in the global interface table so
-// that the renderer thread can call it.
+// relay) and the engine's listener.
 struct CCrQuickBrowserObject_InDocumentControl::Subscription
 {
     vx::com::BStr type;
     NodeHandle function;
     bool capture = false;
     ComPtr<CScriptCallback0> relay;
-    std::shared_ptr<GlobalInterfaceCookie> listener;
+    std::shared_ptr<ListenerLink> link;
 };
 
 CCrQuickBrowserObject_InDocumentControl::CCrQuickBrowserObject_InDocumentControl() = default;
@@ -50,8 +63,8 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::AddEventListener(BSTR type, IDi
     subscription->type = vx::com::BStr(type ? std::wstring_view(type, SysStringLen(type)) : std::wstring_view());
     subscription->capture = useCapture != VARIANT_FALSE;
     subscription->function = NodeHandle(accessor);
-    subscription->listener = std::make_shared<GlobalInterfaceCookie>();
-    HRESULT hr = subscription->listener->Register(listener, IID_IDispatch);
+    subscription->link = std::make_shared<ListenerLink>();
+    HRESULT hr = subscription->link->listener.Register(listener, IID_IDispatch);
     if (FAILED(hr))
         return hr;
     hr = vx::com::CreateComObject(subscription->relay);
@@ -89,6 +102,7 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::AddEventListener(BSTR type, IDi
 void CCrQuickBrowserObject_InDocumentControl::Unsubscribe(ULONGLONG cookie, Subscription& subscription) noexcept
 {
     CCrRawBrowserHelper* accessor = Accessor();
+    subscription.link->active = false;
     accessor->RemoveEventListener(Node(), subscription.type.Get() ? subscription.type.Get() : L"",
                                   subscription.function.Get(), subscription.capture);
     subscription.function.Reset();
@@ -113,27 +127,32 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::RemoveEventListener(ULONGLONG c
 
 HRESULT CCrQuickBrowserObject_InDocumentControl::DeliverEvent(ULONGLONG cookie)
 {
-    std::shared_ptr<GlobalInterfaceCookie> listenerCookie;
+    std::shared_ptr<ListenerLink> link;
     {
         CriticalSectionLock hold(subscriptionsLock_);
         auto found = subscriptions_.find(cookie);
         if (found == subscriptions_.end())
             return S_OK; // unsubscribed meanwhile
-        listenerCookie = found->second->listener;
+        link = found->second->link;
     }
-    ComPtr<IDispatch> listener;
-    HRESULT hr = listenerCookie->Fetch(listener);
-    if (FAILED(hr))
-        return hr;
-    VARIANT argument;
-    VariantInit(&argument);
-    V_VT(&argument) = VT_UI8;
-    V_UI8(&argument) = cookie;
-    VARIANT result;
-    VariantInit(&result);
-    hr = vxOpenAppHook::CvxDispHelper(listener.Get()).InvokeMethod(1, argument, &result);
-    VariantClear(&result);
-    return hr;
+    // The listener is called from the accessor's own thread: it may live in
+    // another process and call back into this renderer (to unsubscribe, for
+    // example), which the renderer thread could not serve while waiting.
+    return Accessor()->PostOffRenderer([link, cookie] {
+        if (!link->active)
+            return;
+        ComPtr<IDispatch> listener;
+        if (FAILED(link->listener.Fetch(listener)))
+            return;
+        VARIANT argument;
+        VariantInit(&argument);
+        V_VT(&argument) = VT_UI8;
+        V_UI8(&argument) = cookie;
+        VARIANT result;
+        VariantInit(&result);
+        vxOpenAppHook::CvxDispHelper(listener.Get()).InvokeMethod(1, argument, &result);
+        VariantClear(&result);
+    });
 }
 
 void CCrQuickBrowserObject_InDocumentControl::CutOffCallers() noexcept

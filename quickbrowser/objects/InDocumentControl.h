@@ -97,8 +97,9 @@ public:
     HRESULT AddEventListener(BSTR type, IDispatch* listener, VARIANT_BOOL useCapture, ULONGLONG* cookie);
     // E_FAIL for a cookie that names no subscription (any more).
     HRESULT RemoveEventListener(ULONGLONG cookie);
-    // A subscribed event reached the element: its listener hears of it,
-    // called without any lock held (it may unsubscribe itself).
+    // A subscribed event reached the element (renderer thread): its listener
+    // hears of it from the accessor's own thread, in the order the events
+    // came, without any lock held (it may unsubscribe itself).
     HRESULT DeliverEvent(ULONGLONG cookie);
 
 protected:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "HookTabFixture.h"
@@ -313,13 +314,32 @@ public:
     {
         if (member != 1 || !params || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_UI8)
             return DISP_E_MEMBERNOTFOUND;
-        heard.push_back(V_UI8(&params->rgvarg[0]));
+        const ULONGLONG cookie = V_UI8(&params->rgvarg[0]);
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            heard_.push_back(cookie);
+        }
         if (onEvent)
-            onEvent(heard.back());
+            onEvent(cookie);
         return S_OK;
     }
-    std::vector<ULONGLONG> heard;
+    std::vector<ULONGLONG> Heard()
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return heard_;
+    }
+    // Waits (at most five seconds) until `count` events were heard.
+    bool WaitForEvents(size_t count)
+    {
+        for (int i = 0; i < 500 && Heard().size() < count; ++i)
+            Sleep(10);
+        return Heard().size() >= count;
+    }
     std::function<void(ULONGLONG)> onEvent;
+
+private:
+    std::mutex mutex_;
+    std::vector<ULONGLONG> heard_;
 };
 
 HRESULT CallWithArguments(IDispatch* object, DISPID member, std::vector<VARIANT> arguments, VARIANT* result,
@@ -369,8 +389,9 @@ TEST_F(HookTabRendererProcess, EventsFiredInTheRendererReachTheEnginesListenerHe
     const ULONGLONG one = subscribe(first.Get());
     const ULONGLONG two = subscribe(second.Get());
     EXPECT_EQ("ok 2", Renderer("fire target click"));
-    EXPECT_EQ(std::vector<ULONGLONG>{one}, first->heard);
-    EXPECT_EQ(std::vector<ULONGLONG>{two}, second->heard);
+    EXPECT_TRUE(first->WaitForEvents(1) && second->WaitForEvents(1));
+    EXPECT_EQ(std::vector<ULONGLONG>{one}, first->Heard());
+    EXPECT_EQ(std::vector<ULONGLONG>{two}, second->Heard());
 
     VARIANT cookie;
     V_VT(&cookie) = VT_UI8;
@@ -379,8 +400,30 @@ TEST_F(HookTabRendererProcess, EventsFiredInTheRendererReachTheEnginesListenerHe
     EXPECT_EQ(S_OK, CallWithArguments(target.object.Get(), 0x81, {cookie}, none.Out()));
     EXPECT_TRUE(FAILED(CallWithArguments(target.object.Get(), 0x81, {cookie}, none.Out())));
     EXPECT_EQ("ok 1", Renderer("fire target click"));
-    EXPECT_EQ(1u, first->heard.size());
-    EXPECT_EQ(2u, second->heard.size());
+    EXPECT_TRUE(second->WaitForEvents(2));
+    EXPECT_EQ(1u, first->Heard().size());
+
+    // A listener here that unsubscribes while it hears the event: the call
+    // back into the renderer is served at once.
+    std::atomic<HRESULT> removed{E_PENDING};
+    std::atomic<DWORD> took{0};
+    second->onEvent = [&](ULONGLONG heard) {
+        VARIANT own;
+        V_VT(&own) = VT_UI8;
+        V_UI8(&own) = heard;
+        vx::com::Variant ignored;
+        const DWORD start = GetTickCount();
+        removed = CallWithArguments(target.object.Get(), 0x81, {own}, ignored.Out());
+        took = GetTickCount() - start;
+    };
+    EXPECT_EQ("ok 1", Renderer("fire target click"));
+    EXPECT_TRUE(second->WaitForEvents(3));
+    for (int i = 0; i < 500 && removed == E_PENDING; ++i)
+        Sleep(10);
+    EXPECT_EQ(S_OK, removed.load());
+    EXPECT_LT(took.load(), 1000u);
+    EXPECT_EQ("ok 0", Renderer("fire target click"));
+    second->onEvent = nullptr;
 }
 
 TEST_F(HookTabRendererProcess, IdentificationAndTableErrorsReadFromHere)
