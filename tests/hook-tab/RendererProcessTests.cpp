@@ -14,6 +14,7 @@
 #include "quickbrowser/InformationRecords.h"
 #include "quickbrowser/objects/RendererCall.h"
 #include "tests/support/PagePath.h"
+#include "tests/support/RecordingListener.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 
@@ -298,49 +299,7 @@ TEST_F(HookTabRendererProcess, AfterTheExtendersShutdownEarlierObjectsAreCutOff)
 namespace hook_tab_tests {
 namespace {
 
-// The engine's listener in the browser process: records the cookies of the
-// events it hears (OnEvent, DISPID 1), and may act on each.
-class EngineListener : public vx::com::ComObject<EngineListener, IDispatch>
-{
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        if (member != 1 || !params || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_UI8)
-            return DISP_E_MEMBERNOTFOUND;
-        const ULONGLONG cookie = V_UI8(&params->rgvarg[0]);
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            heard_.push_back(cookie);
-        }
-        if (onEvent)
-            onEvent(cookie);
-        return S_OK;
-    }
-    std::vector<ULONGLONG> Heard()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return heard_;
-    }
-    // Waits (at most five seconds) until `count` events were heard.
-    bool WaitForEvents(size_t count)
-    {
-        for (int i = 0; i < 500 && Heard().size() < count; ++i)
-            Sleep(10);
-        return Heard().size() >= count;
-    }
-    std::function<void(ULONGLONG)> onEvent;
-
-private:
-    std::mutex mutex_;
-    std::vector<ULONGLONG> heard_;
-};
+using EngineListener = testsupport::RecordingListener;
 
 HRESULT CallWithArguments(IDispatch* object, DISPID member, std::vector<VARIANT> arguments, VARIANT* result,
                           EXCEPINFO* exception = nullptr)

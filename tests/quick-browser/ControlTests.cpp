@@ -6,46 +6,12 @@
 #include <vector>
 
 #include "QuickBrowserFixture.h"
+#include "tests/support/RecordingListener.h"
 
 namespace qbtests {
 namespace {
 
-// The engine's side of a subscription: records every OnEvent (DISPID 1) and
-// may act on it.
-class RecordingListener : public vx::com::ComObject<RecordingListener, IDispatch>
-{
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        if (member != 1 || !params || params->cArgs != 1 || V_VT(&params->rgvarg[0]) != VT_UI8)
-            return DISP_E_MEMBERNOTFOUND;
-        const ULONGLONG cookie = V_UI8(&params->rgvarg[0]);
-        {
-            std::lock_guard<std::mutex> hold(mutex_);
-            heard_.push_back(cookie);
-        }
-        if (onEvent)
-            onEvent(cookie);
-        return S_OK;
-    }
-    std::vector<ULONGLONG> Heard()
-    {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return heard_;
-    }
-    std::function<void(ULONGLONG)> onEvent;
-
-private:
-    std::mutex mutex_;
-    std::vector<ULONGLONG> heard_;
-};
+using testsupport::RecordingListener;
 
 // Events reach listeners from the renderer's own delivery thread: waits
 // until `done` holds (at most five seconds).
