@@ -168,19 +168,29 @@ TEST_F(ControlTest, ManySubscriptionsAndAnObjectGoneWithLiveOnesLeaveNothingBehi
 {
     ComPtr<IvxCrQuickBrowserObject_NodeEventSource> source = Events(L"target");
     ComPtr<RecordingListener> listener = Listener();
+    // The listener's reference count tells whether anything (a table entry
+    // of the global interface table among them) still holds it.
+    auto references = [&] {
+        listener->AddRef();
+        return listener->Release();
+    };
+    const ULONG before = references();
     for (int i = 0; i < 1000; ++i)
         ASSERT_EQ(S_OK, source->RemoveEventListener(Subscribe(source.Get(), L"click", listener.Get())));
     EXPECT_EQ(0, native_->ListenerCount());
     EXPECT_EQ(0, native_->ScriptCallbackCount());
+    EXPECT_EQ(before, references());
 
     // Subscriptions still live when the object goes are undone with it; an
     // event afterwards reaches nobody.
     Subscribe(source.Get(), L"click", listener.Get());
     Subscribe(source.Get(), L"focus", listener.Get());
     EXPECT_EQ(2, native_->ListenerCount());
+    EXPECT_GT(references(), before);
     source.Reset();
     EXPECT_EQ(0, native_->ListenerCount());
     EXPECT_EQ(0, native_->ScriptCallbackCount());
+    EXPECT_EQ(before, references());
     EXPECT_EQ(0, Fire(L"target", L"click"));
     EXPECT_TRUE(listener->Heard().empty());
 }
