@@ -150,10 +150,16 @@ int wmain()
                 Say("error no element");
         } else if (line.rfind("block ", 0) == 0) {
             const DWORD ms = static_cast<DWORD>(std::stoul(line.substr(6)));
-            blockers.emplace_back([held = native, ms] {
+            // Answered once the renderer thread is taken, so that the next
+            // call surely waits.
+            HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            blockers.emplace_back([held = native, ms, taken] {
                 harness::RendererThread::Block block(held->Renderer());
+                SetEvent(taken);
                 Sleep(ms);
             });
+            WaitForSingleObject(taken, INFINITE);
+            CloseHandle(taken);
             Say("ok");
         } else if (line == "busy") {
             Say("ok %.0f", native->Renderer().BusySeconds() * 1e6);

@@ -25,18 +25,9 @@ HRESULT CCrQuickBrowserObject_Base::Init(CCrRawBrowserHelper* accessor, NodeImpl
             return hr;
     }
     parentWindow_ = parentWindow;
-    ComPtr<IStubManager> manager;
     if (IUnknown* owner = accessor->GetStubManager())
-        owner->QueryInterface(__uuidof(IStubManager), reinterpret_cast<void**>(manager.GetAddressOf()));
-    return registration_.Register(manager.Get(), WeakSelf());
-}
-
-IStubManager* CCrQuickBrowserObject_Base::StubManager() const noexcept
-{
-    ComPtr<IStubManager> manager;
-    if (IUnknown* owner = accessor_ ? accessor_->GetStubManager() : nullptr)
-        owner->QueryInterface(__uuidof(IStubManager), reinterpret_cast<void**>(manager.GetAddressOf()));
-    return manager.Get(); // the accessor keeps it alive
+        owner->QueryInterface(__uuidof(IStubManager), reinterpret_cast<void**>(stubManager_.GetAddressOf()));
+    return registration_.Register(stubManager_.Get(), WeakSelf());
 }
 
 void CCrQuickBrowserObject_Base::ReleaseHeld() noexcept
@@ -55,6 +46,7 @@ void CCrQuickBrowserObject_Base::ReleaseHeld() noexcept
         node.Detach();
     }
     registration_.Reset();
+    stubManager_.Reset();
     parentWindow_.Reset();
     accessor_.Reset();
 }

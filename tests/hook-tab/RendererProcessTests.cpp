@@ -385,6 +385,29 @@ TEST_F(HookTabRendererProcess, EventsFiredInTheRendererReachTheEnginesListenerHe
     second->onEvent = nullptr;
 }
 
+// A link's name taken from its URL and its id, read from here by name
+// through the script object the renderer's record carries.
+TEST_F(HookTabRendererProcess, ALinksNameAndIdReadFromHere)
+{
+    auto read = [](IDispatch* script, const wchar_t* name, VARIANT* value) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        HRESULT hr = script->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+        return SUCCEEDED(hr) ? CallWithArguments(script, id, {}, value) : hr;
+    };
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/links-images.json")));
+    const harness::SnapshotPage links = harness::SnapshotPage::Load(PagePath("snapshots/links-images.json"));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    ObjectThisInformation all = Child(Child(page.Get(), L"document").object.Get(), L"all");
+    ObjectThisInformation link = Child(all.object.Get(), std::to_wstring(links.FindById(L"spaceLink")));
+    vx::com::Variant name, id;
+    ASSERT_EQ(S_OK, read(link.scriptObject.Get(), L"namePropStr", name.Out()));
+    ASSERT_EQ(S_OK, read(link.scriptObject.Get(), L"idStr", id.Out()));
+    EXPECT_EQ(L"My File.pdf", std::wstring(V_BSTR(name.Get()), SysStringLen(V_BSTR(name.Get()))));
+    EXPECT_EQ(L"spaceLink", std::wstring(V_BSTR(id.Get()), SysStringLen(V_BSTR(id.Get()))));
+}
+
 TEST_F(HookTabRendererProcess, IdentificationAndTableErrorsReadFromHere)
 {
     VARIANT treeModel;
