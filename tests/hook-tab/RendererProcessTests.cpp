@@ -15,6 +15,7 @@
 #include "quickbrowser/objects/RendererCall.h"
 #include "tests/support/PagePath.h"
 #include "tests/support/RecordingListener.h"
+#include "webfw/TreeModel/TreeItemTypes.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 
@@ -430,6 +431,41 @@ TEST_F(HookTabRendererProcess, IdentificationAndTableErrorsReadFromHere)
         EXPECT_EQ(S_OK, table.scriptObject->GetIDsOfNames(IID_NULL, names, 1, 0, &id));
         return id;
     };
+    // The table's type name, and the row and column of a cell below it.
+    vx::com::Variant type;
+    EXPECT_EQ(S_OK, CallWithArguments(table.scriptObject.Get(), dispid(L"ObjectType"), {}, type.Out()));
+    vx::com::BStr tableName;
+    vxWebFw::TreeModel::TreeItemTypeNames::Instance().GetName(vxWebFw::TreeModel::tiTable, tableName.Out());
+    EXPECT_EQ(tableName.Str(), std::wstring(V_BSTR(type.Get()), SysStringLen(V_BSTR(type.Get()))));
+    bool sawCell = false;
+    std::vector<ObjectThisInformation> level = Children(table.object.Get());
+    for (int depth = 0; depth < 3 && !sawCell; ++depth) {
+        std::vector<ObjectThisInformation> next;
+        for (ObjectThisInformation& cell : level) {
+            if (cell.kind != crqbotTreeCell) {
+                for (ObjectThisInformation& child : Children(cell.object.Get()))
+                    next.push_back(std::move(child));
+                continue;
+            }
+            LONG rowIndex = -1, cellIndex = -1;
+            ASSERT_EQ(S_OK, ReadTreeCellIdentifier(*cell.identifier, rowIndex, cellIndex));
+            DISPID rowId = DISPID_UNKNOWN, columnId = DISPID_UNKNOWN;
+            LPOLESTR rowName[] = {const_cast<LPOLESTR>(L"RowIndex")};
+            LPOLESTR columnName[] = {const_cast<LPOLESTR>(L"ColumnIndex")};
+            ASSERT_EQ(S_OK, cell.scriptObject->GetIDsOfNames(IID_NULL, rowName, 1, 0, &rowId));
+            ASSERT_EQ(S_OK, cell.scriptObject->GetIDsOfNames(IID_NULL, columnName, 1, 0, &columnId));
+            vx::com::Variant rowValue, columnValue;
+            EXPECT_EQ(S_OK, CallWithArguments(cell.scriptObject.Get(), rowId, {}, rowValue.Out()));
+            EXPECT_EQ(S_OK, CallWithArguments(cell.scriptObject.Get(), columnId, {}, columnValue.Out()));
+            EXPECT_EQ(rowIndex, V_I4(rowValue.Get()));
+            EXPECT_EQ(cellIndex, V_I4(columnValue.Get()));
+            sawCell = true;
+            break;
+        }
+        level = std::move(next);
+    }
+    EXPECT_TRUE(sawCell);
+
     vx::com::Variant idText, rows;
     EXPECT_EQ(S_OK, CallWithArguments(table.scriptObject.Get(), dispid(L"idStr"), {}, idText.Out()));
     EXPECT_EQ(L"outer", std::wstring(V_BSTR(idText.Get()), SysStringLen(V_BSTR(idText.Get()))));
