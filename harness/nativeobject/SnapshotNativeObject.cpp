@@ -598,8 +598,10 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         return S_OK;
     }
     if (name == L"focus" && node.nodeType == 1) {
-        if (!node.removed)
+        if (!node.removed) {
             activeElement_.at(static_cast<size_t>(node.doc)) = h.node;
+            pendingEvents_.emplace_back(h.node, L"focus");
+        }
         return S_OK;
     }
     if (name == L"getAttribute" && node.nodeType == 1) {
@@ -830,7 +832,7 @@ HRESULT SnapshotNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* pa
         VariantInit(result);
     vx::com::Variant ignored;
     VARIANT* out = result ? result : ignored.Get();
-    return OnMember(NativeSlot::Invoke, node, member, [&](Handle& h, const std::wstring& name) -> HRESULT {
+    const HRESULT hr = OnMember(NativeSlot::Invoke, node, member, [&](Handle& h, const std::wstring& name) -> HRESULT {
         if (params && params->cNamedArgs)
             return DISP_E_NONAMEDARGS;
         std::vector<VARIANT*> args; // in call order
@@ -839,6 +841,22 @@ HRESULT SnapshotNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* pa
                 args.push_back(&params->rgvarg[i - 1]);
         return CallMember(h, name, args, out);
     });
+    FirePendingEvents();
+    return hr;
+}
+
+void SnapshotNativeObject::FirePendingEvents()
+{
+    std::vector<std::pair<long, std::wstring>> events;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events.swap(pendingEvents_);
+    }
+    for (const auto& [nodeId, type] : events) {
+        FireEvent(nodeId, type, false);
+        if (type == L"focus")
+            FireEvent(nodeId, L"focusin", true);
+    }
 }
 
 namespace {
@@ -1195,7 +1213,7 @@ HRESULT STDMETHODCALLTYPE FireOnRenderer(void* context)
 }
 } // namespace
 
-int SnapshotNativeObject::FireEvent(long nodeId, const std::wstring& type)
+int SnapshotNativeObject::FireEvent(long nodeId, const std::wstring& type, bool bubbles)
 {
     FireContext fire;
     {
@@ -1208,10 +1226,13 @@ int SnapshotNativeObject::FireEvent(long nodeId, const std::wstring& type)
             for (const Listener& l : listeners_)
                 if (l.capture && l.node == *it && l.type == type && callbacks_.count(l.cookie))
                     fire.calls.emplace_back(callbacks_[l.cookie], l.cookie);
-        for (long id : path)
+        for (long id : path) {
             for (const Listener& l : listeners_)
                 if (!l.capture && l.node == id && l.type == type && callbacks_.count(l.cookie))
                     fire.calls.emplace_back(callbacks_[l.cookie], l.cookie);
+            if (!bubbles)
+                break; // the target's own listeners only
+        }
     }
     renderer_.Run(&FireOnRenderer, &fire, INFINITE);
     return fire.made;

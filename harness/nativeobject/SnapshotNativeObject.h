@@ -121,7 +121,10 @@ public:
     long ActiveElement(int doc);
     // Fires an event at a node on the renderer thread: listeners of the node
     // and its ancestors for that type are called; returns how many were.
-    int FireEvent(long nodeId, const std::wstring& type);
+    // An event that does not bubble ("focus") reaches the target's listeners
+    // and the capturing ones of its ancestors only. `focus` fires "focus"
+    // and "focusin" at the element it focuses.
+    int FireEvent(long nodeId, const std::wstring& type, bool bubbles = true);
     long ListenerCount();
     long ScriptCallbackCount(); // made by CreateScriptCallback and not released
     RendererThread& Renderer() { return renderer_; }
@@ -205,6 +208,8 @@ private:
     ULONGLONG nextCookie_ = 0x100000001ULL;
     std::vector<Listener> listeners_;
     long issued_ = 0;
+    std::vector<std::pair<long, std::wstring>> pendingEvents_; // raised by a call, fired after it
+    void FirePendingEvents();
     long scriptObjectHandles_ = 0;
     LONG browserWindow_ = 0x00C0FFEE;
     long faults_ = 0;

@@ -148,6 +148,25 @@ TEST_F(ControlTest, ListenersHearTheirEventsUntilRemoved)
     EXPECT_EQ(0, native_->ScriptCallbackCount());
 }
 
+// Focusing an element through its object raises the page's own "focus"
+// event, which its subscribers hear (and "focusin", which bubbles).
+TEST_F(ControlTest, FocusingAnElementRaisesItsFocusEvents)
+{
+    ComPtr<IvxCrQuickBrowserObject_NodeEventSource> source = Events(L"innerTarget");
+    ComPtr<IvxCrQuickBrowserObject_NodeEventSource> outer = Events(L"outerTarget");
+    ComPtr<RecordingListener> focus = Listener(), bubbled = Listener(), notBubbled = Listener();
+    const ULONGLONG cookie = Subscribe(source.Get(), L"focus", focus.Get());
+    const ULONGLONG focusIn = Subscribe(outer.Get(), L"focusin", bubbled.Get());
+    Subscribe(outer.Get(), L"focus", notBubbled.Get());
+    ComPtr<IvxCrQuickBrowserObject_Control> control;
+    ASSERT_EQ(S_OK, source.As(&control));
+    ASSERT_EQ(S_OK, control->SetFocused(VARIANT_TRUE));
+    EXPECT_TRUE(WaitUntil([&] { return !focus->Heard().empty() && !bubbled->Heard().empty(); }));
+    EXPECT_EQ(std::vector<ULONGLONG>{cookie}, focus->Heard());
+    EXPECT_EQ(std::vector<ULONGLONG>{focusIn}, bubbled->Heard());
+    EXPECT_TRUE(notBubbled->Heard().empty()) << "focus does not bubble";
+}
+
 TEST_F(ControlTest, AListenerMayRemoveItselfWhileItHearsTheEvent)
 {
     ComPtr<IvxCrQuickBrowserObject_NodeEventSource> source = Events(L"target");
