@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "platform/com/BStr.h"
+#include "platform/com/BorrowedVariant.h"
 #include "platform/com/ExcepInfo.h"
 
 namespace vxOpenAppHook {
@@ -22,15 +23,6 @@ constexpr int MaxAncestorSteps = 100000;
 
 // Driver failure codes that are no HRESULTs: the plain Windows error codes.
 constexpr HRESULT NoDispatchCode = ERROR_INVALID_STATE; // 5023
-
-VARIANT BorrowedDispatch(IDispatch* object) noexcept
-{
-    VARIANT value;
-    VariantInit(&value);
-    V_VT(&value) = VT_DISPATCH;
-    V_DISPATCH(&value) = object;
-    return value;
-}
 
 bool ToBool(const Variant& value) noexcept
 {
@@ -218,8 +210,8 @@ bool EqualsByNativeKind(IvxObject* testObject, IDispatch* object, bool& decided)
     const std::wstring_view kind = kindName.View();
     const CvxDispDriver nativeObject(native.Get());
     const CvxDispDriver given(object);
-    const VARIANT nativeValue = BorrowedDispatch(native.Get());
-    const VARIANT givenValue = BorrowedDispatch(object);
+    const VARIANT nativeValue = vx::com::BorrowedDispatch(native.Get());
+    const VARIANT givenValue = vx::com::BorrowedDispatch(object);
 
     decided = true;
     if (kind == L"NativeClrObject") {

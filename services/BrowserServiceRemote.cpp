@@ -106,7 +106,7 @@ void CCrBrowserServiceRemote::SwitchEventsOff()
         HRESULT hr = connection_.GetRegistration(events);
         if (FAILED(hr))
             return hr;
-        return CallMethod(events.Get(), kEnableEventsDispid, {BoolArgument(false)});
+        return CallMethod(events.Get(), kEnableEventsDispid, {BorrowedBool(false)});
     });
 }
 
@@ -140,7 +140,7 @@ HRESULT CCrBrowserServiceRemote::RegisterEventsNotifier(IDispatch* service, ComP
     hr = notifier.As(&notifierDispatch);
     if (SUCCEEDED(hr))
         hr = CallMethod(service, kRegisterEventsDispid,
-                        {BstrArgument(path.Get()), DispatchArgument(notifierDispatch.Get())}, result);
+                        {BorrowedBstr(path.Get()), BorrowedDispatch(notifierDispatch.Get())}, result);
     if (SUCCEEDED(hr))
         hr = DispatchFromResult(*result, registration);
     if (FAILED(hr)) {
@@ -178,7 +178,7 @@ HRESULT CCrBrowserServiceRemote::GetBrowserKey(LONG tabId, vx::com::BStr& key)
     if (FAILED(hr))
         return hr;
     vx::com::Variant result;
-    hr = CallMethod(service.Get(), kBrowserKeyDispid, {I4Argument(tabId)}, result);
+    hr = CallMethod(service.Get(), kBrowserKeyDispid, {BorrowedLong(tabId)}, result);
     if (FAILED(hr))
         return hr;
     if (result.Type() != VT_BSTR)
@@ -196,7 +196,7 @@ HRESULT CCrBrowserServiceRemote::GetRendererQuickBrowser(BSTR key, ComPtr<IDispa
     if (FAILED(hr))
         return hr;
     vx::com::Variant result;
-    hr = CallMethod(registration.Get(), kQuickBrowserDispid, {BstrArgument(key)}, result);
+    hr = CallMethod(registration.Get(), kQuickBrowserDispid, {BorrowedBstr(key)}, result);
     if (FAILED(hr))
         return hr;
     return DispatchFromResult(*result, quickBrowser);

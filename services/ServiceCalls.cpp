@@ -9,42 +9,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace service_calls {
 
-VARIANT I4Argument(LONG value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT BoolArgument(bool value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-VARIANT BstrArgument(BSTR value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;
-    return v;
-}
-
-VARIANT DispatchArgument(IDispatch* value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_DISPATCH;
-    V_DISPATCH(&v) = value;
-    return v;
-}
-
 HRESULT CallMethod(IDispatch* target, DISPID member, std::initializer_list<VARIANT> arguments, vx::com::Variant& result)
 {
     result.Out();

@@ -8,15 +8,16 @@
 
 #include <initializer_list>
 
+#include "platform/com/BorrowedVariant.h"
 #include "platform/com/Variant.h"
 
 namespace service_calls {
 
 // Borrowed arguments: the VARIANTs point at the caller's values.
-VARIANT I4Argument(LONG value);
-VARIANT BoolArgument(bool value);
-VARIANT BstrArgument(BSTR value);
-VARIANT DispatchArgument(IDispatch* value);
+using vx::com::BorrowedBool;
+using vx::com::BorrowedBstr;
+using vx::com::BorrowedDispatch;
+using vx::com::BorrowedLong;
 
 // Invokes `member` with `arguments` given in call order (they are passed to
 // the callee in the reverse order that DISPPARAMS expects). `result` receives

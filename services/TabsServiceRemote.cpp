@@ -124,7 +124,7 @@ HRESULT CCrTabsServiceRemote::RegisterNotifier(IDispatch* service, vxOpenAppHook
     vx::com::Variant result;
     hr = notifier.As(&notifierDispatch);
     if (SUCCEEDED(hr))
-        hr = CallMethod(service, kRegisterNotifierDispid, {DispatchArgument(notifierDispatch.Get())}, result);
+        hr = CallMethod(service, kRegisterNotifierDispid, {BorrowedDispatch(notifierDispatch.Get())}, result);
     if (SUCCEEDED(hr))
         hr = DispatchFromResult(*result, registration);
     if (FAILED(hr)) {
@@ -199,7 +199,7 @@ HRESULT CCrTabsServiceRemote::Navigate(LONG tabId, BSTR url)
     hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
-    return CheckPublisher(CallMethod(service.Get(), kNavigateDispid, {I4Argument(tabId), BstrArgument(url)}), cookie);
+    return CheckPublisher(CallMethod(service.Get(), kNavigateDispid, {BorrowedLong(tabId), BorrowedBstr(url)}), cookie);
 }
 
 HRESULT CCrTabsServiceRemote::Activate(LONG tabId)
@@ -210,7 +210,7 @@ HRESULT CCrTabsServiceRemote::Activate(LONG tabId)
     hr = CheckPublisher(hr, cookie);
     if (FAILED(hr))
         return hr;
-    return CheckPublisher(CallMethod(service.Get(), kActivateDispid, {I4Argument(tabId)}), cookie);
+    return CheckPublisher(CallMethod(service.Get(), kActivateDispid, {BorrowedLong(tabId)}), cookie);
 }
 
 HRESULT CCrTabsServiceRemote::GetTabRectangle(LONG tabId, RECT& rectangle)
@@ -222,7 +222,7 @@ HRESULT CCrTabsServiceRemote::GetTabRectangle(LONG tabId, RECT& rectangle)
     if (FAILED(hr))
         return hr;
     vx::com::Variant result;
-    hr = CheckPublisher(CallMethod(service.Get(), kTabRectangleDispid, {I4Argument(tabId), I4Argument(-1)}, result),
+    hr = CheckPublisher(CallMethod(service.Get(), kTabRectangleDispid, {BorrowedLong(tabId), BorrowedLong(-1)}, result),
                         cookie);
     if (FAILED(hr))
         return hr;

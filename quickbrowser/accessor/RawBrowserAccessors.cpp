@@ -1,38 +1,12 @@
 #include "quickbrowser/accessor/RawBrowserHelper.h"
 
+#include "platform/com/BorrowedVariant.h"
 #include "platform/com/Variant.h"
 
 // The typed DOM accessors: one per member the quick browser and the web
 // framework use, each a single read or call through the primitives.
 
 namespace {
-
-VARIANT LongArg(long value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-VARIANT NodeArg(NodeImpl* node)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_PTR;
-    V_BYREF(&v) = node;
-    return v;
-}
-
-VARIANT BoolArg(bool value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
 
 // A string argument owned for the duration of one call.
 class StringArg
@@ -348,7 +322,7 @@ HRESULT CCrRawBrowserHelper::GetRectHeight(NodeImpl* node, double* value)
 
 HRESULT CCrRawBrowserHelper::ScrollTo(NodeImpl* window, long x, long y)
 {
-    const VARIANT args[] = {LongArg(x), LongArg(y)};
+    const VARIANT args[] = {vx::com::BorrowedLong(x), vx::com::BorrowedLong(y)};
     return Call(window, L"scrollTo", args, 2);
 }
 
@@ -361,7 +335,7 @@ HRESULT CCrRawBrowserHelper::GetComputedStyle(NodeImpl* window, NodeImpl* elemen
     StringArg pseudo(pseudoElement);
     if (!pseudo.Ok())
         return E_OUTOFMEMORY;
-    const VARIANT args[] = {NodeArg(element), pseudo.Get()};
+    const VARIANT args[] = {vx::com::BorrowedPointer(element), pseudo.Get()};
     return CallForNode(window, L"getComputedStyle", args, 2, style);
 }
 
@@ -378,7 +352,7 @@ HRESULT CCrRawBrowserHelper::GetPropertyValue(NodeImpl* style, const wchar_t* na
 
 HRESULT CCrRawBrowserHelper::ElementFromPoint(NodeImpl* document, long x, long y, NodeImpl** element)
 {
-    const VARIANT args[] = {LongArg(x), LongArg(y)};
+    const VARIANT args[] = {vx::com::BorrowedLong(x), vx::com::BorrowedLong(y)};
     return CallForNode(document, L"elementFromPoint", args, 2, element);
 }
 
@@ -395,25 +369,25 @@ HRESULT CCrRawBrowserHelper::GetElementsByTagName(NodeImpl* documentOrElement, c
 
 HRESULT CCrRawBrowserHelper::GetAllItem(NodeImpl* all, long index, NodeImpl** item)
 {
-    const VARIANT arg = LongArg(index);
+    const VARIANT arg = vx::com::BorrowedLong(index);
     return CallForNode(all, L"item", &arg, 1, item);
 }
 
 HRESULT CCrRawBrowserHelper::GetTableCollectionItem(NodeImpl* collection, long index, NodeImpl** item)
 {
-    const VARIANT arg = LongArg(index);
+    const VARIANT arg = vx::com::BorrowedLong(index);
     return CallForNode(collection, L"item", &arg, 1, item);
 }
 
 HRESULT CCrRawBrowserHelper::GetElementListItem(NodeImpl* list, long index, NodeImpl** item)
 {
-    const VARIANT arg = LongArg(index);
+    const VARIANT arg = vx::com::BorrowedLong(index);
     return CallForNode(list, L"item", &arg, 1, item);
 }
 
 HRESULT CCrRawBrowserHelper::GetAttributesItem(NodeImpl* attributes, long index, NodeImpl** item)
 {
-    const VARIANT arg = LongArg(index);
+    const VARIANT arg = vx::com::BorrowedLong(index);
     return CallForNode(attributes, L"item", &arg, 1, item);
 }
 
@@ -433,7 +407,7 @@ HRESULT CCrRawBrowserHelper::AddEventListener(NodeImpl* node, const wchar_t* typ
     StringArg eventType(type);
     if (!eventType.Ok())
         return E_OUTOFMEMORY;
-    const VARIANT args[] = {eventType.Get(), NodeArg(listener), BoolArg(useCapture)};
+    const VARIANT args[] = {eventType.Get(), vx::com::BorrowedPointer(listener), vx::com::BorrowedBool(useCapture)};
     return Call(node, L"addEventListener", args, 3);
 }
 
@@ -443,7 +417,7 @@ HRESULT CCrRawBrowserHelper::RemoveEventListener(NodeImpl* node, const wchar_t* 
     StringArg eventType(type);
     if (!eventType.Ok())
         return E_OUTOFMEMORY;
-    const VARIANT args[] = {eventType.Get(), NodeArg(listener), BoolArg(useCapture)};
+    const VARIANT args[] = {eventType.Get(), vx::com::BorrowedPointer(listener), vx::com::BorrowedBool(useCapture)};
     return Call(node, L"removeEventListener", args, 3);
 }
 

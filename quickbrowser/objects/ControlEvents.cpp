@@ -6,6 +6,7 @@
 #include "comhelp/GlobalInterfaceCookie.h"
 #include "openapphook/DispHelper.h"
 #include "platform/com/BStr.h"
+#include "platform/com/BorrowedVariant.h"
 #include "quickbrowser/objects/InDocumentControl.h"
 #include "quickbrowser/objects/ScriptCallbackRelay.h"
 
@@ -144,10 +145,7 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::DeliverEvent(ULONGLONG cookie)
         ComPtr<IDispatch> listener;
         if (FAILED(link->listener.Fetch(listener)))
             return;
-        VARIANT argument;
-        VariantInit(&argument);
-        V_VT(&argument) = VT_UI8;
-        V_UI8(&argument) = cookie;
+        const VARIANT argument = vx::com::BorrowedUnsigned64(cookie);
         VARIANT result;
         VariantInit(&result);
         vxOpenAppHook::CvxDispHelper(listener.Get()).InvokeMethod(1, argument, &result);
