@@ -56,7 +56,10 @@ CCrRawBrowserHelper::~CCrRawBrowserHelper() = default;
 HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native,
                                           CCrFwAdaptersFactory makeAdapters)
 {
-    stubManager_ = stubManager;
+    stubManager_.Reset();
+    if (stubManager)
+        stubManager->QueryInterface(__uuidof(vxOpenAppHook::IStubManager),
+                                    reinterpret_cast<void**>(stubManager_.GetAddressOf()));
     native_ = native;
     // Member ids belong to the native object that gave them.
     memberIds_.clear();

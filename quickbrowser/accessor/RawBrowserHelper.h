@@ -15,6 +15,7 @@
 #include <string>
 
 #include "generated/vxCrHook.h"
+#include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
 #include "quickbrowser/accessor/OffRendererWorker.h"
@@ -43,7 +44,9 @@ public:
     // web-framework adapters with `makeAdapters` (none when it is null).
     HRESULT AttachNative(IUnknown* stubManager, IvxCrNativeChromeObject* native, CCrFwAdaptersFactory makeAdapters);
 
-    IUnknown* GetStubManager() const { return stubManager_.Get(); }
+    // The stub manager that the objects made over this accessor join (null
+    // when it was given none).
+    vxOpenAppHook::IStubManager* GetStubManager() const { return stubManager_.Get(); }
     IvxCrNativeChromeObject* GetNative() const { return native_.Get(); }
     BSTR GetInfo() const { return infoString_.Get(); }
     BSTR GetExclusionAttributeName() const { return exclusionAttribute_.Get(); }
@@ -203,7 +206,7 @@ private:
     };
 
     HandleLifetime nodeLifetime_{*this};
-    Microsoft::WRL::ComPtr<IUnknown> stubManager_;
+    Microsoft::WRL::ComPtr<vxOpenAppHook::IStubManager> stubManager_;
     Microsoft::WRL::ComPtr<IvxCrNativeChromeObject> native_;
     vx::com::BStr infoString_;
     // Looked up with the caller's const wchar_t* (no temporary string per read).

@@ -71,27 +71,35 @@ HRESULT CCrQuickBrowserObject_InDocumentNode::GetObjectIdentifier(VARIANT* ident
     return VariantCopy(identifier, identifier_.Get());
 }
 
-HRESULT CCrQuickBrowserObject_InDocumentControl::ReadRect(RectPart part, LONG* value)
+HRESULT CCrQuickBrowserObject_InDocumentControl::ReadRect(std::initializer_list<RectRead> reads)
 {
-    *value = 0;
+    for (const RectRead& read : reads)
+        *read.value = 0;
     CCrRawBrowserHelper* accessor = Accessor();
     NodeHandle rect(accessor);
     HRESULT hr = accessor->GetBoundingClientRect(Node(), rect.Out());
-    if (FAILED(hr))
-        return hr;
+    for (auto read = reads.begin(); SUCCEEDED(hr) && read != reads.end(); ++read)
+        hr = ReadRectPart(rect.Get(), read->part, read->value);
+    return hr;
+}
+
+HRESULT CCrQuickBrowserObject_InDocumentControl::ReadRectPart(NodeImpl* rect, RectPart part, LONG* value)
+{
+    CCrRawBrowserHelper* accessor = Accessor();
+    HRESULT hr = E_UNEXPECTED;
     double number = 0;
     switch (part) {
     case RectPart::Left:
-        hr = accessor->GetRectLeft(rect.Get(), &number);
+        hr = accessor->GetRectLeft(rect, &number);
         break;
     case RectPart::Top:
-        hr = accessor->GetRectTop(rect.Get(), &number);
+        hr = accessor->GetRectTop(rect, &number);
         break;
     case RectPart::Width:
-        hr = accessor->GetRectWidth(rect.Get(), &number);
+        hr = accessor->GetRectWidth(rect, &number);
         break;
     case RectPart::Height:
-        hr = accessor->GetRectHeight(rect.Get(), &number);
+        hr = accessor->GetRectHeight(rect, &number);
         break;
     }
     if (SUCCEEDED(hr))
@@ -103,14 +111,14 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::GetClientRectLeft(LONG* left)
 {
     if (!left)
         return E_POINTER;
-    return ReadRect(RectPart::Left, left);
+    return ReadRect({{RectPart::Left, left}});
 }
 
 HRESULT CCrQuickBrowserObject_InDocumentControl::GetClientRectTop(LONG* top)
 {
     if (!top)
         return E_POINTER;
-    return ReadRect(RectPart::Top, top);
+    return ReadRect({{RectPart::Top, top}});
 }
 
 HRESULT CCrQuickBrowserObject_InDocumentControl::GetVisible(VARIANT_BOOL* visible)
@@ -187,7 +195,7 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::ReadSize(RectPart part, ULONG* 
     if (!size)
         return E_POINTER;
     LONG value = 0;
-    ReadRect(part, &value);
+    ReadRect({{part, &value}});
     *size = value > 0 ? static_cast<ULONG>(value) : 0; // a negative size leaves 0
     return S_OK;
 }
@@ -206,7 +214,7 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::OnTopViewport(bool horizontal, 
 {
     *value = 0;
     LONG position = 0;
-    HRESULT hr = ReadRect(horizontal ? RectPart::Left : RectPart::Top, &position);
+    HRESULT hr = ReadRect({{horizontal ? RectPart::Left : RectPart::Top, &position}});
     if (FAILED(hr))
         return hr;
     ComPtr<IvxCrQuickBrowserObject_Window> window(ParentWindow());
@@ -351,13 +359,9 @@ HRESULT CCrQuickBrowserObject_InDocumentControl::ContainsPoint(LONG x, LONG y, B
         return E_POINTER;
     *contains = FALSE;
     LONG left = 0, top = 0, width = 0, height = 0;
-    HRESULT hr = ReadRect(RectPart::Left, &left);
-    if (SUCCEEDED(hr))
-        hr = ReadRect(RectPart::Top, &top);
-    if (SUCCEEDED(hr))
-        hr = ReadRect(RectPart::Width, &width);
-    if (SUCCEEDED(hr))
-        hr = ReadRect(RectPart::Height, &height);
+    // One rectangle for all four: the point test runs for every image of a map.
+    HRESULT hr = ReadRect(
+        {{RectPart::Left, &left}, {RectPart::Top, &top}, {RectPart::Width, &width}, {RectPart::Height, &height}});
     if (FAILED(hr))
         return hr;
     width = width > 0 ? width : 0;

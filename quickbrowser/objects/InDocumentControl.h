@@ -7,6 +7,7 @@
 // viewport of the page's top window. Rectangle values are truncated toward
 // zero. Every operation runs on the renderer thread and answers its default
 // when a read fails (only ContainsPoint reports the failure).
+#include <initializer_list>
 #include <map>
 #include <memory>
 
@@ -123,7 +124,15 @@ private:
     void Unsubscribe(ULONGLONG cookie, Subscription& subscription) noexcept;
 
     enum class RectPart { Left, Top, Width, Height };
-    HRESULT ReadRect(RectPart part, LONG* value);
+    struct RectRead
+    {
+        RectPart part;
+        LONG* value;
+    };
+    // Reads the parts of one bounding client rectangle (0 for those not
+    // read); the first failure is returned.
+    HRESULT ReadRect(std::initializer_list<RectRead> reads);
+    HRESULT ReadRectPart(NodeImpl* rect, RectPart part, LONG* value);
     HRESULT ReadSize(RectPart part, ULONG* size);
 
     vx::com::CriticalSection subscriptionsLock_;

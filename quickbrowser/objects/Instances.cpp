@@ -38,23 +38,12 @@ public:
             if (FAILED(hr))
                 return hr;
         }
-        ComPtr<vxOpenAppHook::IStubManager> manager;
-        if (IUnknown* owner = accessor->GetStubManager())
-            owner->QueryInterface(__uuidof(vxOpenAppHook::IStubManager),
-                                  reinterpret_cast<void**>(manager.GetAddressOf()));
-        return registration_.Register(manager.Get(), self);
+        return registration_.Register(accessor->GetStubManager(), self);
     }
     // Called by the instance's destructor while the whole object exists.
     void Release() noexcept
     {
-        if (node_ && accessor_) {
-            NodeHandle& node = node_;
-            RunOnRenderer(accessor_.Get(), [&node]() noexcept {
-                node.Reset();
-                return S_OK;
-            });
-            node.Detach(); // not taken by the renderer: kept rather than given back off its thread
-        }
+        GiveBackOnRenderer(accessor_.Get(), node_, []() noexcept {});
         registration_.Reset();
         accessor_.Reset();
     }

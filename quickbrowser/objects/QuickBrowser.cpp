@@ -32,10 +32,7 @@ HRESULT CCrQuickBrowser::Init(CCrRawBrowserHelper* accessor)
     if (!accessor)
         return E_POINTER;
     accessor_ = accessor;
-    ComPtr<IStubManager> manager;
-    if (IUnknown* owner = accessor->GetStubManager())
-        owner->QueryInterface(__uuidof(IStubManager), reinterpret_cast<void**>(manager.GetAddressOf()));
-    return registration_.Register(manager.Get(), this);
+    return registration_.Register(accessor->GetStubManager(), this);
 }
 
 STDMETHODIMP CCrQuickBrowser::UpdateOption(BSTR optionKey, VARIANT optionValue) noexcept

@@ -25,28 +25,14 @@ HRESULT CCrQuickBrowserObject_Base::Init(CCrRawBrowserHelper* accessor, NodeImpl
             return hr;
     }
     parentWindow_ = parentWindow;
-    if (IUnknown* owner = accessor->GetStubManager())
-        owner->QueryInterface(__uuidof(IStubManager), reinterpret_cast<void**>(stubManager_.GetAddressOf()));
-    return registration_.Register(stubManager_.Get(), WeakSelf());
+    return registration_.Register(accessor->GetStubManager(), WeakSelf());
 }
 
 void CCrQuickBrowserObject_Base::ReleaseHeld() noexcept
 {
     CutOffCallers();
-    if (node_ && accessor_) {
-        CCrRawBrowserHelper* accessor = accessor_.Get();
-        vxWebFw::NodeHandle& node = node_;
-        RunOnRenderer(accessor, [this, &node]() noexcept {
-            ReleaseOnRenderer();
-            node.Reset();
-            return S_OK;
-        });
-        // A renderer that did not take the call keeps the handle: giving it
-        // back from this thread would touch the DOM off its thread.
-        node.Detach();
-    }
+    GiveBackOnRenderer(accessor_.Get(), node_, [this]() noexcept { ReleaseOnRenderer(); });
     registration_.Reset();
-    stubManager_.Reset();
     parentWindow_.Reset();
     accessor_.Reset();
 }

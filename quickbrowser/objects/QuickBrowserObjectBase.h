@@ -62,7 +62,7 @@ public:
     NodeImpl* Node() const noexcept { return node_.Get(); }
     IvxCrQuickBrowserObject_Window* ParentWindow() const noexcept { return parentWindow_.Get(); }
     // The accessor's stub manager, which the objects this one makes join.
-    IStubManager* StubManager() const noexcept { return stubManager_.Get(); }
+    IStubManager* StubManager() const noexcept { return accessor_ ? accessor_->GetStubManager() : nullptr; }
 
     // The object's IDispatch (element 3 of its this-information).
     virtual IDispatch* ObjectDispatch() noexcept = 0;
@@ -90,7 +90,6 @@ private:
     Microsoft::WRL::ComPtr<CCrRawBrowserHelper> accessor_;
     vxWebFw::NodeHandle node_;
     Microsoft::WRL::ComPtr<IvxCrQuickBrowserObject_Window> parentWindow_;
-    Microsoft::WRL::ComPtr<IStubManager> stubManager_;
     bool expandable_ = true;
     vxOpenAppHook::StubRegistration registration_;
 };

@@ -14,6 +14,7 @@
 #include <type_traits>
 
 #include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/NativeModel/NodeHandle.h"
 
 namespace vxCrQuickBrowser {
 
@@ -63,6 +64,23 @@ HRESULT RunOnRenderer(CCrRawBrowserHelper* accessor, Work&& work)
     if (FAILED(hr) && record.errorInfo)
         SetErrorInfo(0, record.errorInfo.Get());
     return hr;
+}
+
+// Gives an object's own node handle back as the object goes, on the renderer
+// thread, after `alsoThere` (what else the object gives back there). A
+// renderer that does not take the call keeps the handle: giving it back from
+// this thread would touch the DOM off its thread.
+template <class AlsoThere>
+void GiveBackOnRenderer(CCrRawBrowserHelper* accessor, vxWebFw::NodeHandle& node, AlsoThere&& alsoThere) noexcept
+{
+    if (!node || !accessor)
+        return;
+    RunOnRenderer(accessor, [&]() noexcept {
+        alsoThere();
+        node.Reset();
+        return S_OK;
+    });
+    node.Detach();
 }
 
 } // namespace vxCrQuickBrowser

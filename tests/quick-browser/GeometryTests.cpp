@@ -208,7 +208,9 @@ TEST_F(GeometryTest, ContainsPointIncludesBothEdges)
         EXPECT_EQ(S_OK, OnRenderer([&] { return child->ContainsPoint(x, y, &inside); }));
         return inside != FALSE;
     };
+    const long rectangles = native_->MemberCalls(L"getBoundingClientRect");
     EXPECT_TRUE(contains(50, 50));
+    EXPECT_EQ(rectangles + 1, native_->MemberCalls(L"getBoundingClientRect")) << "one rectangle per point test";
     EXPECT_TRUE(contains(150, 150));
     EXPECT_FALSE(contains(151, 150));
     EXPECT_FALSE(contains(150, 49));

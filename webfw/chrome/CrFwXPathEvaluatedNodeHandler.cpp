@@ -90,11 +90,9 @@ HRESULT CCrFwXPathEvaluatedNodeHandler::HandleNode(RecognizedNode& node, const s
             return hr;
     }
 
-    ComPtr<vxOpenAppHook::IStubManager> registry;
-    if (IUnknown* stubManager = helper_->GetStubManager())
-        stubManager->QueryInterface(IID_PPV_ARGS(&registry));
     ComPtr<IDispatch> object;
-    hr = vxOpenAppHook::CHookObjectWithMonikerAndInstance::Create(registry.Get(), script.Get(), path.Get(), &object);
+    hr = vxOpenAppHook::CHookObjectWithMonikerAndInstance::Create(helper_->GetStubManager(), script.Get(), path.Get(),
+                                                                  &object);
     if (FAILED(hr))
         return hr;
     value->vt = VT_DISPATCH;
