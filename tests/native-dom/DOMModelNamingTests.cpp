@@ -1,11 +1,11 @@
-// DOM-model naming: identifiers, unique names, the All and Frames walks over
-// captured pages, and names from link and image URLs.
+// DOM-model naming through the Chrome adapters: the All and Frames walks over
+// captured pages and names from link and image URLs. The naming rules on
+// their own (identifiers, unique names, id generators, URL parts) are tested
+// by the native build of the web framework (tests/webfw-native).
 #include <set>
 #include <variant>
 
 #include "PageFixture.h"
-#include "webfw/DOMModel/ObjectIdGenerator.h"
-#include "webfw/DOMModel/UrlNameParts.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 
 using namespace vxWebFw;
@@ -99,57 +99,6 @@ protected:
 };
 
 } // namespace
-
-TEST(IdentifierRule, DropsLeadRunsOtherCharactersAndFallsBack)
-{
-    EXPECT_EQ(L"Save_changes_", ApplyIdentifierRule(L" 1. Save changes!", L""));
-    EXPECT_EQ(L"", ApplyIdentifierRule(L"!!!", L""));
-    EXPECT_EQ(L"Item", ApplyIdentifierRule(L"123", L"Item"));
-    EXPECT_EQ(L"Item", ApplyIdentifierRule(L"", L"Item"));
-    EXPECT_EQ(L"a_b2", ApplyIdentifierRule(L"a--  b2", L""));
-    EXPECT_EQ(255u, ApplyIdentifierRule(std::wstring(300, L'q'), L"").size());
-}
-
-TEST(NameRegistry, SuffixesIgnoreLetterCaseAndSkipTakenForms)
-{
-    CNameRegistry names;
-    EXPECT_EQ(L"Submit", names.MakeUnique(L"Submit"));
-    EXPECT_EQ(L"submit_2", names.MakeUnique(L"submit"));
-    EXPECT_EQ(L"Submit_3", names.MakeUnique(L"Submit"));
-
-    CNameRegistry taken;
-    EXPECT_EQ(L"A", taken.MakeUnique(L"A"));
-    EXPECT_EQ(L"a_2", taken.MakeUnique(L"a_2")); // a name that looks like a suffixed form
-    EXPECT_EQ(L"a_3", taken.MakeUnique(L"a"));
-    EXPECT_EQ(L"A_2_2", taken.MakeUnique(L"A_2"));
-}
-
-TEST(ObjectIdGenerators, CountingPoliciesKeysAndRawNames)
-{
-    auto generate = [](IObjectIdGenerator<long>& g, long key, const wchar_t* name, bool raw) {
-        vx::com::BStr text(name);
-        vx::com::Variant id;
-        EXPECT_EQ(S_OK, g.Generate(key, name ? text.Get() : nullptr, raw, id.Get()));
-        return ToIdentifier(*id);
-    };
-    CObjectIdGeneratorDefaultImpl<long> numbered;
-    EXPECT_EQ(Identifier(0L), generate(numbered, 0, nullptr, false));
-    EXPECT_EQ(Identifier(L"x"), generate(numbered, 0, L"x", false));
-    EXPECT_EQ(Identifier(1L), generate(numbered, 0, L"!!!", false));
-    EXPECT_EQ(Identifier(0L), generate(numbered, 7, nullptr, false)); // keys count separately
-    numbered.Skip(0);
-    EXPECT_EQ(Identifier(3L), generate(numbered, 0, nullptr, false));
-    EXPECT_EQ(Identifier(L"x_2"), generate(numbered, 0, L"x", false));
-    EXPECT_EQ(Identifier(L" x!"), generate(numbered, 0, L" x!", true)); // raw names keep their form
-    numbered.Reset();
-    EXPECT_EQ(Identifier(L"x"), generate(numbered, 0, L"x", false));
-
-    CObjectIdGeneratorThroughImpl through;
-    EXPECT_EQ(Identifier(L"a"), generate(through, 0, L"a", false));
-    EXPECT_EQ(Identifier(1L), generate(through, 0, nullptr, false));
-    through.Skip(0);
-    EXPECT_EQ(Identifier(3L), generate(through, 0, L"", false));
-}
 
 TEST_F(NamingTest, AllCollectionOfTheNamingPage)
 {
@@ -260,32 +209,6 @@ TEST_F(ExclusionNamingTest, RejectedElementsConsumePositionsButAreNotMembers)
                               L"embedWithAttribute", L"linkInExcludedObject"})
         EXPECT_EQ(1u, members.count(page.FindById(id)));
     EXPECT_EQ(all.size() - 5, builder.added.size()); // four excluded by id plus the excluded head script
-}
-
-TEST(UrlNameParts, SchemeAndSegments)
-{
-    UrlNameParts parts = SplitUrlNameParts(L"http://h/docs/My%20File.pdf");
-    EXPECT_EQ(L"http", parts.scheme);
-    EXPECT_EQ((std::vector<std::wstring>{L"h", L"docs", L"My%20File.pdf"}), parts.segments);
-    parts = SplitUrlNameParts(L"abc://"); // ends at the last character: no scheme
-    EXPECT_EQ(L"", parts.scheme);
-    EXPECT_EQ((std::vector<std::wstring>{L"abc:", L"", L""}), parts.segments);
-    parts = SplitUrlNameParts(L"pixel.svg");
-    EXPECT_EQ((std::vector<std::wstring>{L"pixel.svg"}), parts.segments);
-    parts = SplitUrlNameParts(L"x://y");
-    EXPECT_EQ(L"x", parts.scheme);
-    EXPECT_EQ((std::vector<std::wstring>{L"y"}), parts.segments);
-}
-
-TEST(UrlNameParts, PercentDecoding)
-{
-    EXPECT_EQ(L"\u20AC", DecodePercentEscapes(L"%E2%82%AC"));
-    EXPECT_EQ(L"My File.pdf", DecodePercentEscapes(L"My%20File.pdf"));
-    EXPECT_EQ(L"caf\u00E9 \u20AC-1.html", DecodePercentEscapes(L"caf%C3%A9%20%E2%82%AC%2D1.html"));
-    EXPECT_EQ(L".html", DecodePercentEscapes(L"%C3.html")); // broken UTF-8 vanishes
-    EXPECT_EQ(L"%zz%4", DecodePercentEscapes(L"%zz%4"));
-    EXPECT_EQ(L"100%.html", DecodePercentEscapes(L"100%.html"));
-    EXPECT_EQ(L"a%2", DecodePercentEscapes(L"a%2"));
 }
 
 TEST_F(LinksImagesTest, NamesFromCapturedLinksAndImages)

@@ -1,51 +1,13 @@
-// Tree-model pieces on their own: type names, categories, the recognition
-// tables and the text tests, and cell indexes outside a row.
+// Tree-model pieces over the Chrome adapters: the recognition tables and the
+// text tests, and cell indexes outside a row. Type names, categories and the
+// blank-text rule on their own are tested by the native build of the web
+// framework (tests/webfw-native).
 #include "TreeLevel.h"
 
 using namespace treetests;
 using namespace vxWebFw::Recognizing;
 
 namespace {
-
-TEST(TreeItemTypeNames, NamesEveryTypeAndRefusesOthers)
-{
-    const TreeItemTypeNames& names = TreeItemTypeNames::Instance();
-    EXPECT_EQ(&names, &TreeItemTypeNames::Instance());
-    ASSERT_EQ(26u, names.GetAllNames().size());
-    EXPECT_EQ(L"TextNode", names.GetAllNames().front());
-    EXPECT_EQ(L"Textbox", names.GetAllNames().back());
-
-    vx::com::BStr name;
-    EXPECT_EQ(S_OK, names.GetName(tiSubmitButton, name.Out()));
-    EXPECT_EQ(L"SubmitButton", name.Str());
-    EXPECT_EQ(S_OK, names.GetFrameName(name.Out()));
-    EXPECT_EQ(L"Frame", name.Str());
-    EXPECT_EQ(S_OK, names.GetCellName(name.Out()));
-    EXPECT_EQ(L"Cell", name.Str());
-    for (long bad : {0L, 27L, -1L}) {
-        EXPECT_EQ(E_UNEXPECTED, names.GetName(bad, name.Out())) << bad;
-        EXPECT_EQ(nullptr, name.Get());
-    }
-}
-
-TEST(TreeItemCategory, FollowsKindAndType)
-{
-    EXPECT_EQ(ticNone, GetTreeItemCategory({tiPanel, tikSkipped}));
-    EXPECT_EQ(ticNone, GetTreeItemCategory({tiCell, tikTransparent}));
-    EXPECT_EQ(ticItem, GetTreeItemCategory({tiPanel, tikItem}));
-    EXPECT_EQ(ticItem, GetTreeItemCategory({tiTextNode, tikTextContainer}));
-    EXPECT_EQ(ticCell, GetTreeItemCategory({tiCell, tikItem}));
-    EXPECT_EQ(ticFrame, GetTreeItemCategory({tiFrame, tikItem}));
-}
-
-TEST(TextBlockText, BlankMeansOnlyTabsLineBreaksAndSpaces)
-{
-    vx::com::BStr blank(L" \t\r\n "), text(L" \t x"), nbsp(L"\u00a0");
-    EXPECT_TRUE(CTextBlockRecognizerImpl::IsBlank(nullptr));
-    EXPECT_TRUE(CTextBlockRecognizerImpl::IsBlank(blank.Get()));
-    EXPECT_FALSE(CTextBlockRecognizerImpl::IsBlank(text.Get()));
-    EXPECT_FALSE(CTextBlockRecognizerImpl::IsBlank(nbsp.Get()));
-}
 
 // Answers the text tests from fixed values and counts the questions.
 class FixedTextBlocks : public ITextBlockRecognizer
