@@ -34,6 +34,8 @@ cat <<'MSG'
 What this shows: the hook library loads with its type libraries, classifies
 the Chrome process from its command line and registers its modules with the
 host (process module, web-controls recorder and, in the browser process, the
-browser module). Reading the page's DOM needs the renderer-side quick browser,
-which is not part of this build yet: the page itself was not read.
+browser module). The renderer side that reads a page is built (the tests run
+it in renderer processes against the Chrome stand-in), but the engine reaches
+a tab only through the window and support objects, which are not part of this
+build yet: the page itself was not read.
 MSG
