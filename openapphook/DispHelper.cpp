@@ -10,8 +10,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr UINT MaxArguments = 2;
-
 } // namespace
 
 HRESULT CvxDispHelper::Check() noexcept
@@ -68,9 +66,11 @@ HRESULT CvxDispHelper::Call(DISPID dispid, WORD flags, const VARIANT* const* arg
     HRESULT hr = BeforeCallCheck();
     if (FAILED(hr))
         return hr;
+    if (count > kMaxArguments)
+        return E_INVALIDARG;
     // Invoke takes the arguments last to first; the copies are shallow, the
     // callee only reads them.
-    VARIANT reversed[MaxArguments];
+    VARIANT reversed[kMaxArguments];
     for (UINT i = 0; i < count; ++i)
         reversed[count - 1 - i] = *arguments[i];
     DISPID putId = DISPID_PROPERTYPUT;
@@ -108,6 +108,12 @@ HRESULT CvxDispHelper::GetProperty(DISPID dispid, VARIANT* result) noexcept
 HRESULT CvxDispHelper::GetProperty(const wchar_t* name, VARIANT* result) noexcept
 {
     return CallByName(name, DISPATCH_PROPERTYGET, result);
+}
+
+HRESULT CvxDispHelper::InvokeMethod(DISPID dispid, const VARIANT* const* arguments, UINT count,
+                                    VARIANT* result) noexcept
+{
+    return Call(dispid, DISPATCH_METHOD, arguments, count, result);
 }
 
 HRESULT CvxDispHelper::InvokeMethod(DISPID dispid, VARIANT* result) noexcept

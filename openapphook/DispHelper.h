@@ -41,6 +41,11 @@ public:
     HRESULT InvokeMethod(const wchar_t* name, const VARIANT& argument, VARIANT* result) noexcept;
     HRESULT InvokeMethod(const wchar_t* name, const VARIANT& first, const VARIANT& second, VARIANT* result) noexcept;
 
+    // Any number of arguments (at most kMaxArguments), in the callee's
+    // parameter order; by-reference VARIANTs receive [out] values.
+    static constexpr UINT kMaxArguments = 5;
+    HRESULT InvokeMethod(DISPID dispid, const VARIANT* const* arguments, UINT count, VARIANT* result) noexcept;
+
     HRESULT PutProperty(DISPID dispid, const VARIANT& value) noexcept;
     HRESULT PutProperty(const wchar_t* name, const VARIANT& value) noexcept;
 

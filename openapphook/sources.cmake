@@ -17,4 +17,5 @@ list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/CustomDispatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HookModuleSupports.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ObjectNamingSchema.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ObjectNamingImpl.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HookObjectWithMonikerAndInstance.cpp)

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <utility>
 
+#include "comhelp/SynchronousInvoker.h"
 #include "openapphook/InvokeException.h"
 #include "quickbrowser/InformationRecords.h"
 #include "services/BrowserServiceRemote.h"
@@ -11,6 +12,8 @@
 #include "services/TabOptionPush.h"
 #include "services/TabWindowLookup.h"
 #include "services/TabsServiceRemote.h"
+#include "testobjects/LightTestObject.h"
+#include "testobjects/PageTestObject.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::BStr;
@@ -30,27 +33,6 @@ struct CCrHookTab::RendererConnection
 };
 
 namespace {
-
-// Runs `work` on the synchronous invoker (or here without one); a C++
-// exception inside becomes E_UNEXPECTED.
-template <class Work>
-HRESULT RunOnInvoker(IvxCrRemoteServicesSync* invoker, Work& work)
-{
-    struct Trampoline
-    {
-        static HRESULT __stdcall Run(void* data)
-        {
-            try {
-                return (*static_cast<Work*>(data))();
-            } catch (...) {
-                return E_UNEXPECTED;
-            }
-        }
-    };
-    if (!invoker)
-        return Trampoline::Run(&work);
-    return invoker->RunSynchronously(&Trampoline::Run, &work);
-}
 
 BStr FormatPrefix(LONG tabId, const wchar_t* suffix)
 {
@@ -90,6 +72,14 @@ HRESULT CCrHookTab::Initialize(CStubManager* stubManager, LONG tabId, IvxCrRemot
     hr = instance->Initialize(this, ownStubManager.Get());
     if (FAILED(hr))
         return hr;
+    // The page objects hold the tab until the close releases them.
+    ComPtr<vxCrTestObjects::CCrHookObject_Page> treePage;
+    ComPtr<vxCrTestObjects::CCrHookObject_Page> domPage;
+    hr = vxCrTestObjects::CCrHookObject_Page::Create(stubManager, this, true, treePage);
+    if (SUCCEEDED(hr))
+        hr = vxCrTestObjects::CCrHookObject_Page::Create(stubManager, this, false, domPage);
+    if (FAILED(hr))
+        return hr;
 
     {
         CriticalSectionLock guard(objectLock_);
@@ -100,6 +90,8 @@ HRESULT CCrHookTab::Initialize(CStubManager* stubManager, LONG tabId, IvxCrRemot
         browserService_ = browserService;
         alive_ = true;
         instance_ = std::move(instance);
+        treePage_ = std::move(treePage);
+        domPage_ = std::move(domPage);
         treePrefix_ = FormatPrefix(tabId, L"!");
         domPrefix_ = FormatPrefix(tabId, L"Wnd!");
         ownStubManager_ = std::move(ownStubManager);
@@ -115,6 +107,8 @@ void CCrHookTab::Close()
     ComPtr<CCrBrowserServiceRemote> browserService;
     ComPtr<CCrHookTabInstance> instance;
     ComPtr<CStubManager> ownStubManager;
+    ComPtr<vxCrTestObjects::CCrHookObject_Page> treePage;
+    ComPtr<vxCrTestObjects::CCrHookObject_Page> domPage;
     std::shared_ptr<const RendererConnection> connection;
     {
         CriticalSectionLock guard(objectLock_);
@@ -129,6 +123,8 @@ void CCrHookTab::Close()
         tabsService.Swap(tabsService_);
         browserService.Swap(browserService_);
         instance.Swap(instance_);
+        treePage.Swap(treePage_);
+        domPage.Swap(domPage_);
         ownStubManager.Swap(ownStubManager_);
         connection = std::move(connection_);
     }
@@ -140,6 +136,8 @@ void CCrHookTab::Close()
     // Released first: an instance nobody else holds leaves the stub manager
     // now instead of keeping the shutdown below waiting for it.
     instance.Reset();
+    treePage.Reset();
+    domPage.Reset();
     GiveUp(std::move(connection));
     if (ownStubManager)
         ownStubManager->DisconnectAll();
@@ -369,13 +367,20 @@ bool CCrHookTab::IsRendererConnected()
     return connection_ != nullptr;
 }
 
-HRESULT CCrHookTab::FetchPageObject(bool scriptObject, ComPtr<IDispatch>& object)
+HRESULT CCrHookTab::FetchPageObject(bool scriptObject, bool connectFirst, ComPtr<IDispatch>& object)
 {
     object.Reset();
     std::shared_ptr<const RendererConnection> connection;
-    HRESULT hr = ConnectedRenderer(connection);
-    if (FAILED(hr))
-        return hr;
+    if (connectFirst) {
+        HRESULT hr = ConnectedRenderer(connection);
+        if (FAILED(hr))
+            return hr;
+    } else {
+        CriticalSectionLock guard(objectLock_);
+        connection = connection_;
+    }
+    if (!connection)
+        return S_OK;
     const GlobalInterfaceCookie& cookie = scriptObject ? connection->pageScriptCookie : connection->pageObjectCookie;
     if (cookie.Empty())
         return S_OK;
@@ -384,12 +389,80 @@ HRESULT CCrHookTab::FetchPageObject(bool scriptObject, ComPtr<IDispatch>& object
 
 HRESULT CCrHookTab::GetPageScriptObject(ComPtr<IDispatch>& scriptObject)
 {
-    return FetchPageObject(true, scriptObject);
+    return FetchPageObject(true, true, scriptObject);
 }
 
 HRESULT CCrHookTab::GetPageQuickBrowserObject(ComPtr<IDispatch>& pageObject)
 {
-    return FetchPageObject(false, pageObject);
+    return FetchPageObject(false, true, pageObject);
+}
+
+HRESULT CCrHookTab::GetPageQuickBrowserObject(ComPtr<IDispatch>& pageObject, bool connectFirst)
+{
+    return FetchPageObject(false, connectFirst, pageObject);
+}
+
+HRESULT CCrHookTab::GetPageTestObject(bool treeModel, ComPtr<IvxObject>& page)
+{
+    page.Reset();
+    ComPtr<vxCrTestObjects::CCrHookObject_Page> held;
+    {
+        CriticalSectionLock guard(objectLock_);
+        held = treeModel ? treePage_ : domPage_;
+    }
+    if (!held)
+        return E_FAIL;
+    return vx::com::QueryTo(held.Get(), page);
+}
+
+HRESULT CCrHookTab::MakeLightObject(const VARIANT& information, ComPtr<IvxObject>& object)
+{
+    ObjectLightInformation light;
+    HRESULT hr = ReadLightInformation(information, light);
+    if (FAILED(hr))
+        return hr;
+    std::wstring moniker(ObjectNamePrefix(true).View());
+    moniker.append(light.identityPath.View());
+    const BStr monikerText(moniker);
+    if (!monikerText.Get())
+        return E_OUTOFMEMORY;
+    return vxCrTestObjects::CCrHookObjectLight::Create(ObjectStubManager().Get(), monikerText.Get(), object);
+}
+
+HRESULT CCrHookTab::GetObjectAtPoint(LONG x, LONG y, ComPtr<IvxObject>& object)
+{
+    object.Reset();
+    std::shared_ptr<const RendererConnection> connection;
+    HRESULT hr = ConnectedRenderer(connection);
+    if (FAILED(hr))
+        return hr;
+    Variant information;
+    hr = connection->quickBrowser->GetObjectInformationFromPointOnTopViewport(x, y, information.Get());
+    if (FAILED(hr))
+        return hr;
+    return MakeLightObject(*information, object);
+}
+
+HRESULT CCrHookTab::GetFocusedObject(ComPtr<IvxObject>& object)
+{
+    object.Reset();
+    std::shared_ptr<const RendererConnection> connection;
+    HRESULT hr = ConnectedRenderer(connection);
+    if (FAILED(hr))
+        return hr;
+    Variant information;
+    hr = connection->quickBrowser->GetFocusedObjectInformation(information.Get());
+    if (FAILED(hr))
+        return hr;
+    return MakeLightObject(*information, object);
+}
+
+void CCrHookTab::PageState(BStr& url, LONG& groupIndex, bool& grouped)
+{
+    CriticalSectionLock guard(objectLock_);
+    url = url_;
+    groupIndex = groupIndex_;
+    grouped = grouped_;
 }
 
 // ------------------------------------------------------------ window
@@ -476,10 +549,8 @@ HRESULT CCrHookTab::IsFocused(bool& focused)
     return S_OK;
 }
 
-HRESULT CCrHookTab::SetFocused(bool focused)
+HRESULT CCrHookTab::Activate()
 {
-    if (!focused)
-        return S_OK;
     ComPtr<CCrTabsServiceRemote> tabsService;
     {
         CriticalSectionLock guard(objectLock_);
@@ -489,7 +560,14 @@ HRESULT CCrHookTab::SetFocused(bool focused)
     }
     if (!tabsService)
         return E_FAIL;
-    HRESULT hr = tabsService->Activate(tabId_);
+    return tabsService->Activate(tabId_);
+}
+
+HRESULT CCrHookTab::SetFocused(bool focused)
+{
+    if (!focused)
+        return S_OK;
+    HRESULT hr = Activate();
     if (FAILED(hr))
         return hr;
     HWND window = nullptr;

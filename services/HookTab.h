@@ -11,20 +11,26 @@
 #include <vector>
 
 #include "generated/vxCrHook.h"
+#include "generated/vxOpenAppServices.h"
 #include "platform/process/ProcessOptions.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
 #include "comhelp/GlobalInterfaceCookie.h"
 #include "services/LoadWaitEvents.h"
+#include "testobjects/TestObjectTab.h"
 
 class CCrTabsServiceRemote;
 class CCrBrowserServiceRemote;
 class CCrQuickBrowserRemote;
 class CCrHookTabInstance;
+namespace vxCrTestObjects {
+class CCrHookObject_Page;
+}
 
 // {2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC}
-class DECLSPEC_UUID("2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC") CCrHookTab : public vx::com::ComObject<CCrHookTab, IUnknown>
+class DECLSPEC_UUID("2BCEE0FE-202C-42BE-9DA2-8CA7F2EFB7FC") CCrHookTab
+    : public vx::com::ComObject<CCrHookTab, ITestObjectTab>
 {
 public:
     // Time limits of the waits, in milliseconds.
@@ -50,12 +56,13 @@ public:
     CCrHookTab();
 
     // Stores everything, marks the tab alive, creates the identification
-    // object and the tab's own stub manager, copies the option values.
+    // object, the two page test objects (registered with `stubManager`) and
+    // the tab's own stub manager, copies the option values.
     HRESULT Initialize(vxOpenAppHook::CStubManager* stubManager, LONG tabId, IvxCrRemoteServicesSync* invoker,
                        CCrTabsServiceRemote* tabsService, CCrBrowserServiceRemote* browserService);
     // Tab removed or module shut down: disconnects and releases everything.
     void Close();
-    bool IsAlive();
+    bool IsAlive() override;
 
     LONG TabId() const noexcept { return tabId_; }
     vx::com::BStr Url();
@@ -78,11 +85,12 @@ public:
 
     // The tab's Chrome_RenderWidgetHostHWND: from the renderer connection, or
     // found by the content rectangle. E_FAIL when there is none.
-    HRESULT TabWindow(HWND& window);
+    HRESULT TabWindow(HWND& window) override;
     HRESULT Geometry(LONG& left, LONG& top, LONG& width, LONG& height);
     HRESULT IsVisible(bool& visible);
     HRESULT IsFocused(bool& focused);
-    HRESULT SetFocused(bool focused);
+    // True: activates the tab and gives its window the focus.
+    HRESULT SetFocused(bool focused) override;
 
     // IvxWebPage Wait: waits for a load to start and stop; `url` is the URL
     // afterwards.
@@ -100,19 +108,31 @@ public:
 
     // The object-name prefix of a model: "Cr<id>!" for the Tree model,
     // "Cr<id>Wnd!" for the DOM model.
-    vx::com::BStr ObjectNamePrefix(bool treeModel);
+    vx::com::BStr ObjectNamePrefix(bool treeModel) override;
     // Counts renderer resets and the close; objects built on an earlier
     // value are out of date.
-    LONG ChangeCounter(bool treeModel);
+    LONG ChangeCounter(bool treeModel) override;
     // The page objects that the renderer reported (connecting first when
     // needed): the page's script object and its quick-browser object. S_OK
     // with null when the renderer reported none.
-    HRESULT GetPageScriptObject(Microsoft::WRL::ComPtr<IDispatch>& scriptObject);
+    HRESULT GetPageScriptObject(Microsoft::WRL::ComPtr<IDispatch>& scriptObject) override;
     HRESULT GetPageQuickBrowserObject(Microsoft::WRL::ComPtr<IDispatch>& pageObject);
+    HRESULT GetPageQuickBrowserObject(Microsoft::WRL::ComPtr<IDispatch>& pageObject, bool connectFirst) override;
     // The tab's own stub manager, for the objects made for this tab.
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> ObjectStubManager();
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> ObjectStubManager() override;
     // The synchronous invoker (null when the tab has none).
-    Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> Invoker();
+    Microsoft::WRL::ComPtr<IvxCrRemoteServicesSync> Invoker() override;
+    void PageState(vx::com::BStr& url, LONG& groupIndex, bool& grouped) override;
+    // Makes the tab the browser's active tab (tabs service).
+    HRESULT Activate() override;
+
+    // The page test object of a model; E_FAIL once the tab is closed.
+    HRESULT GetPageTestObject(bool treeModel, Microsoft::WRL::ComPtr<IvxObject>& page);
+    // Light test objects (Tree-model monikers) for the object at a point of
+    // the tab window and for the focused object, as the renderer reports
+    // them; E_FAIL without renderer connection.
+    HRESULT GetObjectAtPoint(LONG x, LONG y, Microsoft::WRL::ComPtr<IvxObject>& object);
+    HRESULT GetFocusedObject(Microsoft::WRL::ComPtr<IvxObject>& object);
 
     void SetTiming(const Timing& timing);
     Timing CurrentTiming();
@@ -143,7 +163,9 @@ private:
     // round; the caller has set pushing_.
     void PushRounds();
     HRESULT FindTabWindowByRectangle(HWND& window);
-    HRESULT FetchPageObject(bool scriptObject, Microsoft::WRL::ComPtr<IDispatch>& object);
+    HRESULT FetchPageObject(bool scriptObject, bool connectFirst, Microsoft::WRL::ComPtr<IDispatch>& object);
+    // A light test object for a light-information record of the renderer.
+    HRESULT MakeLightObject(const VARIANT& information, Microsoft::WRL::ComPtr<IvxObject>& object);
     // Sends `keys` with their values in `options`; the first failure is
     // returned after every key was tried.
     static HRESULT PushOptions(CCrQuickBrowserRemote& quickBrowser, const std::vector<GUID>& keys,
@@ -163,6 +185,8 @@ private:
     Microsoft::WRL::ComPtr<CCrTabsServiceRemote> tabsService_;
     Microsoft::WRL::ComPtr<CCrBrowserServiceRemote> browserService_;
     Microsoft::WRL::ComPtr<CCrHookTabInstance> instance_;
+    Microsoft::WRL::ComPtr<vxCrTestObjects::CCrHookObject_Page> treePage_;
+    Microsoft::WRL::ComPtr<vxCrTestObjects::CCrHookObject_Page> domPage_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> ownStubManager_;
     vx::com::BStr treePrefix_;
     vx::com::BStr domPrefix_;

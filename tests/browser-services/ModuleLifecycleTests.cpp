@@ -129,7 +129,8 @@ TEST_F(BrowserModuleTest, ShutdownUnregistersTheNotifiersAndLetsTheTabsGo)
     EXPECT_EQ(standin_->TabsNotifierCount(), 1u);
     EXPECT_EQ(standin_->BrowserEventsNotifierCount(), 1u);
     ComPtr<vxOpenAppHook::CStubManager> stubManager = module_->StubManager();
-    EXPECT_EQ(stubManager->Count(), 2u);
+    // The two notifiers and the two page test objects of every tab.
+    EXPECT_EQ(stubManager->Count(), 2u + 2u * module_->CopyTabs().size());
 
     StopModule();
     EXPECT_EQ(standin_->TabsNotifierCount(), 0u);

@@ -14,9 +14,10 @@ bool LoadLibraryTypeInfo()
     static const bool loaded = [] {
         wchar_t path[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring file(path);
-        file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"vxCrHook.tlb";
-        return SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(file));
+        std::wstring folder(path);
+        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1);
+        return SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(folder + L"vxCrHook.tlb")) &&
+               SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(folder + L"vxOpenAppServices.tlb"));
     }();
     return loaded;
 }

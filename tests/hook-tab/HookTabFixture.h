@@ -28,8 +28,8 @@ public:
     ~ComScope() { CoUninitialize(); }
 };
 
-// Loads vxCrHook.tlb from the test program's folder into the process's
-// type-library registry (once).
+// Loads vxCrHook.tlb and the host's vxOpenAppServices.tlb from the test
+// program's folder into the process's type-library registry (once).
 bool LoadLibraryTypeInfo();
 
 // Milliseconds since `start` (GetTickCount).
