@@ -5,6 +5,7 @@
 
 #include "platform/process/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
+#include "module/PageSupports.h"
 #include "module/RemoteServicesSync.h"
 #include "platform/com/ComBoundary.h"
 
@@ -131,6 +132,10 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
             tab->Close();
     });
 
+    hr = AddPageSupports();
+    if (FAILED(hr))
+        return hr;
+
     hr = RegisterWithHost(registry);
     if (FAILED(hr))
         return hr;
@@ -149,6 +154,25 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
     // stopped without the lock.
     worker.reset();
     return S_OK;
+}
+
+HRESULT CCrHookModule::AddPageSupports()
+{
+    ComPtr<CCrRootSupport> root;
+    ComPtr<CCrWindowSupport> windows;
+    ComPtr<CCrPageSupport> pages;
+    HRESULT hr = vx::com::CreateComObject(root, this);
+    if (SUCCEEDED(hr))
+        hr = vx::com::CreateComObject(windows, this);
+    if (SUCCEEDED(hr))
+        hr = vx::com::CreateComObject(pages, this);
+    if (SUCCEEDED(hr))
+        hr = AddSupport(root->Identity());
+    if (SUCCEEDED(hr))
+        hr = AddSupport(windows->Identity());
+    if (SUCCEEDED(hr))
+        hr = AddSupport(pages->Identity());
+    return hr;
 }
 
 HRESULT CCrHookModule::RunSynchronously(VX_CR_REMOTE_SERVICES_CALLBACK callback, void* userData) noexcept

@@ -2,16 +2,7 @@
 
 #include <cwchar>
 
-const wchar_t kChromeRenderWidgetClass[] = L"Chrome_RenderWidgetHostHWND";
-const wchar_t kChromeWidgetClass[] = L"Chrome_WidgetWin_0";
-
 namespace {
-
-bool HasClass(HWND window, const wchar_t* className)
-{
-    wchar_t name[256] = {};
-    return GetClassNameW(window, name, 256) > 0 && std::wcscmp(name, className) == 0;
-}
 
 struct TopLevelSearch
 {
@@ -25,7 +16,7 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data)
     auto* search = reinterpret_cast<TopLevelSearch*>(data);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != search->processId || !IsWindowVisible(window) || !HasClass(window, kChromeWidgetClass))
+    if (processId != search->processId || !IsWindowVisible(window) || !HasWindowClass(window, kChromeWidgetClass))
         return TRUE;
     RECT rect = {};
     if (!GetWindowRect(window, &rect) || !EqualRect(&rect, &search->content))
@@ -55,7 +46,7 @@ HWND TopmostWidgetChild(HWND parent)
 
 BOOL CALLBACK MatchRenderWidget(HWND window, LPARAM data)
 {
-    if (!HasClass(window, kChromeRenderWidgetClass))
+    if (!HasWindowClass(window, kChromeRenderWidgetClass))
         return TRUE;
     *reinterpret_cast<HWND*>(data) = window;
     return FALSE;
@@ -73,16 +64,6 @@ HWND FirstRenderWidget(HWND parent)
 }
 
 } // namespace
-
-HWND FindRenderWidgetAncestor(HWND start)
-{
-    const HWND desktop = GetDesktopWindow();
-    for (HWND window = start; window && window != desktop; window = GetAncestor(window, GA_PARENT)) {
-        if (HasClass(window, kChromeRenderWidgetClass))
-            return window;
-    }
-    return nullptr;
-}
 
 HWND FindTabWindowByContentRect(const RECT& content)
 {

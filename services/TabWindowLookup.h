@@ -2,13 +2,7 @@
 // Finding a tab's Chrome_RenderWidgetHostHWND among the browser's windows.
 #include <windows.h>
 
-// Class names of Chrome's windows.
-extern const wchar_t kChromeRenderWidgetClass[]; // "Chrome_RenderWidgetHostHWND"
-extern const wchar_t kChromeWidgetClass[];       // "Chrome_WidgetWin_0"
-
-// The first window of the chain from `start` up through its parents whose
-// class is Chrome_RenderWidgetHostHWND (`start` included); null when none.
-HWND FindRenderWidgetAncestor(HWND start);
+#include "services/ChromeWindowClasses.h"
 
 // The tab window by the tab's content rectangle (screen pixels): among the
 // visible top-level Chrome_WidgetWin_0 windows of the current process the one
