@@ -118,9 +118,18 @@ CCrTabList::Tab CCrTabList::FindByWindow(HWND window)
         return {};
     // Finding a tab's window may ask the renderer or the tabs service: done
     // on a copy, so that notifications are not held up meanwhile.
-    for (const Tab& tab : Copy()) {
+    const std::vector<Tab> tabs = Copy();
+    for (const Tab& tab : tabs) {
         HWND tabWindow = nullptr;
         if (SUCCEEDED(tab->TabWindow(tabWindow)) && tabWindow == window)
+            return tab;
+    }
+    // A hidden tab window has no place on the screen to be found by: its tab
+    // knows it once connected to its renderer.
+    for (const Tab& tab : tabs) {
+        HWND tabWindow = nullptr;
+        if (!tab->IsRendererConnected() && SUCCEEDED(tab->ConnectRenderer()) && SUCCEEDED(tab->TabWindow(tabWindow)) &&
+            tabWindow == window)
             return tab;
     }
     return {};

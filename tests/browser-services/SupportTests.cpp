@@ -124,9 +124,7 @@ TEST_F(SupportTest, ARendererWindowObjectLeadsToItsTabsDomPageEvenWhenHidden)
 {
     const chrome_standin::TabWindows hidden = TabWindowsOf(5); // not the active tab
     ASSERT_FALSE(IsWindowVisible(hidden.renderWidgetHost));
-    // A hidden tab window has no place on the screen: its tab knows it from
-    // the renderer connection.
-    ASSERT_EQ(S_OK, module_->FindTabById(5)->ConnectRenderer());
+    ASSERT_FALSE(module_->FindTabById(5)->IsRendererConnected());
     ComPtr<IDispatch> window = WindowObject(hidden.renderWidgetHost);
     const std::vector<ComPtr<IDispatch>> pages = Children(ObjectArgument(window.Get()));
     ASSERT_EQ(1u, pages.size());

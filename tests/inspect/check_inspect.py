@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Runs vxinspect (the engine walker over the whole hook) on fixture
+snapshots and compares its --json answer with the committed expected file.
+
+  check_inspect.py VXINSPECT EXPECTED.json SNAPSHOT...            compare
+  check_inspect.py --regenerate VXINSPECT EXPECTED.json SNAPSHOT... write it
+  check_inspect.py --answers VXINSPECT SNAPSHOT                      questions
+                   (XPath, object at a point, focus) and bad requests
+
+Window monikers carry window handle values, which differ between runs: they
+are compared as ChromeWindow#. Everything else must be equal.
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+
+
+def inspect_run(inspect, snapshots, options):
+    command = [os.path.join(ROOT, "cmake", "wine-run.sh"), inspect] + options
+    for snapshot in snapshots:
+        with open(snapshot, encoding="utf-8") as f:
+            url = json.load(f).get("url", "")
+        command.append("--page=Z:" + os.path.abspath(snapshot) + "|" + url)
+    done = subprocess.run(command, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+    return (done.returncode, done.stdout.decode("utf-8", "replace").replace("\r", ""),
+            done.stderr.decode("utf-8", "replace").replace("\r", ""))
+
+
+def answers(inspect, snapshot):
+    """Each question with what its answer must show; the failures found."""
+    cases = [
+        (["--xpath=//*[@id='Dup']"], 0, lambda out, err: out.strip() == "Cr1Wnd!35"),
+        # Element names are the DOM's own (upper case in HTML).
+        (["--xpath=count(//IFRAME)"], 0, lambda out, err: out.strip() == "3"),
+        # The library's own error text, with its three parts.
+        (["--xpath=//p["], 1, lambda out, err: any(l.startswith("inspect: Invalid syntax of the XPath expression: //p[ ")
+                                                  and l.endswith("quotes.") for l in err.splitlines())),
+        (["--at=60,200"], 0, lambda out, err: out.startswith("Cr1!") and len(out.strip()) > 4),
+        (["--at=5,5"], 1, lambda out, err: "outside every tab window" in err),
+        (["--focused"], 0, lambda out, err: out.startswith("Cr1!")),
+        (["--bogus"], 1, lambda out, err: "unknown argument" in err),
+    ]
+    failures = []
+    for options, status, check in cases:
+        code, out, err = inspect_run(inspect, [snapshot], options)
+        if code != status or not check(out, err):
+            failures.append(f"{options}: status {code}, output {out.strip()!r}, errors {err.strip()[-300:]!r}")
+    return failures
+
+
+def run(inspect, snapshots):
+    code, stdout, stderr = inspect_run(inspect, snapshots, ["--json"])
+    done = subprocess.CompletedProcess([], code, stdout.encode(), stderr.encode())
+    if done.returncode != 0:
+        sys.stderr.write(done.stderr.decode("utf-8", "replace"))
+        raise SystemExit(f"vxinspect failed with status {done.returncode}")
+    text = re.sub(r"ChromeWindow-?\d+", "ChromeWindow#", done.stdout.decode("utf-8").replace("\r", ""))
+    return json.loads(text)
+
+
+def differences(expected, got, path="$"):
+    if type(expected) is not type(got):
+        return [f"{path}: expected {expected!r}, got {got!r}"]
+    if isinstance(expected, dict):
+        found = []
+        for key in sorted(set(expected) | set(got)):
+            if key not in got or key not in expected:
+                found.append(f"{path}.{key}: only in {'expected' if key in expected else 'answer'}")
+            else:
+                found += differences(expected[key], got[key], f"{path}.{key}")
+        return found
+    if isinstance(expected, list):
+        found = [] if len(expected) == len(got) else [f"{path}: {len(expected)} elements expected, {len(got)} got"]
+        for i, (e, g) in enumerate(zip(expected, got)):
+            found += differences(e, g, f"{path}[{i}]")
+        return found
+    return [] if expected == got else [f"{path}: expected {expected!r}, got {got!r}"]
+
+
+def main(argv):
+    if argv[:1] == ["--answers"]:
+        failures = answers(argv[1], argv[2])
+        for line in failures:
+            print(line)
+        return 1 if failures else 0
+    regenerate = argv[:1] == ["--regenerate"]
+    if regenerate:
+        argv = argv[1:]
+    inspect, expected_path, snapshots = argv[0], argv[1], argv[2:]
+    got = run(inspect, snapshots)
+    if regenerate:
+        with open(expected_path, "w", encoding="utf-8") as out:
+            json.dump(got, out, indent=1, ensure_ascii=False)
+            out.write("\n")
+        print(f"wrote {expected_path}")
+        return 0
+    with open(expected_path, encoding="utf-8") as f:
+        expected = json.load(f)
+    found = differences(expected, got)
+    for line in found[:40]:
+        print(line)
+    if found:
+        print(f"{len(found)} difference(s); regenerate with tests/inspect/regenerate.sh after reading them")
+    return 1 if found else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

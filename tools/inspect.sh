@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# ./vxcr inspect: shows pages through the whole hook. Each page is captured
+# with headless Chromium (HTML files, folders of them) or taken as it is
+# (snapshot files); then vxinspect runs the Chrome stand-in with one tab per
+# page, a renderer stand-in process per tab, the hook attached as the host
+# does, and the engine walker. Called by ./vxcr inspect with the build folder
+# first; see `./vxcr inspect --help`.
+set -euo pipefail
+build=$1
+shift
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+usage() {
+    cat <<'USAGE'
+usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--xpath EXPR] [--at X,Y] [--focused]
+  PAGE      an HTML file, a folder of HTML files or a snapshot (.json) written by
+            tools/capture; without one, the bundled example tests/pages/naming.html
+  --model   walk one model only (default: both)
+  --json    the tree as JSON: {"pages": [{"model", "tree": object}]}, each object
+            {kind, method, parameters, identifier, alias, moniker, rectangle
+            [left, top, width, height] on the screen, visible, enabled, children}
+  --xpath   evaluate an XPath 1.0 expression on the first page: the monikers of
+            the nodes found, or the value
+  --at      the object at a screen point (Tree model), --focused the focused one
+USAGE
+}
+
+fail() {
+    echo "inspect: $*" >&2
+    exit 1
+}
+
+pages=()
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --help|-h) usage; exit 0 ;;
+        --model) [ $# -ge 2 ] || fail "--model needs dom or tree"
+                 [ "$2" = dom ] || [ "$2" = tree ] || fail "--model needs dom or tree, not $2"
+                 args+=("--model=$2"); shift 2 ;;
+        --json|--focused) args+=("$1"); shift ;;
+        --xpath|--at) [ $# -ge 2 ] || fail "$1 needs a value"; args+=("$1=$2"); shift 2 ;;
+        --*) fail "unknown option $1 (see --help)" ;;
+        *) pages+=("$1"); shift ;;
+    esac
+done
+[ ${#pages[@]} -gt 0 ] || pages=("$root/tests/pages/naming.html")
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Snapshots, one per page, in order.
+snapshots=()
+add_html() {
+    local page=$1 name
+    name=$(basename "${page%.*}")-$((${#snapshots[@]} + 1))
+    echo "inspect: capturing $page with headless Chromium" >&2
+    node "$root/tools/capture/capture.mjs" "$page" --name "$name" --out "$work" --timeout 20000 >/dev/null 2>"$work/capture.log" ||
+        fail "capturing $page failed: $(tail -n 1 "$work/capture.log")"
+    snapshots+=("$work/$name.json")
+}
+for page in "${pages[@]}"; do
+    case "$page" in
+        http://*|https://*) fail "$page: only local pages are captured (save it as HTML first)" ;;
+    esac
+    if [ -d "$page" ]; then
+        found=0
+        for file in "$page"/*.html; do
+            [ -f "$file" ] || continue
+            add_html "$file"
+            found=1
+        done
+        [ $found -eq 1 ] || fail "$page: no HTML files in this folder"
+    elif [ ! -f "$page" ]; then
+        fail "$page: no such file"
+    elif [[ "$page" == *.json ]]; then
+        python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert "documents" in d and "nodes" in d' "$page" \
+            2>/dev/null || fail "$page: not a page snapshot"
+        snapshots+=("$(cd "$(dirname "$page")" && pwd)/$(basename "$page")")
+    else
+        add_html "$(cd "$(dirname "$page")" && pwd)/$(basename "$page")"
+    fi
+done
+
+page_args=()
+for snapshot in "${snapshots[@]}"; do
+    # The tab shows the address the page was captured from.
+    url=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1])).get("url", ""))' "$snapshot")
+    page_args+=("--page=Z:$snapshot|$url")
+done
+"$root/cmake/wine-run.sh" "$build/bin/vxinspect.exe" "${page_args[@]}" "${args[@]}" </dev/null | tr -d '\r'
+exit "${PIPESTATUS[0]}"
