@@ -12,13 +12,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
     cat <<'USAGE'
-usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--xpath EXPR] [--at X,Y] [--focused]
+usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--html OUT.html] [--xpath EXPR] [--at X,Y] [--focused]
   PAGE      an HTML file, a folder of HTML files or a snapshot (.json) written by
             tools/capture; without one, the bundled example tests/pages/naming.html
   --model   walk one model only (default: both)
   --json    the tree as JSON: {"pages": [{"model", "tree": object}]}, each object
             {kind, method, parameters, identifier, alias, moniker, rectangle
             [left, top, width, height] on the screen, visible, enabled, children}
+  --html    also write a self-contained report: the page's screenshot with every
+            shown object's box over it and the tree beside it (hovering a line
+            highlights its box and the other way round); one HTML page only
   --xpath   evaluate an XPath 1.0 expression on the first page: the monikers of
             the nodes found, or the value
   --at      the object at a screen point (Tree model), --focused the focused one
@@ -32,6 +35,7 @@ fail() {
 
 pages=()
 args=()
+report=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --help|-h) usage; exit 0 ;;
@@ -39,12 +43,17 @@ while [ $# -gt 0 ]; do
                  [ "$2" = dom ] || [ "$2" = tree ] || fail "--model needs dom or tree, not $2"
                  args+=("--model=$2"); shift 2 ;;
         --json|--focused) args+=("$1"); shift ;;
+        --html) [ $# -ge 2 ] || fail "--html needs the report's file name"; report=$2; shift 2 ;;
         --xpath|--at) [ $# -ge 2 ] || fail "$1 needs a value"; args+=("$1=$2"); shift 2 ;;
         --*) fail "unknown option $1 (see --help)" ;;
         *) pages+=("$1"); shift ;;
     esac
 done
 [ ${#pages[@]} -gt 0 ] || pages=("$root/tests/pages/naming.html")
+if [ -n "$report" ]; then
+    [ ${#pages[@]} -eq 1 ] && [ -f "${pages[0]}" ] && [[ "${pages[0]}" != *.json ]] ||
+        fail "--html needs exactly one HTML page (its screenshot is taken while capturing)"
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -55,7 +64,10 @@ add_html() {
     local page=$1 name
     name=$(basename "${page%.*}")-$((${#snapshots[@]} + 1))
     echo "inspect: capturing $page with headless Chromium" >&2
-    node "$root/tools/capture/capture.mjs" "$page" --name "$name" --out "$work" --timeout 20000 >/dev/null 2>"$work/capture.log" ||
+    local extra=()
+    [ -z "$report" ] || extra=(--screenshot "$work/screenshot.png")
+    node "$root/tools/capture/capture.mjs" "$page" --name "$name" --out "$work" --timeout 20000 "${extra[@]}" \
+        >/dev/null 2>"$work/capture.log" ||
         fail "capturing $page failed: $(tail -n 1 "$work/capture.log")"
     snapshots+=("$work/$name.json")
 }
@@ -88,5 +100,12 @@ for snapshot in "${snapshots[@]}"; do
     url=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1])).get("url", ""))' "$snapshot")
     page_args+=("--page=Z:$snapshot|$url")
 done
+if [ -n "$report" ]; then
+    "$root/cmake/wine-run.sh" "$build/bin/vxinspect.exe" "${page_args[@]}" --json </dev/null | tr -d '\r' >"$work/tree.json"
+    [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+    python3 "$root/tools/inspect-report.py" "$work/tree.json" "$work/screenshot.png" "$report"
+    # The tree itself unless the only wish was the report.
+    [ ${#args[@]} -eq 0 ] && exit 0
+fi
 "$root/cmake/wine-run.sh" "$build/bin/vxinspect.exe" "${page_args[@]}" "${args[@]}" </dev/null | tr -d '\r'
 exit "${PIPESTATUS[0]}"

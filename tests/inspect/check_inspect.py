@@ -6,6 +6,8 @@ snapshots and compares its --json answer with the committed expected file.
   check_inspect.py --regenerate VXINSPECT EXPECTED.json SNAPSHOT... write it
   check_inspect.py --answers VXINSPECT SNAPSHOT                      questions
                    (XPath, object at a point, focus) and bad requests
+  check_inspect.py --report VXINSPECT PAGE.html                      the HTML
+                   report of a freshly captured page, opened in Chromium
 
 Window monikers carry window handle values, which differ between runs: they
 are compared as ChromeWindow#. Everything else must be equal.
@@ -81,7 +83,49 @@ def differences(expected, got, path="$"):
     return [] if expected == got else [f"{path}: expected {expected!r}, got {got!r}"]
 
 
+def report(inspect, page):
+    """Captures the page with its screenshot, writes the report and has
+    Chromium check it; the failures found."""
+    import tempfile
+    with tempfile.TemporaryDirectory() as work:
+        subprocess.run(["node", os.path.join(ROOT, "tools", "capture", "capture.mjs"), page, "--name", "page",
+                        "--out", work, "--screenshot", os.path.join(work, "shot.png")],
+                       check=True, capture_output=True, timeout=120)
+        code, out, err = inspect_run(inspect, [os.path.join(work, "page.json")], ["--json"])
+        if code != 0:
+            return [f"vxinspect failed: {err.strip()[-300:]}"]
+        with open(os.path.join(work, "tree.json"), "w", encoding="utf-8") as f:
+            f.write(out)
+        tree = json.loads(out)
+        expected = 0
+
+        def count(node, has_page):
+            nonlocal expected
+            r = node.get("rectangle")
+            has_page = has_page or (node["kind"] == "Page" and r is not None)
+            if has_page and r and node.get("visible") and r[2] > 0 and r[3] > 0:
+                expected += 1
+            for child in node["children"]:
+                count(child, has_page)
+
+        for page_tree in tree["pages"]:
+            count(page_tree["tree"], False)
+        html_path = os.path.join(work, "report.html")
+        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "inspect-report.py"), os.path.join(work, "tree.json"),
+                        os.path.join(work, "shot.png"), html_path], check=True, capture_output=True)
+        done = subprocess.run(["node", os.path.join(os.path.dirname(__file__), "report_check.mjs"), html_path,
+                               str(expected)], capture_output=True, timeout=120)
+        if done.returncode != 0:
+            return [done.stdout.decode() + done.stderr.decode()]
+        return [] if expected > 10 else [f"only {expected} boxes"]
+
+
 def main(argv):
+    if argv[:1] == ["--report"]:
+        failures = report(argv[1], argv[2])
+        for line in failures:
+            print(line)
+        return 1 if failures else 0
     if argv[:1] == ["--answers"]:
         failures = answers(argv[1], argv[2])
         for line in failures:
