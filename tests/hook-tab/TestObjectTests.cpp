@@ -497,6 +497,20 @@ TEST_F(TestObjectsTest, MakeVisibleOnThePageActivatesItsTab)
     EXPECT_FALSE(StandinTab(13).active);
 }
 
+TEST_F(TestObjectsTest, MakeVisibleOnAnElementScrollsTheRenderer)
+{
+    StartRenderer("snapshots/scrolling.json");
+    ComPtr<IvxObject> distant = ItemWithIdentifier(L"farInput");
+    ASSERT_TRUE(distant);
+    ComPtr<IvxObjectControl> control = As<IvxObjectControl>(distant.Get());
+    LONG before = 0, after = 0;
+    ASSERT_EQ(S_OK, control->GetTop(&before));
+    EXPECT_EQ(S_OK, control->MakeVisible(-1, -1));
+    ASSERT_EQ(S_OK, control->GetTop(&after));
+    EXPECT_LT(after, before) << "the page scrolled the element up into view";
+    EXPECT_TRUE(StandinTab(kTabId).active);
+}
+
 TEST_F(TestObjectsTest, EventsSubscribedThroughATestObjectReachTheEngine)
 {
     StartRenderer("snapshots/recognition.json");
