@@ -24,6 +24,12 @@ std::size_t constantPositionLimit(const Step& step) {
     return static_cast<std::size_t>(k);
 }
 
+// Attributes and namespace nodes have their element as parent but are not
+// among its descendants.
+bool isAttributeOrNamespace(const Node& node) {
+    return node.kind == NodeKind::Attribute || node.kind == NodeKind::Namespace;
+}
+
 bool isAncestorOf(const Navigator& navigator, Node ancestor, Node node) {
     for (Node p = navigator.parent(node); p; p = navigator.parent(p))
         if (p == ancestor) return true;
@@ -101,9 +107,17 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
         const std::size_t limit = constantPositionLimit(step);
         NodeSet next;
         Node lastRoot;
+        // An attribute or namespace node in the set is expanded on its own:
+        // its element's descendants do not hold it, and its result then
+        // follows theirs, out of document order.
+        bool expandedAttributeLike = false;
         for (const Node& node : current.nodes) {
-            if (skipNested && lastRoot && isAncestorOf(navigator, lastRoot, node)) continue;
-            lastRoot = node;
+            const bool attributeLike = isAttributeOrNamespace(node);
+            if (skipNested && !attributeLike && lastRoot && isAncestorOf(navigator, lastRoot, node)) continue;
+            if (attributeLike)
+                expandedAttributeLike = true;
+            else
+                lastRoot = node;
             candidates.clear();
             collectAxis(navigator, step.axis, step.test, node, candidates, limit);
             for (const ExprPtr& predicate : step.predicates) {
@@ -133,7 +147,7 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
                 break;
             case Axis::Descendant:
             case Axis::DescendantOrSelf:
-                ordered = single || skipNested || disjoint;
+                ordered = single || disjoint || (skipNested && !expandedAttributeLike);
                 nextDisjoint = false;
                 break;
             case Axis::Parent:
