@@ -25,6 +25,8 @@ public:
 
     // The identifier the builder gave the object.
     HRESULT SetIdentifier(const VARIANT& identifier) { return identifier_.CopyFrom(identifier); }
+    // That identifier itself (a Tree item's record packs its type with it).
+    const VARIANT& OwnIdentifier() const noexcept { return *identifier_; }
     HRESULT GetObjectIdentifier(VARIANT* identifier) override;
 
 protected:

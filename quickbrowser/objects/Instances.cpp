@@ -183,7 +183,9 @@ private:
 class CCrQuickBrowserObjectInstance_WebIds final
     : public Instance<CCrQuickBrowserObjectInstance_WebIds,
                       IDispatchMultiImpl<CCrQuickBrowserObjectInstance_WebIds, IvxWebTreeObject>,
-                      IvxWebObjectIdentifier>
+                      // Registered too: the engine reads ObjectIdentifier by name through the
+                      // element's script object.
+                      IDispatchMultiImpl<CCrQuickBrowserObjectInstance_WebIds, IvxWebObjectIdentifier>>
 {
 public:
     HRESULT Init(CCrRawBrowserHelper* accessor, BSTR objectType, const VARIANT& identifier)

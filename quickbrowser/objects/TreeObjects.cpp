@@ -33,7 +33,8 @@ const std::wstring& TreeTypeMemberList()
 
 } // namespace
 
-HRESULT TreeScriptObject(CCrQuickBrowserObject_Base& object, long itemType, IDispatch* last, IDispatch** script)
+HRESULT TreeScriptObject(CCrQuickBrowserObject_InDocumentNode& object, long itemType, IDispatch* last,
+                         IDispatch** script)
 {
     if (!script)
         return E_POINTER;
@@ -54,12 +55,8 @@ HRESULT TreeScriptObject(CCrQuickBrowserObject_Base& object, long itemType, IDis
     hr = vxWebFw::TreeModel::TreeItemTypeNames::Instance().GetName(itemType, typeName.Out());
     if (FAILED(hr))
         return hr;
-    vx::com::Variant identifier;
-    hr = object.GetObjectIdentifier(identifier.Out());
-    if (FAILED(hr))
-        return hr;
     ComPtr<IDispatch> webIds;
-    hr = CreateWebIds(accessor, typeName.Get(), *identifier, webIds);
+    hr = CreateWebIds(accessor, typeName.Get(), object.OwnIdentifier(), webIds);
     if (FAILED(hr))
         return hr;
     if (last)

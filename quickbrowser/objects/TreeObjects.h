@@ -12,9 +12,11 @@ namespace vxCrQuickBrowser {
 
 // The script object of a Tree-model object: a mixer over its element's
 // script object (made with every Tree-model type name as member list), its
-// WebQuickIds, its WebIds (the name of `itemType`, its identifier) and
-// `last` (the table or cell instance; may be null).
-HRESULT TreeScriptObject(CCrQuickBrowserObject_Base& object, long itemType, IDispatch* last, IDispatch** script);
+// WebQuickIds, its WebIds (the name of `itemType`, its own identifier: the
+// value the engine re-finds it by, not the record's packed array) and `last`
+// (the table or cell instance; may be null).
+HRESULT TreeScriptObject(CCrQuickBrowserObject_InDocumentNode& object, long itemType, IDispatch* last,
+                         IDispatch** script);
 
 class CCrQuickBrowserObject_TreeItem final
     : public QuickBrowserControlCom<CCrQuickBrowserObject_TreeItem, CCrQuickBrowserObject_InDocumentControl>

@@ -310,6 +310,13 @@ TEST_F(TestObjectsTest, TreeModelWalkUsesTheTreeTypeNamesAndCellPositions)
             EXPECT_EQ(
                 BuildDefaultAlias(method.c_str(), identifier.Type() == VT_BSTR ? V_BSTR(identifier.Get()) : nullptr),
                 Alias(object.Get()));
+            // Name mapping reads ObjectType and ObjectIdentifier from the
+            // element's native (script) object, by name, from this process.
+            ComPtr<IDispatch> native;
+            ASSERT_EQ(S_OK, object->GetNativeObject(&native));
+            ASSERT_TRUE(native);
+            EXPECT_EQ(method, AsText(Property(native.Get(), L"ObjectType")));
+            EXPECT_EQ(AsText(identifier), AsText(Property(native.Get(), L"ObjectIdentifier")));
         } else {
             ++cells;
             EXPECT_EQ(L"Cell", MethodName(object.Get()));
