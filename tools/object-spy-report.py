@@ -4,9 +4,9 @@ screenshot with the box of every shown object drawn over it, the object tree
 of each model beside it; hovering a tree line highlights its box and hovering
 a box highlights its line.
 
-  inspect-report.py TREE.json SCREENSHOT.png OUT.html
+  object-spy-report.py TREE.json SCREENSHOT.png OUT.html
 
-TREE.json is vxinspect's --json answer for one page. Boxes are placed by the
+TREE.json is vxobjectspy's --json answer for one page. Boxes are placed by the
 objects' screen rectangles less the page's own (the tab window, whose client
 area shows the viewport the screenshot was taken of).
 """

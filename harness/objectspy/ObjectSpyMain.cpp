@@ -1,11 +1,11 @@
-// vxinspect: a page seen through the whole hook. This process plays Chrome's
+// vxobjectspy: a page seen through the whole hook. This process plays Chrome's
 // browser process (the Chrome stand-in, one tab per page, one renderer
 // stand-in process per tab reading the page's snapshot through the library)
 // with the engine's hook host in it: vxCrHook.dll is loaded and attached as
 // the host does, and the engine walker walks the object tree through the host
 // module interfaces. Prints the tree of each model, or answers one question.
 //
-//   vxinspect --page=SNAPSHOT[|URL] ... [--model=dom|tree|both] [--json]
+//   vxobjectspy --page=SNAPSHOT[|URL] ... [--model=dom|tree|both] [--json]
 //             [--xpath=EXPR] [--at=X,Y] [--focused] [--dll=PATH]
 //
 // Progress and the summary go to standard error; the answer to standard

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Runs vxinspect (the engine walker over the whole hook) on fixture
+"""Runs vxobjectspy (the engine walker over the whole hook) on fixture
 snapshots and compares its --json answer with the committed expected file.
 
-  check_inspect.py VXINSPECT EXPECTED.json SNAPSHOT...            compare
-  check_inspect.py --regenerate VXINSPECT EXPECTED.json SNAPSHOT... write it
-  check_inspect.py --answers VXINSPECT SNAPSHOT                      questions
+  check_object_spy.py VXINSPECT EXPECTED.json SNAPSHOT...            compare
+  check_object_spy.py --regenerate VXINSPECT EXPECTED.json SNAPSHOT... write it
+  check_object_spy.py --answers VXINSPECT SNAPSHOT                      questions
                    (XPath, object at a point, focus) and bad requests
-  check_inspect.py --report VXINSPECT PAGE.html                      the HTML
+  check_object_spy.py --report VXINSPECT PAGE.html                      the HTML
                    report of a freshly captured page, opened in Chromium
 
 Window monikers carry window handle values, which differ between runs: they
@@ -59,7 +59,7 @@ def run(inspect, snapshots):
     done = subprocess.CompletedProcess([], code, stdout.encode(), stderr.encode())
     if done.returncode != 0:
         sys.stderr.write(done.stderr.decode("utf-8", "replace"))
-        raise SystemExit(f"vxinspect failed with status {done.returncode}")
+        raise SystemExit(f"vxobjectspy failed with status {done.returncode}")
     text = re.sub(r"ChromeWindow-?\d+", "ChromeWindow#", done.stdout.decode("utf-8").replace("\r", ""))
     return json.loads(text)
 
@@ -93,7 +93,7 @@ def report(inspect, page):
                        check=True, capture_output=True, timeout=120)
         code, out, err = inspect_run(inspect, [os.path.join(work, "page.json")], ["--json"])
         if code != 0:
-            return [f"vxinspect failed: {err.strip()[-300:]}"]
+            return [f"vxobjectspy failed: {err.strip()[-300:]}"]
         with open(os.path.join(work, "tree.json"), "w", encoding="utf-8") as f:
             f.write(out)
         tree = json.loads(out)
@@ -111,7 +111,7 @@ def report(inspect, page):
         for page_tree in tree["pages"]:
             count(page_tree["tree"], False)
         html_path = os.path.join(work, "report.html")
-        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "inspect-report.py"), os.path.join(work, "tree.json"),
+        subprocess.run([sys.executable, os.path.join(ROOT, "tools", "object-spy-report.py"), os.path.join(work, "tree.json"),
                         os.path.join(work, "shot.png"), html_path], check=True, capture_output=True)
         done = subprocess.run(["node", os.path.join(os.path.dirname(__file__), "report_check.mjs"), html_path,
                                str(expected)], capture_output=True, timeout=120)
@@ -148,7 +148,7 @@ def main(argv):
     for line in found[:40]:
         print(line)
     if found:
-        print(f"{len(found)} difference(s); regenerate with tests/inspect/regenerate.sh after reading them")
+        print(f"{len(found)} difference(s); regenerate with tests/object-spy/regenerate.sh after reading them")
     return 1 if found else 0
 
 

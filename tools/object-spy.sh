@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # ./vxcr inspect: shows pages through the whole hook. Each page is captured
 # with headless Chromium (HTML files, folders of them) or taken as it is
-# (snapshot files); then vxinspect runs the Chrome stand-in with one tab per
+# (snapshot files); then vxobjectspy runs the Chrome stand-in with one tab per
 # page, a renderer stand-in process per tab, the hook attached as the host
 # does, and the engine walker. Called by ./vxcr inspect with the build folder
 # first; see `./vxcr inspect --help`.
@@ -101,11 +101,11 @@ for snapshot in "${snapshots[@]}"; do
     page_args+=("--page=Z:$snapshot|$url")
 done
 if [ -n "$report" ]; then
-    "$root/cmake/wine-run.sh" "$build/bin/vxinspect.exe" "${page_args[@]}" --json </dev/null | tr -d '\r' >"$work/tree.json"
+    "$root/cmake/wine-run.sh" "$build/bin/vxobjectspy.exe" "${page_args[@]}" --json </dev/null | tr -d '\r' >"$work/tree.json"
     [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
-    python3 "$root/tools/inspect-report.py" "$work/tree.json" "$work/screenshot.png" "$report"
+    python3 "$root/tools/object-spy-report.py" "$work/tree.json" "$work/screenshot.png" "$report"
     # The tree itself unless the only wish was the report.
     [ ${#args[@]} -eq 0 ] && exit 0
 fi
-"$root/cmake/wine-run.sh" "$build/bin/vxinspect.exe" "${page_args[@]}" "${args[@]}" </dev/null | tr -d '\r'
+"$root/cmake/wine-run.sh" "$build/bin/vxobjectspy.exe" "${page_args[@]}" "${args[@]}" </dev/null | tr -d '\r'
 exit "${PIPESTATUS[0]}"
