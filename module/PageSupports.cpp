@@ -86,19 +86,6 @@ ComPtr<CCrHookModule> SupportModuleLink::Module()
 
 // ------------------------------------------------------------ root
 
-HRESULT CCrRootSupport::Shutdown() noexcept
-try {
-    link_.Release();
-    return S_OK;
-}
-VX_COM_CATCH
-
-VARIANT_BOOL CCrRootSupport::HandlesObject(VARIANT) noexcept
-try {
-    return VARIANT_FALSE;
-}
-VX_COM_CATCH_RETURN(VARIANT_FALSE)
-
 VARIANT_BOOL CCrRootSupport::GetObjects(VARIANT parent, VARIANT* objects) noexcept
 try {
     if (!objects)
@@ -126,13 +113,6 @@ try {
 VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 // ------------------------------------------------------------ windows
-
-HRESULT CCrWindowSupport::Shutdown() noexcept
-try {
-    link_.Release();
-    return S_OK;
-}
-VX_COM_CATCH
 
 VARIANT_BOOL CCrWindowSupport::GetObjectFromWindow(LONG_PTR window, IDispatch** object) noexcept
 try {
@@ -163,12 +143,6 @@ try {
 }
 VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
-VARIANT_BOOL CCrWindowSupport::HandlesObject(VARIANT) noexcept
-try {
-    return VARIANT_FALSE;
-}
-VX_COM_CATCH_RETURN(VARIANT_FALSE)
-
 VARIANT_BOOL CCrWindowSupport::GetObjects(VARIANT parent, VARIANT* objects) noexcept
 try {
     if (!objects)
@@ -190,19 +164,6 @@ try {
 VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 // ------------------------------------------------------------ pages
-
-HRESULT CCrPageSupport::Shutdown() noexcept
-try {
-    link_.Release();
-    return S_OK;
-}
-VX_COM_CATCH
-
-VARIANT_BOOL CCrPageSupport::HandlesObject(VARIANT) noexcept
-try {
-    return VARIANT_FALSE;
-}
-VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 VARIANT_BOOL CCrPageSupport::GetObjects(VARIANT parent, VARIANT* objects) noexcept
 try {

@@ -11,6 +11,7 @@
 
 #include "generated/vxCrHook.h"
 #include "generated/vxOpenAppServices.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
 
 class CCrHookModule;
@@ -29,51 +30,61 @@ private:
     Microsoft::WRL::ComPtr<CCrHookModule> module_;
 };
 
-// IvxModuleObjects: the Tree-model page of every tab, for the engine's root.
-class CCrRootSupport final : public vx::com::ComObject<CCrRootSupport, IvxCrExtender, IvxModuleObjects>
+// What the three supports share: IvxCrExtender, which gives the module back,
+// and IvxModuleObjects, whose first method none of them handles.
+template <class Derived, class... Interfaces>
+class PageSupportBase : public vx::com::ComObject<Derived, IvxCrExtender, IvxModuleObjects, Interfaces...>
 {
 public:
-    explicit CCrRootSupport(CCrHookModule* module) { link_.Attach(module); }
+    explicit PageSupportBase(CCrHookModule* module) { link_.Attach(module); }
 
-    STDMETHODIMP Shutdown() noexcept override;
-    STDMETHODIMP_(VARIANT_BOOL) HandlesObject(VARIANT object) noexcept override;
+    STDMETHODIMP Shutdown() noexcept override
+    try {
+        link_.Release();
+        return S_OK;
+    }
+    VX_COM_CATCH
+    STDMETHODIMP_(VARIANT_BOOL) HandlesObject(VARIANT) noexcept override
+    try {
+        return VARIANT_FALSE;
+    }
+    VX_COM_CATCH_RETURN(VARIANT_FALSE)
+
+protected:
+    SupportModuleLink link_;
+};
+
+// IvxModuleObjects: the Tree-model page of every tab, for the engine's root.
+class CCrRootSupport final : public PageSupportBase<CCrRootSupport>
+{
+public:
+    using PageSupportBase::PageSupportBase;
+
     // `parent` is the engine's flag: set (true or non-zero) means no pages.
     STDMETHODIMP_(VARIANT_BOOL) GetObjects(VARIANT parent, VARIANT* objects) noexcept override;
-
-private:
-    SupportModuleLink link_;
 };
 
 // IvxModuleWindows: window objects for Chrome's render widget host and
 // compositor host windows; IvxModuleObjects: the DOM-model page of the tab
 // a renderer window object shows.
-class CCrWindowSupport final
-    : public vx::com::ComObject<CCrWindowSupport, IvxCrExtender, IvxModuleWindows, IvxModuleObjects>
+class CCrWindowSupport final : public PageSupportBase<CCrWindowSupport, IvxModuleWindows>
 {
 public:
-    explicit CCrWindowSupport(CCrHookModule* module) { link_.Attach(module); }
+    using PageSupportBase::PageSupportBase;
 
-    STDMETHODIMP Shutdown() noexcept override;
     STDMETHODIMP_(VARIANT_BOOL) GetObjectFromWindow(LONG_PTR window, IDispatch** object) noexcept override;
     STDMETHODIMP_(VARIANT_BOOL) GetWindowFromObject(IDispatch* object, LONG_PTR* window) noexcept override;
-    STDMETHODIMP_(VARIANT_BOOL) HandlesObject(VARIANT object) noexcept override;
     STDMETHODIMP_(VARIANT_BOOL) GetObjects(VARIANT parent, VARIANT* objects) noexcept override;
-
-private:
-    SupportModuleLink link_;
 };
 
 // IvxModuleObjects: the children of a page or element test object;
 // IvxModuleControls: which objects are controls, and the object at a point
 // and the focused object of a tab window (Tree model).
-class CCrPageSupport final
-    : public vx::com::ComObject<CCrPageSupport, IvxCrExtender, IvxModuleObjects, IvxModuleControls>
+class CCrPageSupport final : public PageSupportBase<CCrPageSupport, IvxModuleControls>
 {
 public:
-    explicit CCrPageSupport(CCrHookModule* module) { link_.Attach(module); }
+    using PageSupportBase::PageSupportBase;
 
-    STDMETHODIMP Shutdown() noexcept override;
-    STDMETHODIMP_(VARIANT_BOOL) HandlesObject(VARIANT object) noexcept override;
     STDMETHODIMP_(VARIANT_BOOL) GetObjects(VARIANT parent, VARIANT* objects) noexcept override;
     STDMETHODIMP_(VARIANT_BOOL) IsControl(IDispatch* object) noexcept override;
     STDMETHODIMP_(VARIANT_BOOL)
@@ -85,6 +96,4 @@ private:
     // The object at (x, y) (screen) or the focused object of the tab whose
     // window the window object covers.
     VARIANT_BOOL ObjectOfTabWindow(IDispatch* windowObject, const POINT* point, LONG_PTR* window, IDispatch** object);
-
-    SupportModuleLink link_;
 };

@@ -85,6 +85,18 @@ HRESULT CCrHookObject_Page::WindowRectangle(RECT& rectangle)
     return S_OK;
 }
 
+HRESULT CCrHookObject_Page::WindowRectangleValue(LONG* value, LONG (*pick)(const RECT&))
+{
+    if (!value)
+        return E_POINTER;
+    *value = 0;
+    RECT rectangle;
+    HRESULT hr = WindowRectangle(rectangle);
+    if (SUCCEEDED(hr))
+        *value = pick(rectangle);
+    return hr;
+}
+
 // ------------------------------------------------------------ IvxObject
 
 HRESULT CCrHookObject_Page::NativeObject(IDispatch** out)
@@ -158,53 +170,25 @@ VX_COM_CATCH
 
 HRESULT CCrHookObject_Page::GetWidth(LONG* width) noexcept
 try {
-    if (!width)
-        return E_POINTER;
-    *width = 0;
-    RECT rectangle;
-    HRESULT hr = WindowRectangle(rectangle);
-    if (SUCCEEDED(hr))
-        *width = rectangle.right - rectangle.left;
-    return hr;
+    return WindowRectangleValue(width, [](const RECT& r) { return r.right - r.left; });
 }
 VX_COM_CATCH
 
 HRESULT CCrHookObject_Page::GetHeight(LONG* height) noexcept
 try {
-    if (!height)
-        return E_POINTER;
-    *height = 0;
-    RECT rectangle;
-    HRESULT hr = WindowRectangle(rectangle);
-    if (SUCCEEDED(hr))
-        *height = rectangle.bottom - rectangle.top;
-    return hr;
+    return WindowRectangleValue(height, [](const RECT& r) { return r.bottom - r.top; });
 }
 VX_COM_CATCH
 
 HRESULT CCrHookObject_Page::GetLeft(LONG* left) noexcept
 try {
-    if (!left)
-        return E_POINTER;
-    *left = 0;
-    RECT rectangle;
-    HRESULT hr = WindowRectangle(rectangle);
-    if (SUCCEEDED(hr))
-        *left = rectangle.left;
-    return hr;
+    return WindowRectangleValue(left, [](const RECT& r) { return r.left; });
 }
 VX_COM_CATCH
 
 HRESULT CCrHookObject_Page::GetTop(LONG* top) noexcept
 try {
-    if (!top)
-        return E_POINTER;
-    *top = 0;
-    RECT rectangle;
-    HRESULT hr = WindowRectangle(rectangle);
-    if (SUCCEEDED(hr))
-        *top = rectangle.top;
-    return hr;
+    return WindowRectangleValue(top, [](const RECT& r) { return r.top; });
 }
 VX_COM_CATCH
 

@@ -114,6 +114,8 @@ private:
     // DOM-model page never reports a group index.
     PageState Refresh();
     HRESULT WindowRectangle(RECT& rectangle);
+    // One value of the tab window's rectangle; 0 when it cannot be read.
+    HRESULT WindowRectangleValue(LONG* value, LONG (*pick)(const RECT&));
 
     Microsoft::WRL::ComPtr<ITestObjectTab> tab_;
     Microsoft::WRL::ComPtr<vxOpenAppHook::IStubManager> stubManager_;

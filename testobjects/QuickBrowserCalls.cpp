@@ -88,6 +88,25 @@ HRESULT QuickBrowserObjectCalls::CallForString(DISPID dispid, BStr& value, const
     return hr;
 }
 
+HRESULT QuickBrowserObjectCalls::CallForLong(DISPID dispid, LONG& value, const VARIANT* const* arguments,
+                                             UINT count) noexcept
+{
+    Variant result;
+    HRESULT hr = CallFor(dispid, VT_I4, result.Get(), arguments, count);
+    if (SUCCEEDED(hr))
+        value = V_I4(result.Get());
+    return hr;
+}
+
+HRESULT QuickBrowserObjectCalls::CallForUnsigned(DISPID dispid, ULONG& value) noexcept
+{
+    Variant result;
+    HRESULT hr = CallFor(dispid, VT_UI4, result.Get());
+    if (SUCCEEDED(hr))
+        value = V_UI4(result.Get());
+    return hr;
+}
+
 HRESULT QuickBrowserObjectCalls::GetChildrenInformation(VARIANT* value) noexcept
 {
     return helper_.InvokeMethod(kGetChildrenInformation, value);
@@ -120,38 +139,19 @@ HRESULT QuickBrowserObjectCalls::SetFocused(bool value) noexcept
 
 HRESULT QuickBrowserObjectCalls::GetWidth(ULONG& value) noexcept
 {
-    Variant result;
-    HRESULT hr = CallFor(kGetWidth, VT_UI4, result.Get());
-    if (SUCCEEDED(hr))
-        value = V_UI4(result.Get());
-    return hr;
+    return CallForUnsigned(kGetWidth, value);
 }
-
 HRESULT QuickBrowserObjectCalls::GetHeight(ULONG& value) noexcept
 {
-    Variant result;
-    HRESULT hr = CallFor(kGetHeight, VT_UI4, result.Get());
-    if (SUCCEEDED(hr))
-        value = V_UI4(result.Get());
-    return hr;
+    return CallForUnsigned(kGetHeight, value);
 }
-
 HRESULT QuickBrowserObjectCalls::GetOnTopViewportLeft(LONG& value) noexcept
 {
-    Variant result;
-    HRESULT hr = CallFor(kGetOnTopViewportLeft, VT_I4, result.Get());
-    if (SUCCEEDED(hr))
-        value = V_I4(result.Get());
-    return hr;
+    return CallForLong(kGetOnTopViewportLeft, value);
 }
-
 HRESULT QuickBrowserObjectCalls::GetOnTopViewportTop(LONG& value) noexcept
 {
-    Variant result;
-    HRESULT hr = CallFor(kGetOnTopViewportTop, VT_I4, result.Get());
-    if (SUCCEEDED(hr))
-        value = V_I4(result.Get());
-    return hr;
+    return CallForLong(kGetOnTopViewportTop, value);
 }
 
 HRESULT QuickBrowserObjectCalls::MakeVisible(LONG clientX, LONG clientY) noexcept
@@ -254,11 +254,7 @@ HRESULT QuickBrowserObjectCalls::GetPrpLong(BSTR name, LONG& value) noexcept
 {
     const VARIANT nameArgument = BorrowedBstr(name);
     const VARIANT* arguments[] = {&nameArgument};
-    Variant result;
-    HRESULT hr = CallFor(kGetPrpLong, VT_I4, result.Get(), arguments, 1);
-    if (SUCCEEDED(hr))
-        value = V_I4(result.Get());
-    return hr;
+    return CallForLong(kGetPrpLong, value, arguments, 1);
 }
 
 HRESULT QuickBrowserObjectCalls::AddEventListener(BSTR eventType, IDispatch* listener, bool useCapture,

@@ -53,6 +53,8 @@ private:
     HRESULT CallForBool(DISPID dispid, bool& value, const VARIANT* const* arguments = nullptr, UINT count = 0) noexcept;
     HRESULT CallForString(DISPID dispid, vx::com::BStr& value, const VARIANT* const* arguments = nullptr,
                           UINT count = 0) noexcept;
+    HRESULT CallForLong(DISPID dispid, LONG& value, const VARIANT* const* arguments = nullptr, UINT count = 0) noexcept;
+    HRESULT CallForUnsigned(DISPID dispid, ULONG& value) noexcept;
 
     vxOpenAppHook::CvxDispHelper helper_;
 };
