@@ -6,6 +6,7 @@
 #include "platform/process/CommandLine.h"
 #include "module/CrHookModuleAsync.h"
 #include "module/PageSupports.h"
+#include "module/RecordingSupports.h"
 #include "module/RemoteServicesSync.h"
 #include "platform/com/ComBoundary.h"
 
@@ -132,7 +133,7 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
             tab->Close();
     });
 
-    hr = AddPageSupports();
+    hr = AddSupports();
     if (FAILED(hr))
         return hr;
 
@@ -156,22 +157,38 @@ HRESULT CCrHookModule::Initialize(IvxModuleRegistry* registry, IUnknown* host)
     return S_OK;
 }
 
-HRESULT CCrHookModule::AddPageSupports()
+namespace {
+
+// Creates a support of the module and registers it; a support that could not
+// be registered gives the module back at once.
+template <class Support>
+HRESULT AddNewSupport(CCrHookModule* module)
 {
-    ComPtr<CCrRootSupport> root;
-    ComPtr<CCrWindowSupport> windows;
-    ComPtr<CCrPageSupport> pages;
-    HRESULT hr = vx::com::CreateComObject(root, this);
+    ComPtr<Support> support;
+    HRESULT hr = vx::com::CreateComObject(support, module);
+    if (FAILED(hr))
+        return hr;
+    hr = module->AddSupport(support->Identity());
+    if (FAILED(hr))
+        support->Shutdown();
+    return hr;
+}
+
+} // namespace
+
+HRESULT CCrHookModule::AddSupports()
+{
+    HRESULT hr = AddNewSupport<CCrRootSupport>(this);
     if (SUCCEEDED(hr))
-        hr = vx::com::CreateComObject(windows, this);
+        hr = AddNewSupport<CCrWindowSupport>(this);
     if (SUCCEEDED(hr))
-        hr = vx::com::CreateComObject(pages, this);
+        hr = AddNewSupport<CCrPageSupport>(this);
     if (SUCCEEDED(hr))
-        hr = AddSupport(root->Identity());
+        hr = AddNewSupport<CCrRecordingSupport>(this);
     if (SUCCEEDED(hr))
-        hr = AddSupport(windows->Identity());
+        hr = AddNewSupport<CCrEventSource>(this);
     if (SUCCEEDED(hr))
-        hr = AddSupport(pages->Identity());
+        hr = AddNewSupport<CCrCustomControlsSupport>(this);
     return hr;
 }
 

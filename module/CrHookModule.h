@@ -94,9 +94,9 @@ private:
     // freed at once.
     HRESULT PostWork(int32_t kind, void* data);
     HRESULT MakeTab(LONG tabId, Microsoft::WRL::ComPtr<CCrHookTab>& tab);
-    // The supports that answer for windows and pages, in the order the host
-    // asks them: root, windows, pages.
-    HRESULT AddPageSupports();
+    // The supports, in the order the host asks them: root, windows, pages,
+    // then recording, page-loading events and custom controls.
+    HRESULT AddSupports();
     void NotifyStartLoading(CCrHookTab* tab);
 
     vx::com::CriticalSection asyncLock_;

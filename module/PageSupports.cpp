@@ -63,27 +63,6 @@ bool HandOut(IUnknown* object, IDispatch** out)
 
 } // namespace
 
-void SupportModuleLink::Attach(CCrHookModule* module)
-{
-    CriticalSectionLock guard(lock_);
-    module_ = module;
-}
-
-void SupportModuleLink::Release() noexcept
-{
-    ComPtr<CCrHookModule> module;
-    {
-        CriticalSectionLock guard(lock_);
-        module.Swap(module_);
-    }
-}
-
-ComPtr<CCrHookModule> SupportModuleLink::Module()
-{
-    CriticalSectionLock guard(lock_);
-    return module_;
-}
-
 // ------------------------------------------------------------ root
 
 VARIANT_BOOL CCrRootSupport::GetObjects(VARIANT parent, VARIANT* objects) noexcept

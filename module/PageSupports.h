@@ -13,45 +13,21 @@
 #include "generated/vxOpenAppServices.h"
 #include "platform/com/ComBoundary.h"
 #include "platform/com/ComObject.h"
+#include "module/SupportBase.h"
 
-class CCrHookModule;
-
-// The module reference that every support holds and gives up at shutdown.
-class SupportModuleLink
-{
-public:
-    void Attach(CCrHookModule* module);
-    void Release() noexcept;
-    // The module, or null after the shutdown.
-    Microsoft::WRL::ComPtr<CCrHookModule> Module();
-
-private:
-    vx::com::CriticalSection lock_;
-    Microsoft::WRL::ComPtr<CCrHookModule> module_;
-};
-
-// What the three supports share: IvxCrExtender, which gives the module back,
-// and IvxModuleObjects, whose first method none of them handles.
+// What the three page supports share: IvxModuleObjects, whose first method
+// none of them handles.
 template <class Derived, class... Interfaces>
-class PageSupportBase : public vx::com::ComObject<Derived, IvxCrExtender, IvxModuleObjects, Interfaces...>
+class PageSupportBase : public SupportBase<Derived, IvxModuleObjects, Interfaces...>
 {
 public:
-    explicit PageSupportBase(CCrHookModule* module) { link_.Attach(module); }
+    using SupportBase<Derived, IvxModuleObjects, Interfaces...>::SupportBase;
 
-    STDMETHODIMP Shutdown() noexcept override
-    try {
-        link_.Release();
-        return S_OK;
-    }
-    VX_COM_CATCH
     STDMETHODIMP_(VARIANT_BOOL) HandlesObject(VARIANT) noexcept override
     try {
         return VARIANT_FALSE;
     }
     VX_COM_CATCH_RETURN(VARIANT_FALSE)
-
-protected:
-    SupportModuleLink link_;
 };
 
 // IvxModuleObjects: the Tree-model page of every tab, for the engine's root.

@@ -184,6 +184,11 @@ void CvxDispDriver::PutProperty(const wchar_t* name, const VARIANT& value) const
     Call(name, DISPATCH_PROPERTYPUT, list, 1, CallSitePutProperty);
 }
 
+Variant CvxDispDriver::InvokeMethod(const wchar_t* name) const
+{
+    return Call(name, DISPATCH_METHOD, nullptr, 0, CallSiteInvokeMethod);
+}
+
 Variant CvxDispDriver::InvokeMethod(const wchar_t* name, const VARIANT& argument) const
 {
     const VARIANT* list[] = {&argument};

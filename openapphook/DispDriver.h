@@ -42,6 +42,7 @@ public:
 
     void PutProperty(const wchar_t* name, const VARIANT& value) const;
 
+    vx::com::Variant InvokeMethod(const wchar_t* name) const;
     vx::com::Variant InvokeMethod(const wchar_t* name, const VARIANT& argument) const;
     vx::com::Variant InvokeMethod(const wchar_t* name, const VARIANT& first, const VARIANT& second) const;
 

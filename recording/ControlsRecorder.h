@@ -7,8 +7,10 @@
 
 // The web-controls recorder module: the engine calls it for every recorded
 // user event on a page element. It is registered with the host next to the
-// process module. Event handling is not part of this build yet: it answers
-// every event as not handled.
+// process module. For links, buttons, check boxes, edit boxes, drop-down
+// lists and their options it writes the control kind and the value that a
+// recorded step needs (new check state, typed text, chosen option) into the
+// engine's event record; it answers whether it handled the event.
 class CvxCrControlsRecorder
     : public vx::com::ComObject<CvxCrControlsRecorder, IvxModule, IvxModuleHidden, IvxScriptEventRecorder>
 {

@@ -569,6 +569,11 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         return DISP_E_MEMBERNOTFOUND;
 
     SnapNode& node = page_.Node(h.node);
+    if (name == L"isEqualNode") {
+        Handle* other = need(1) && V_VT(args[0]) == VT_PTR ? Find(static_cast<NodeImpl*>(V_BYREF(args[0]))) : nullptr;
+        PutBool(other && other->kind == Kind::Node && EqualNodes(h.node, other->node), result);
+        return S_OK;
+    }
     if (name == L"getElementsByTagName" && (node.nodeType == 1 || node.nodeType == 9)) {
         std::wstring tag;
         if (!need(1) || FAILED(ArgAsString(args[0], tag)))
@@ -941,13 +946,47 @@ public:
             &call, 10000);
     }
 
+    // Answers the private IID with the object itself, so that a script
+    // object passed back as an argument is known as its node.
+    void* QueryExtraInterface(REFIID riid) override
+    {
+        return IsEqualIID(riid, kOwnScriptObject) ? static_cast<IDispatch*>(this) : nullptr;
+    }
+
 private:
+    // {7A4F2C19-5E8B-4D61-9C03-B2E6A1D84F57}
+    static constexpr GUID kOwnScriptObject = {
+        0x7A4F2C19, 0x5E8B, 0x4D61, {0x9C, 0x03, 0xB2, 0xE6, 0xA1, 0xD8, 0x4F, 0x57}};
+
+    // A script object of this page given as an argument stands for its node,
+    // as the native object's calls take nodes.
+    void ArgumentsAsNodes(DISPPARAMS* params, std::vector<VARIANT>& arguments, DISPPARAMS& converted)
+    {
+        converted = *params;
+        arguments.assign(params->rgvarg, params->rgvarg + params->cArgs);
+        for (VARIANT& argument : arguments) {
+            if (V_VT(&argument) != VT_DISPATCH || !V_DISPATCH(&argument))
+                continue;
+            Microsoft::WRL::ComPtr<IUnknown> own;
+            if (SUCCEEDED(V_DISPATCH(&argument)->QueryInterface(kOwnScriptObject, &own))) {
+                auto* script = static_cast<SnapshotScriptObject*>(static_cast<IDispatch*>(own.Get()));
+                V_VT(&argument) = VT_PTR;
+                V_BYREF(&argument) = script->handle_; // borrowed for the call
+            }
+        }
+        converted.rgvarg = arguments.data();
+    }
+
     HRESULT InvokeOnRenderer(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result)
     {
         vx::com::Variant value;
         bool call = (flags & DISPATCH_METHOD) && (!(flags & DISPATCH_PROPERTYGET) || (params && params->cArgs));
-        HRESULT hr =
-            call ? owner_->Invoke(handle_, id, params, value.Get()) : owner_->GetProperty(handle_, id, value.Get());
+        std::vector<VARIANT> arguments;
+        DISPPARAMS converted{};
+        if (call && params && params->cArgs)
+            ArgumentsAsNodes(params, arguments, converted);
+        HRESULT hr = call ? owner_->Invoke(handle_, id, arguments.empty() ? params : &converted, value.Get())
+                          : owner_->GetProperty(handle_, id, value.Get());
         if (FAILED(hr))
             return hr;
         if (value.Type() == VT_PTR) {
@@ -1212,6 +1251,82 @@ HRESULT STDMETHODCALLTYPE FireOnRenderer(void* context)
     return S_OK;
 }
 } // namespace
+
+// DOM isEqualNode: same type, name, value and attributes (in any order),
+// and equal children in order.
+bool SnapshotNativeObject::EqualNodes(long a, long b) const
+{
+    if (a == b)
+        return true;
+    const SnapNode& x = page_.Node(a);
+    const SnapNode& y = page_.Node(b);
+    auto prop = [](const SnapNode& n, const wchar_t* name) {
+        auto it = n.props.find(name);
+        return it == n.props.end() ? std::wstring() : it->second.text;
+    };
+    if (x.nodeType != y.nodeType || prop(x, L"nodeName") != prop(y, L"nodeName") ||
+        prop(x, L"nodeValue") != prop(y, L"nodeValue") || x.attrs.size() != y.attrs.size() ||
+        x.children.size() != y.children.size())
+        return false;
+    for (const auto& attr : x.attrs)
+        if (std::find(y.attrs.begin(), y.attrs.end(), attr) == y.attrs.end())
+            return false;
+    for (size_t i = 0; i < x.children.size(); ++i)
+        if (!EqualNodes(x.children[i], y.children[i]))
+            return false;
+    return true;
+}
+
+void SnapshotNativeObject::SetNodeProperty(long nodeId, const std::wstring& name, SnapValue value)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    page_.Node(nodeId).props[name] = std::move(value);
+}
+
+bool SnapshotNativeObject::TypeText(long nodeId, const std::wstring& text)
+{
+    SnapValue value;
+    value.kind = SnapValue::Kind::String;
+    value.text = text;
+    SetNodeProperty(nodeId, L"value", std::move(value));
+    return FireEvent(nodeId, L"keyup") >= 0;
+}
+
+bool SnapshotNativeObject::ChooseOption(long selectId, long index)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        SnapNode& select = page_.Node(selectId);
+        auto options = select.props.find(L"options");
+        if (options == select.props.end() || options->second.kind != SnapValue::Kind::List || index < 0 ||
+            index >= static_cast<long>(options->second.list.size()))
+            return false;
+        for (size_t i = 0; i < options->second.list.size(); ++i) {
+            SnapNode& option = page_.Node(options->second.list[i]);
+            SnapValue selected;
+            selected.kind = SnapValue::Kind::Bool;
+            selected.boolean = static_cast<long>(i) == index;
+            option.props[L"selected"] = selected;
+            if (selected.boolean)
+                select.props[L"value"] = option.props[L"value"];
+        }
+        SnapValue selectedIndex;
+        selectedIndex.kind = SnapValue::Kind::Number;
+        selectedIndex.number = index;
+        select.props[L"selectedIndex"] = selectedIndex;
+    }
+    return FireEvent(selectId, L"change") >= 0;
+}
+
+bool SnapshotNativeObject::ToggleChecked(long nodeId)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    SnapValue& checked = page_.Node(nodeId).props[L"checked"];
+    const bool was = checked.kind == SnapValue::Kind::Bool && checked.boolean;
+    checked.kind = SnapValue::Kind::Bool;
+    checked.boolean = !was;
+    return true;
+}
 
 int SnapshotNativeObject::FireEvent(long nodeId, const std::wstring& type, bool bubbles)
 {

@@ -125,6 +125,13 @@ public:
     // and the capturing ones of its ancestors only. `focus` fires "focus"
     // and "focusin" at the element it focuses.
     int FireEvent(long nodeId, const std::wstring& type, bool bubbles = true);
+    // A user's actions, as the page would see them: typing sets the value and
+    // fires "keyup"; choosing an option of a SELECT selects it and fires
+    // "change"; a click on a check box toggles `checked` (no event).
+    bool TypeText(long nodeId, const std::wstring& text);
+    bool ChooseOption(long selectId, long index);
+    bool ToggleChecked(long nodeId);
+    void SetNodeProperty(long nodeId, const std::wstring& name, SnapValue value);
     long ListenerCount();
     long ScriptCallbackCount(); // made by CreateScriptCallback and not released
     RendererThread& Renderer() { return renderer_; }
@@ -183,6 +190,7 @@ private:
     template <class Body>
     HRESULT OnMember(NativeSlot slot, NodeImpl* node, LONG member, Body&& body);
     HRESULT ReadMember(Handle& h, const std::wstring& name, VARIANT* value);
+    bool EqualNodes(long a, long b) const;
     HRESULT ReadNodeMember(long id, const std::wstring& name, VARIANT* value);
     HRESULT CallMember(Handle& h, const std::wstring& name, const std::vector<VARIANT*>& args, VARIANT* result);
     HRESULT ToVariant(const SnapValue& v, VARIANT* out);

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include <cstdlib>
+
 #include "generated/ovModule.h"
 #include "generated/vxCrHook.h"
 #include "harness/host/TestHost.h"
@@ -57,6 +59,15 @@ std::wstring Option(const std::wstring& name)
             value = argument.substr(prefix.size());
     LocalFree(argv);
     return value;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
 }
 
 int Fail(const char* what, HRESULT hr)
@@ -148,6 +159,24 @@ int wmain()
                 Say("ok %d", native->FireEvent(node, std::wstring(type.begin(), type.end())));
             else
                 Say("error no element");
+        } else if (line.rfind("type ", 0) == 0 || line.rfind("choose ", 0) == 0 || line.rfind("toggle ", 0) == 0) {
+            // A user's action on an element: "type <id> <text>", "choose
+            // <id> <option index>", "toggle <id>" (a check box's click).
+            const size_t verbEnd = line.find(' ');
+            const std::string verb = line.substr(0, verbEnd);
+            const size_t idEnd = line.find(' ', verbEnd + 1);
+            const std::string id =
+                line.substr(verbEnd + 1, idEnd == std::string::npos ? std::string::npos : idEnd - verbEnd - 1);
+            const std::string rest = idEnd == std::string::npos ? "" : line.substr(idEnd + 1);
+            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
+            bool done = false;
+            if (node && verb == "type")
+                done = native->TypeText(node, Utf8ToWide(rest));
+            else if (node && verb == "choose")
+                done = native->ChooseOption(node, std::atol(rest.c_str()));
+            else if (node)
+                done = native->ToggleChecked(node);
+            Say(!node ? "error no element" : done ? "ok" : "error refused");
         } else if (line.rfind("block ", 0) == 0) {
             const DWORD ms = static_cast<DWORD>(std::stoul(line.substr(6)));
             // Answered once the renderer thread is taken, so that the next
