@@ -161,12 +161,73 @@ STDMETHODIMP CTestTreeNode::QueryInterface(REFIID riid, void** object) noexcept
     if (!object)
         return E_POINTER;
     *object = nullptr;
-    if (riid == IID_IUnknown || riid == __uuidof(IvxObjectTreeNode)) {
+    if (riid == IID_IUnknown || riid == __uuidof(IvxObjectTreeNode))
         *object = static_cast<IvxObjectTreeNode*>(this);
-        AddRef();
-        return S_OK;
+    else if (riid == IID_IDispatch)
+        *object = static_cast<IDispatch*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ComPtr<IvxObject> CTestTreeNode::FirstTestObject()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const ComPtr<IUnknown>& entry : entries_) {
+        ComPtr<IvxObject> object;
+        if (entry && SUCCEEDED(entry.As(&object)))
+            return object;
     }
-    return E_NOINTERFACE;
+    return nullptr;
+}
+
+STDMETHODIMP CTestTreeNode::GetTypeInfoCount(UINT* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CTestTreeNode::GetTypeInfo(UINT, LCID, ITypeInfo**)
+{
+    return E_NOTIMPL;
+}
+
+// DISPID 1: the native object, under the first test object's property name.
+STDMETHODIMP CTestTreeNode::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
+{
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        ids[i] = DISPID_UNKNOWN;
+    ComPtr<IvxObject> object = FirstTestObject();
+    BSTR propertyName = nullptr;
+    const bool known = object && SUCCEEDED(object->GetNativePropertyName(&propertyName)) && propertyName &&
+                       count == 1 && _wcsicmp(propertyName, names[0]) == 0;
+    SysFreeString(propertyName);
+    if (!known)
+        return DISP_E_UNKNOWNNAME;
+    ids[0] = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CTestTreeNode::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*)
+{
+    if (id != 1)
+        return DISP_E_MEMBERNOTFOUND;
+    if (!(flags & DISPATCH_PROPERTYGET) || !result)
+        return DISP_E_TYPEMISMATCH;
+    ComPtr<IvxObject> object = FirstTestObject();
+    IDispatch* nativeObject = nullptr;
+    HRESULT hr = object ? object->GetNativeObject(&nativeObject) : E_FAIL;
+    if (FAILED(hr))
+        return hr;
+    VariantInit(result);
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = nativeObject;
+    return S_OK;
 }
 
 STDMETHODIMP_(ULONG) CTestTreeNode::AddRef()

@@ -50,7 +50,12 @@ private:
 // parent weakly (the parent owns its children). Refresh counts its calls
 // and, when a refresh action is set, runs it (a test can grow the tree
 // there).
-class CTestTreeNode final : public IvxObjectTreeNode
+//
+// The node is also the engine's scripting object of its test object, as the
+// engine hands it to recorder modules: its IDispatch answers one property,
+// named as the first entry's native property name ("NativeChromeObject"),
+// whose value is that entry's native object.
+class CTestTreeNode final : public IvxObjectTreeNode, public IDispatch
 {
 public:
     static Microsoft::WRL::ComPtr<CTestTreeNode> Create();
@@ -66,6 +71,12 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** object) noexcept override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
+    // IDispatch
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) override;
     // IvxObjectTreeNode
     STDMETHODIMP GetChildCount(LONG* count) override;
     STDMETHODIMP GetChild(LONG index, IvxObjectTreeNode** child) override;
@@ -73,6 +84,9 @@ public:
     STDMETHODIMP GetParent(IvxObjectTreeNode** parent) override;
     STDMETHODIMP GetEntryCount(LONG* count) override;
     STDMETHODIMP GetEntry(LONG index, IUnknown** entry) override;
+
+    // The first entry that answers IvxObject (null when none does).
+    Microsoft::WRL::ComPtr<IvxObject> FirstTestObject();
 
 private:
     CTestTreeNode() = default;

@@ -15,7 +15,7 @@ export function walkPage(options) {
   ];
   const ELEMENT_MEMBERS = [
     'nodeType', 'nodeName', 'nodeValue', 'tagName', 'localName', 'namespaceURI', 'id', 'name', 'className',
-    'type', 'value', 'checked', 'selected', 'selectedIndex', 'href', 'src', 'useMap', 'hidden', 'disabled',
+    'type', 'value', 'checked', 'selected', 'selectedIndex', 'index', 'size', 'multiple', 'href', 'src', 'useMap', 'hidden', 'disabled',
     'readOnly', 'cellIndex', 'rowIndex', 'text', 'title', 'alt', 'form', 'rows', 'cells', 'options',
     'contentDocument', 'contentWindow', 'offsetParent', 'offsetLeft', 'offsetTop', 'offsetWidth',
     'offsetHeight', 'clientLeft', 'clientTop', 'clientWidth', 'clientHeight', 'scrollLeft', 'scrollTop',

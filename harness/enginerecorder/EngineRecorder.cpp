@@ -1,0 +1,454 @@
+#include "harness/enginerecorder/EngineRecorder.h"
+
+#include <chrono>
+
+#include "platform/com/BStr.h"
+#include "platform/com/ComBoundary.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace vxtest {
+namespace {
+
+// {4B6E1BCE-474C-4C86-8137-913ABE4DB22A}: the engine's window-message event.
+constexpr GUID kWindowMessageEvent = {0x4B6E1BCE, 0x474C, 0x4C86, {0x81, 0x37, 0x91, 0x3A, 0xBE, 0x4D, 0xB2, 0x2A}};
+// {3BCAE1AF-C781-4CCE-8F3B-6C7F4352CD3A}: the engine's key event.
+constexpr GUID kKeyEvent = {0x3BCAE1AF, 0xC781, 0x4CCE, {0x8F, 0x3B, 0x6C, 0x7F, 0x43, 0x52, 0xCD, 0x3A}};
+
+// An object of the engine's, known by its key.
+class CHostObject final : public vx::com::ComObject<CHostObject, IovKeyItem>
+{
+public:
+    explicit CHostObject(const GUID& key) : key_(key) {}
+    STDMETHODIMP GetKey(GUID* key) noexcept override
+    try {
+        if (!key)
+            return E_POINTER;
+        *key = key_;
+        return S_OK;
+    }
+    VX_COM_CATCH
+
+private:
+    const GUID key_;
+};
+
+void PutLong(BYTE* payload, size_t offset, LONG value)
+{
+    memcpy(payload + offset, &value, sizeof(value));
+}
+
+LONG WindowValue(HWND window)
+{
+    // The engine reports window handles as 32-bit values.
+    return static_cast<LONG>(reinterpret_cast<LONG_PTR>(window));
+}
+
+} // namespace
+
+CEngineRecorder::CEngineRecorder(IUnknown* hookModule, std::vector<ComPtr<IUnknown>> recorderModules)
+    : hookModule_(hookModule), recorderModules_(std::move(recorderModules))
+{
+}
+
+HRESULT CEngineRecorder::Start()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        recording_ = true;
+    }
+    ComPtr<IvxScriptRecorderEventSource> source;
+    HRESULT hr = hookModule_.As(&source);
+    if (SUCCEEDED(hr))
+        hr = source->SetRecorderSink(static_cast<IvxRecorderEventSink*>(this));
+    ComPtr<IvxScriptEventRecorder> recorder;
+    if (SUCCEEDED(hr))
+        hr = hookModule_.As(&recorder);
+    if (SUCCEEDED(hr))
+        hr = recorder->OnRecordingStarted();
+    for (const ComPtr<IUnknown>& module : recorderModules_) {
+        ComPtr<IvxScriptEventRecorder> other;
+        if (SUCCEEDED(hr) && SUCCEEDED(module.As(&other)))
+            hr = other->OnRecordingStarted();
+    }
+    return hr;
+}
+
+HRESULT CEngineRecorder::Stop()
+{
+    ComPtr<IvxScriptEventRecorder> recorder;
+    if (SUCCEEDED(hookModule_.As(&recorder)))
+        recorder->OnRecordingStopped();
+    for (const ComPtr<IUnknown>& module : recorderModules_) {
+        ComPtr<IvxScriptEventRecorder> other;
+        if (SUCCEEDED(module.As(&other)))
+            other->OnRecordingStopped();
+    }
+    ComPtr<IvxScriptRecorderEventSource> source;
+    HRESULT hr = hookModule_.As(&source);
+    if (SUCCEEDED(hr))
+        hr = source->ReleaseRecorderSink();
+    std::lock_guard<std::mutex> guard(lock_);
+    recording_ = false;
+    return hr;
+}
+
+HRESULT CEngineRecorder::AttachProvider(CTestTreeNode* element, ComPtr<IDispatch>& provider)
+{
+    provider.Reset();
+    ComPtr<IvxObject> testObject = element ? element->FirstTestObject() : nullptr;
+    ComPtr<IDispatch> dispatch;
+    ComPtr<IvxModuleExtendedObjects2> extended;
+    if (!testObject || FAILED(testObject.As(&dispatch)) || FAILED(hookModule_.As(&extended)))
+        return E_INVALIDARG;
+    VARIANT_BOOL handled = VARIANT_FALSE;
+    HRESULT hr = extended->GetExtendedObject(dispatch.Get(), &provider, &handled);
+    if (FAILED(hr))
+        return hr;
+    if (!handled || !provider)
+        return S_FALSE;
+    ComPtr<IvxObject> providerObject;
+    vx::com::BStr moniker;
+    hr = provider.As(&providerObject);
+    if (SUCCEEDED(hr))
+        hr = providerObject->GetMoniker(moniker.Out());
+    if (FAILED(hr))
+        return hr;
+    std::lock_guard<std::mutex> guard(lock_);
+    registered_[moniker.Str()] = Registered{provider, element};
+    return S_OK;
+}
+
+void CEngineRecorder::DisposeProviders()
+{
+    std::map<std::wstring, Registered> taken;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        taken.swap(registered_);
+    }
+    for (auto& entry : taken) {
+        ComPtr<IovDisposable> disposable;
+        if (SUCCEEDED(entry.second.object.As(&disposable)))
+            disposable->Dispose();
+    }
+}
+
+RecordedEvent CEngineRecorder::ReportWindowMessage(HWND window, UINT message, LONG x, LONG y, CTestTreeNode* node)
+{
+    ComPtr<CEngineEventRecord> record;
+    vx::com::CreateComObject(record, kWindowMessageEvent);
+    BYTE payload[40] = {};
+    PutLong(payload, 0, WindowValue(window));
+    PutLong(payload, 8, static_cast<LONG>(message));
+    PutLong(payload, 12, x);
+    PutLong(payload, 16, y);
+    record->SetRawProperty(&kWindowMessageEvent, sizeof(payload), payload);
+    if (ComPtr<IvxObject> target = node ? node->FirstTestObject() : nullptr) {
+        ComPtr<IDispatch> dispatch;
+        if (SUCCEEDED(target.As(&dispatch)))
+            record->SetTargetObject(dispatch.Get());
+    }
+    const bool handled = Deliver(record.Get(), node);
+    return RecordedEvent{record, handled};
+}
+
+RecordedEvent CEngineRecorder::ReportKey(HWND window, CTestTreeNode* node)
+{
+    ComPtr<CEngineEventRecord> record;
+    vx::com::CreateComObject(record, kKeyEvent);
+    BYTE payload[20] = {};
+    PutLong(payload, 0, WindowValue(window));
+    record->SetRawProperty(&kKeyEvent, sizeof(payload), payload);
+    const bool handled = Deliver(record.Get(), node);
+    return RecordedEvent{record, handled};
+}
+
+bool CEngineRecorder::Deliver(CEngineEventRecord* record, CTestTreeNode* node)
+{
+    IDispatch* engineObject = node ? static_cast<IDispatch*>(node) : nullptr;
+    IUnknown* host = static_cast<IvxRecordingHost*>(this);
+    bool handled = false;
+    ComPtr<IvxScriptEventRecorder> recorder;
+    if (SUCCEEDED(hookModule_.As(&recorder)))
+        handled = recorder->OnEvent(host, record, engineObject) != VARIANT_FALSE;
+    for (const ComPtr<IUnknown>& module : recorderModules_) {
+        ComPtr<IvxScriptEventRecorder> other;
+        if (SUCCEEDED(module.As(&other)) && other->OnEvent(host, record, engineObject) != VARIANT_FALSE)
+            handled = true;
+    }
+    return handled;
+}
+
+ComPtr<CTestTreeNode> CEngineRecorder::NodeOfEventObject(CEngineEventRecord* record)
+{
+    ComPtr<IDispatch> object = record->EventObject();
+    if (!object)
+        return nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    for (const auto& entry : registered_)
+        if (entry.second.object == object)
+            return entry.second.node;
+    return nullptr;
+}
+
+std::vector<RecordedEvent> CEngineRecorder::Fired()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return events_;
+}
+
+bool CEngineRecorder::WaitForFired(size_t count, DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> guard(lock_);
+    return fired_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return events_.size() >= count; });
+}
+
+std::vector<HostLookup> CEngineRecorder::HostLookups()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return lookups_;
+}
+
+// ---------------------------------------------------------------- sink
+
+STDMETHODIMP CEngineRecorder::IsRecording(VARIANT_BOOL* recording) noexcept
+try {
+    if (!recording)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *recording = recording_ ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::PauseRecording() noexcept
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CEngineRecorder::ResumeRecording() noexcept
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CEngineRecorder::GetRecordingHost(IUnknown** host) noexcept
+try {
+    if (!host)
+        return E_POINTER;
+    *host = static_cast<IvxRecordingHost*>(this);
+    (*host)->AddRef();
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::CreateEventRecord(const GUID* eventGuid, IUnknown** eventRecord) noexcept
+try {
+    if (!eventGuid || !eventRecord)
+        return E_POINTER;
+    *eventRecord = nullptr;
+    ComPtr<CEngineEventRecord> record;
+    HRESULT hr = vx::com::CreateComObject(record, *eventGuid);
+    if (SUCCEEDED(hr))
+        *eventRecord = ComPtr<IUnknown>(record->Identity()).Detach();
+    return hr;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::CancelEventRecord(IUnknown*) noexcept
+{
+    return S_OK;
+}
+
+// A fired record goes to the event sources first (so that it refers to its
+// object), then to every recorder module with the engine's object.
+STDMETHODIMP CEngineRecorder::FireEvent(IUnknown* eventRecord, IUnknown* source) noexcept
+try {
+    ComPtr<IvxEventRecord> asRecord;
+    if (!eventRecord || FAILED(eventRecord->QueryInterface(IID_PPV_ARGS(&asRecord))))
+        return E_INVALIDARG;
+    // Records are the engine's own objects: the pointer is one of ours.
+    auto* record = static_cast<CEngineEventRecord*>(asRecord.Get());
+    record->SetSource(source);
+    ComPtr<IvxScriptRecorderEventSource> sources;
+    if (SUCCEEDED(hookModule_.As(&sources)))
+        sources->ProcessRecordedEvent(eventRecord, static_cast<IvxScriptRecorder*>(this));
+    ComPtr<CTestTreeNode> node = NodeOfEventObject(record);
+    const bool handled = Deliver(record, node.Get());
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        events_.push_back(RecordedEvent{ComPtr<CEngineEventRecord>(record), handled});
+    }
+    fired_.notify_all();
+    return S_OK;
+}
+VX_COM_CATCH
+
+// ---------------------------------------------------------------- recorder
+
+STDMETHODIMP CEngineRecorder::GetRegisteredObject(BSTR identifier, IDispatch** object) noexcept
+try {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = registered_.find(std::wstring(identifier ? identifier : L"", SysStringLen(identifier)));
+    if (it != registered_.end())
+        *object = ComPtr<IDispatch>(it->second.object).Detach();
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::RegisterObject(BSTR identifier, IDispatch* object) noexcept
+try {
+    std::lock_guard<std::mutex> guard(lock_);
+    registered_[std::wstring(identifier ? identifier : L"", SysStringLen(identifier))] = Registered{object, nullptr};
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::UnregisterObject(BSTR identifier) noexcept
+try {
+    std::lock_guard<std::mutex> guard(lock_);
+    registered_.erase(std::wstring(identifier ? identifier : L"", SysStringLen(identifier)));
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::GetRegisteredCount(LONG* count) noexcept
+try {
+    if (!count)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *count = static_cast<LONG>(registered_.size());
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::GetEventCount(LONG* count) noexcept
+try {
+    if (!count)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *count = static_cast<LONG>(events_.size());
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::GetEvent(LONG index, IUnknown** eventRecord) noexcept
+try {
+    if (!eventRecord)
+        return E_POINTER;
+    *eventRecord = nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= events_.size())
+        return E_INVALIDARG;
+    *eventRecord = ComPtr<IUnknown>(events_[static_cast<size_t>(index)].record->Identity()).Detach();
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::RemoveEvent(LONG index) noexcept
+try {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (index < 0 || static_cast<size_t>(index) >= events_.size())
+        return E_INVALIDARG;
+    events_.erase(events_.begin() + index);
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::GetLastEvent(IUnknown** eventRecord) noexcept
+try {
+    if (!eventRecord)
+        return E_POINTER;
+    *eventRecord = nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!events_.empty())
+        *eventRecord = ComPtr<IUnknown>(events_.back().record->Identity()).Detach();
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::BeginGroup(BSTR) noexcept
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CEngineRecorder::EndGroup() noexcept
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CEngineRecorder::AddComment(BSTR) noexcept
+{
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CEngineRecorder::GetRecordingMode(LONG* mode) noexcept
+try {
+    if (!mode)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *mode = mode_;
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::SetRecordingMode(LONG mode) noexcept
+try {
+    std::lock_guard<std::mutex> guard(lock_);
+    mode_ = mode;
+    return S_OK;
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::SetEventObject(IUnknown* eventRecord, IDispatch* object) noexcept
+try {
+    ComPtr<IvxEventRecord> asRecord;
+    if (!eventRecord || FAILED(eventRecord->QueryInterface(IID_PPV_ARGS(&asRecord))))
+        return E_INVALIDARG;
+    static_cast<CEngineEventRecord*>(asRecord.Get())->SetEventObject(object);
+    return S_OK;
+}
+VX_COM_CATCH
+
+// ---------------------------------------------------------------- host
+
+HRESULT CEngineRecorder::HostObject(const std::wstring& prefix, LONG_PTR window, IUnknown** object)
+{
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    GUID key = {};
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        auto it = hostKeys_.find(prefix);
+        if (it == hostKeys_.end()) {
+            if (FAILED(CoCreateGuid(&key)))
+                return E_FAIL;
+            hostKeys_.emplace(prefix, key);
+        } else {
+            key = it->second;
+        }
+        lookups_.push_back(HostLookup{prefix, window, key});
+    }
+    ComPtr<CHostObject> found;
+    HRESULT hr = vx::com::CreateComObject(found, key);
+    if (SUCCEEDED(hr))
+        *object = ComPtr<IUnknown>(found->Identity()).Detach();
+    return hr;
+}
+
+STDMETHODIMP CEngineRecorder::GetObjectByPrefix(BSTR prefix, IUnknown** object) noexcept
+try {
+    return HostObject(std::wstring(prefix ? prefix : L"", SysStringLen(prefix)), 0, object);
+}
+VX_COM_CATCH
+
+STDMETHODIMP CEngineRecorder::GetObjectByWindowAndPrefix(LONG_PTR window, BSTR prefix, IUnknown** object) noexcept
+try {
+    return HostObject(std::wstring(prefix ? prefix : L"", SysStringLen(prefix)), window, object);
+}
+VX_COM_CATCH
+
+} // namespace vxtest
