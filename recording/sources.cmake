@@ -1,2 +1,6 @@
 list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/ControlsRecorder.cpp)
+list(APPEND VX_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/RegExpModule.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WebControlDetection.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/WebObjectClassInfo.cpp)
