@@ -439,8 +439,11 @@ HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VA
             PutNumber(w.devicePixelRatio, value);
         else if (name == L"frameElement")
             PutNode(doc.frameElement, value);
-        else
-            return DISP_E_MEMBERNOTFOUND;
+        else {
+            // The globals the page's scripts defined.
+            auto global = doc.globals.find(name);
+            return global == doc.globals.end() ? DISP_E_MEMBERNOTFOUND : ToVariant(global->second, value);
+        }
         return S_OK;
     }
     case Kind::Collection:
@@ -548,6 +551,20 @@ HRESULT SnapshotNativeObject::CallMember(Handle& h, const std::wstring& name, co
         doc.window.scrollX = std::clamp(std::floor(x), 0.0, maxX);
         doc.window.scrollY = std::clamp(std::floor(y), 0.0, maxY);
         return S_OK;
+    }
+    if (h.kind == Kind::Window && page_.documents.at(static_cast<size_t>(h.doc)).calls.count(name)) {
+        // A global function of the page: what it answered in the browser for
+        // that argument; null for an argument it was not called with.
+        const auto& answers = page_.documents.at(static_cast<size_t>(h.doc)).calls.at(name);
+        std::wstring argument;
+        if (!need(1) || FAILED(ArgAsString(args[0], argument)))
+            return DISP_E_BADPARAMCOUNT;
+        auto answer = answers.find(argument);
+        if (answer == answers.end()) {
+            V_VT(result) = VT_NULL;
+            return S_OK;
+        }
+        return ToVariant(answer->second, result);
     }
     if (h.kind == Kind::Window && name == L"getComputedStyle") {
         Handle* element = need(1) && V_VT(args[0]) == VT_PTR ? Find(static_cast<NodeImpl*>(V_BYREF(args[0]))) : nullptr;

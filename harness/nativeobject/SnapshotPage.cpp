@@ -87,6 +87,8 @@ SnapValue ToValue(const Json& j)
             v.number = s == "NaN"         ? std::numeric_limits<double>::quiet_NaN()
                        : s == "-Infinity" ? -std::numeric_limits<double>::infinity()
                                           : std::numeric_limits<double>::infinity();
+        } else if (j.contains("$undefined")) {
+            v.kind = SnapValue::Kind::Undefined;
         } else if (j.contains("$error")) {
             v.kind = SnapValue::Kind::Error;
             v.text = Utf8ToWide(j["$error"].get<std::string>());
@@ -94,8 +96,11 @@ SnapValue ToValue(const Json& j)
             v.kind = SnapValue::Kind::Object;
             if (j.contains("$object"))
                 v.text = Utf8ToWide(j["$object"].get<std::string>());
-            for (auto it = j.begin(); it != j.end(); ++it)
-                if (it.key() != "$object")
+            // Captured globals keep their members apart ("$members"); other
+            // objects hold them beside the class name (e.g. baseVal).
+            const Json& members = j.contains("$members") ? j["$members"] : j;
+            for (auto it = members.begin(); it != members.end(); ++it)
+                if (it.key() != "$object" && it.key() != "$members")
                     v.members[Utf8ToWide(it.key())] = ToValue(it.value());
         }
     }
@@ -150,6 +155,15 @@ SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
         doc.frameElement = RefOrZero(d["frameElement"]);
         doc.window = ToWindow(d["window"]);
         doc.hitGrid = ToHitGrid(d["hitGrid"]);
+        if (d.contains("globals") && d["globals"].is_object())
+            for (auto it = d["globals"].begin(); it != d["globals"].end(); ++it)
+                doc.globals[Utf8ToWide(it.key())] = ToValue(it.value());
+        if (d.contains("calls") && d["calls"].is_object())
+            for (auto fn = d["calls"].begin(); fn != d["calls"].end(); ++fn) {
+                auto& answers = doc.calls[Utf8ToWide(fn.key())];
+                for (auto it = fn.value().begin(); it != fn.value().end(); ++it)
+                    answers[Utf8ToWide(it.key())] = ToValue(it.value());
+            }
         page.documents.push_back(std::move(doc));
     }
 
@@ -227,12 +241,29 @@ long SnapshotPage::FindById(const std::wstring& elementId) const
     return 0;
 }
 
+namespace {
+
+void CollectMemberNames(const std::map<std::wstring, SnapValue>& members, std::set<std::wstring>& names)
+{
+    for (const auto& member : members) {
+        names.insert(member.first);
+        CollectMemberNames(member.second.members, names);
+    }
+}
+
+} // namespace
+
 std::vector<std::wstring> SnapshotPage::MemberNames() const
 {
     std::set<std::wstring> names;
     for (const SnapNode& node : nodes_)
         for (const auto& prop : node.props)
             names.insert(prop.first);
+    for (const SnapDocument& doc : documents) {
+        CollectMemberNames(doc.globals, names);
+        for (const auto& call : doc.calls)
+            names.insert(call.first);
+    }
     return std::vector<std::wstring>(names.begin(), names.end());
 }
 

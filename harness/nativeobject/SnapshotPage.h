@@ -20,6 +20,7 @@ struct SnapValue
     bool boolean = false;
     double number = 0;
     std::wstring text;                         // String; class name of an Object; exception name of an Error
+                                               // (Undefined: a member that exists with the value undefined)
     long ref = 0;                              // Node id or Window (document index)
     std::vector<long> list;                    // List members (0 for a member outside the snapshot)
     std::map<std::wstring, SnapValue> members; // Object members (e.g. baseVal)
@@ -67,6 +68,13 @@ struct SnapDocument
     long frameElement = 0;
     SnapWindow window;
     SnapHitGrid hitGrid;
+    // Members that the page's own scripts defined on the window (objects
+    // with their members to the captured depth, functions as Objects of
+    // class "Function").
+    std::map<std::wstring, SnapValue> globals;
+    // What the page's global functions answered: function name -> argument
+    // -> result.
+    std::map<std::wstring, std::map<std::wstring, SnapValue>> calls;
 };
 
 class SnapshotPage

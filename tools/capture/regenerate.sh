@@ -23,6 +23,10 @@ rm -f "$pages/expected/"*.geometry.json
 $capture "$pages" --out "$pages/snapshots" --geometry "$pages/expected"
 $capture "$pages/real" --out "$pages/snapshots"
 
+# Pages with vendor-like web controls, with their script globals and the
+# answers of the controls' look-up functions (ig..._get...ById).
+$capture "$pages/detection" --out "$pages/snapshots" --call-globals '^ig[a-z]+_get[A-Za-z]+ById$'
+
 # Variants: scrolled pages, a page with a focused element, a smaller viewport.
 $capture "$pages/scrolling.html" --scroll 500,1100 --name scrolling-scrolled --out "$pages/snapshots" --geometry "$pages/expected"
 $capture "$pages/viewport.html" --scroll 200,100 --name viewport-scrolled --out "$pages/snapshots" --geometry "$pages/expected"

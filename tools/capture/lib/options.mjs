@@ -15,6 +15,8 @@ export const USAGE = `usage: node tools/capture/capture.mjs [options] <page.html
   --grid STEP              spacing of the elementFromPoint grid in pixels (default 50)
   --inner-text-limit N     innerText longer than N characters is truncated (default 4096)
   --exclusion-attribute A  attribute name the native object reports as the exclusion attribute
+  --call-globals PATTERN   call the page's global functions whose names match PATTERN (a
+                           regular expression) with each element id and record the answers
   --timeout MS             time-out for every wait (default 30000)
   --browser PATH           browser binary (default: headless shell, else chromium)`;
 
@@ -32,6 +34,7 @@ const DEFAULTS = {
   exclusionAttribute: 'data-vxcr-exclude',
   timeout: 30000,
   browser: null,
+  callGlobals: null,
   out: null,
 };
 
@@ -71,6 +74,15 @@ export function parseArgs(argv) {
       case '--screenshot': options.screenshot = value; break;
       case '--exclusion-attribute': options.exclusionAttribute = value; break;
       case '--browser': options.browser = value; break;
+      case '--call-globals': {
+        try {
+          new RegExp(value);
+        } catch {
+          throw new Error(`--call-globals needs a regular expression, got "${value}"`);
+        }
+        options.callGlobals = value;
+        break;
+      }
       case '--out': options.out = value; break;
       default: throw new Error(`unknown option ${arg}\n${USAGE}`);
     }

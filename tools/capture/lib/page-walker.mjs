@@ -5,6 +5,12 @@
 
 export function walkPage(options) {
   const { gridStep, innerTextLimit, keepAs } = options;
+  // Window members that a blank page has too (not the page's own), and the
+  // names of the page's global functions to call (a pattern), if any.
+  const blankGlobals = new Set(options.blankGlobals ?? []);
+  const callPattern = options.callGlobals ? new RegExp(options.callGlobals) : null;
+  const GLOBAL_DEPTH = 3;   // levels of members recorded below a global (the global's own is 1)
+  const MEMBER_LIMIT = 200; // members recorded per object
 
   // Scalar members read from every node that has them ('name' in node).
   const NODE_MEMBERS = ['nodeType', 'nodeName', 'nodeValue', 'data', 'target', 'name', 'publicId', 'systemId'];
@@ -158,6 +164,103 @@ export function walkPage(options) {
     return { step: gridStep, offset, columns, rows, ids };
   }
 
+
+  // The globals the page's own scripts defined: own members of the window
+  // that a blank page does not have. Objects are recorded with their member
+  // names and values down to GLOBAL_DEPTH levels (members inherited from
+  // Object.prototype, Function.prototype and Array.prototype are left out,
+  // as every object of their kind has them); functions are marked as
+  // functions.
+  function globalMemberNames(value) {
+    const names = [];
+    const seen = new Set(['constructor', '__proto__']);
+    const stops = new Set([Object.prototype, Function.prototype, Array.prototype]);
+    for (let o = value; o && !stops.has(o) && names.length < MEMBER_LIMIT; o = Object.getPrototypeOf(o)) {
+      for (const name of Object.getOwnPropertyNames(o)) {
+        if (seen.has(name)) continue;
+        seen.add(name);
+        names.push(name);
+        if (names.length >= MEMBER_LIMIT) break;
+      }
+    }
+    return names;
+  }
+
+  function encodeGlobal(value, depth) {
+    if (value === undefined) return { $undefined: true };
+    if (typeof value === 'function') return { $object: 'Function' };
+    if (value === null || typeof value !== 'object') return encode(value, '');
+    if (isWindow(value) || value instanceof Node) return encode(value, '');
+    const record = { $object: Object.prototype.toString.call(value).slice(8, -1) };
+    if (depth <= 1) return record;
+    const members = {};
+    for (const name of globalMemberNames(value)) {
+      let member;
+      try {
+        member = value[name];
+      } catch (err) {
+        members[name] = { $error: String(err && err.name) };
+        continue;
+      }
+      members[name] = encodeGlobal(member, depth - 1);
+    }
+    record.$members = members;
+    return record;
+  }
+
+  function pageGlobals(win) {
+    const globals = {};
+    let names;
+    try {
+      names = Object.getOwnPropertyNames(win);
+    } catch {
+      return globals;
+    }
+    for (const name of names.filter((n) => !blankGlobals.has(n) && !/^\d+$/.test(n)).sort()) {
+      let value;
+      try {
+        value = win[name];
+      } catch (err) {
+        globals[name] = { $error: String(err && err.name) };
+        continue;
+      }
+      globals[name] = encodeGlobal(value, GLOBAL_DEPTH);
+    }
+    return globals;
+  }
+
+  // Answers of the page's global functions whose names match callPattern,
+  // called with one argument: every element id of the document, and each id
+  // without its first 2 or its last 5 characters.
+  function globalCalls(doc, win, globals) {
+    const calls = {};
+    if (!callPattern) return calls;
+    const candidates = [];
+    const seen = new Set();
+    for (const element of doc.querySelectorAll('[id]')) {
+      const id = element.id;
+      for (const candidate of [id, id.slice(2), id.slice(0, -5)]) {
+        if (candidate && !seen.has(candidate)) {
+          seen.add(candidate);
+          candidates.push(candidate);
+        }
+      }
+    }
+    for (const name of Object.keys(globals)) {
+      if (globals[name]?.$object !== 'Function' || !callPattern.test(name)) continue;
+      const answers = {};
+      for (const argument of candidates) {
+        try {
+          answers[argument] = encodeGlobal(win[name](argument), 1);
+        } catch (err) {
+          answers[argument] = { $error: String(err && err.name) };
+        }
+      }
+      calls[name] = answers;
+    }
+    return calls;
+  }
+
   const documentRecords = documents.map(({ doc, win, frameElement, parentDocument }, index) => ({
     index,
     node: nodeIds.get(doc),
@@ -172,6 +275,16 @@ export function walkPage(options) {
     } : null,
     hitGrid: win ? hitGrid(doc, win) : null,
   }));
+
+  // After everything else was read: a called function may change the page.
+  documents.forEach(({ doc, win }, index) => {
+    if (!win) return;
+    const globals = pageGlobals(win);
+    if (Object.keys(globals).length === 0) return;
+    documentRecords[index].globals = globals;
+    const calls = globalCalls(doc, win, globals);
+    if (Object.keys(calls).length) documentRecords[index].calls = calls;
+  });
 
   // Leaves the node numbering in the page for the geometry pass, which runs
   // after everything above has been read.

@@ -97,6 +97,9 @@ async function capturePage(browser, options, page) {
       width: options.width, height: options.height, deviceScaleFactor: 1, mobile: false,
     });
     await send('Emulation.setFocusEmulationEnabled', { enabled: true });
+    // What a blank page's window has of its own: the rest of a page's
+    // window members were defined by its scripts.
+    const blankGlobals = await evaluate(send, 'Object.getOwnPropertyNames(window)');
     const url = pageUrl(options.root, page);
     const loaded = cdp.waitForEvent('Page.loadEventFired', sessionId);
     const navigation = await send('Page.navigate', { url });
@@ -113,7 +116,9 @@ async function capturePage(browser, options, page) {
       fs.mkdirSync(path.dirname(path.resolve(options.screenshot)), { recursive: true });
       fs.writeFileSync(options.screenshot, Buffer.from(data, 'base64'));
     }
-    const walkOptions = { gridStep: options.grid, innerTextLimit: options.innerTextLimit };
+    const walkOptions = {
+      gridStep: options.grid, innerTextLimit: options.innerTextLimit, blankGlobals, callGlobals: options.callGlobals,
+    };
     if (options.geometry) walkOptions.keepAs = NODE_TABLE;
     const walked = await evaluate(send, `(${walkPage.toString()})(${JSON.stringify(walkOptions)})`);
     const version = browser.version;

@@ -176,3 +176,55 @@ describe('capture options', () => {
     assert.deepEqual([...profileDirs()].filter((n) => !before.has(n)), []);
   });
 });
+
+describe('capture of the globals a page defined', () => {
+  let snapshot;
+  let globals;
+
+  before(async () => {
+    const out = tempDir();
+    const options = parseArgs([path.join(site, 'globals.html'), '--out', out, '--call-globals', '^find']);
+    const [result] = await captureAll(options);
+    snapshot = JSON.parse(fs.readFileSync(result.file, 'utf8'));
+    globals = snapshot.documents[0].globals;
+  });
+
+  test('only the members the page\'s scripts added to the window are recorded', () => {
+    assert.deepEqual(Object.keys(globals).sort(),
+      ['Widget', 'countCalls', 'counter', 'findWidget', 'nothing', 'panel', 'unset', 'widgets']);
+    assert.equal(globals.counter, 3);
+    assert.equal(globals.nothing, null);
+    assert.deepEqual(globals.unset, { $undefined: true });
+    assert.deepEqual(globals.findWidget, { $object: 'Function' });
+    // The script ran before the element existed.
+    assert.equal(globals.panel, null);
+  });
+
+  test('objects keep their members to a bounded depth, inherited ones included', () => {
+    const widget = globals.widgets.$members.w_one;
+    assert.equal(widget.$object, 'Object');
+    assert.deepEqual(Object.keys(widget.$members).sort(), ['id', 'parts', 'redraw']);
+    assert.deepEqual(widget.$members.redraw, { $object: 'Function' });
+    // Third level: the class name only.
+    assert.deepEqual(widget.$members.parts, { $object: 'Object' });
+  });
+
+  test('matching functions are called with every id and its cut forms', () => {
+    const calls = snapshot.documents[0].calls;
+    assert.deepEqual(Object.keys(calls), ['findWidget']);
+    const answers = calls.findWidget;
+    assert.deepEqual(answers.w_one, { $object: 'Object' });
+    assert.deepEqual(answers.one, null);
+    // "xxw_one" without its first 2 characters names the widget too.
+    assert.ok('xxw_one' in answers && 'w_one' in answers && 'xx' in answers);
+    assert.equal(answers.panel, null);
+  });
+
+  test('a page without scripts has no globals recorded', async () => {
+    const out = tempDir();
+    const [result] = await captureAll(parseArgs([path.join(site, 'sub', 'frame.html'), '--root', site, '--out', out]));
+    const plain = JSON.parse(fs.readFileSync(result.file, 'utf8'));
+    assert.ok(!('globals' in plain.documents[0]));
+    assert.ok(!('calls' in plain.documents[0]));
+  });
+});
