@@ -7,7 +7,10 @@
  * path of every target of this project:
  * - Attach takes over the caller's reference (the original added one more,
  *   so every attached object leaked);
- * - move assignment moves (the original copied, leaving the source set).
+ * - move assignment moves (the original copied, leaving the source set);
+ * - two ComPtrs compare by the pointers they hold (the original had no
+ *   comparison, so == went through the conversion to bool and any two set
+ *   pointers compared equal).
  */
 
 #ifndef _WRL_CLIENT_H_
@@ -268,6 +271,36 @@ namespace Microsoft {
                 return tmp->Release();
             }
         };
+
+        template <typename T, typename U>
+        bool operator==(const ComPtr<T> &a, const ComPtr<U> &b) throw() {
+            return a.Get() == b.Get();
+        }
+
+        template <typename T, typename U>
+        bool operator!=(const ComPtr<T> &a, const ComPtr<U> &b) throw() {
+            return a.Get() != b.Get();
+        }
+
+        template <typename T>
+        bool operator==(const ComPtr<T> &a, decltype(nullptr)) throw() {
+            return a.Get() == nullptr;
+        }
+
+        template <typename T>
+        bool operator!=(const ComPtr<T> &a, decltype(nullptr)) throw() {
+            return a.Get() != nullptr;
+        }
+
+        template <typename T>
+        bool operator==(decltype(nullptr), const ComPtr<T> &a) throw() {
+            return a.Get() == nullptr;
+        }
+
+        template <typename T>
+        bool operator!=(decltype(nullptr), const ComPtr<T> &a) throw() {
+            return a.Get() != nullptr;
+        }
     }
 }
 
