@@ -8,6 +8,7 @@
 #include "platform/com/Variant.h"
 #include "recording/EventRecordKeys.h"
 #include "recording/RecordingProvider.h"
+#include "recording/WebObjectClassInfo.h"
 #include "services/ChromeWindowClasses.h"
 #include "testobjects/ObjectNaming.h"
 
@@ -120,7 +121,7 @@ ComPtr<CCrHookTab> ModuleTabOf(CCrHookModule& module, IUnknown* tab)
     for (ComPtr<CCrHookTab>& candidate : module.CopyTabs()) {
         ComPtr<IUnknown> candidateIdentity;
         if (SUCCEEDED(candidate->Identity()->QueryInterface(IID_PPV_ARGS(&candidateIdentity))) &&
-            candidateIdentity == identity)
+            candidateIdentity.Get() == identity.Get())
             return std::move(candidate);
     }
     return nullptr;
@@ -405,11 +406,9 @@ try {
 }
 VX_COM_CATCH
 
-STDMETHODIMP CCrCustomControlsSupport::GetClassInfo(IDispatch*, IUnknown** classInfo) noexcept
+STDMETHODIMP CCrCustomControlsSupport::GetClassInfo(IDispatch* element, IUnknown** classInfo) noexcept
 try {
-    if (classInfo)
-        *classInfo = nullptr;
-    return E_NOTIMPL;
+    return CreateWebObjectClassInfo(element, classInfo);
 }
 VX_COM_CATCH
 

@@ -1,6 +1,6 @@
 #include "harness/enginerecorder/EngineRecorder.h"
 
-#include <chrono>
+#include <algorithm>
 
 #include "platform/com/BStr.h"
 #include "platform/com/ComBoundary.h"
@@ -46,9 +46,25 @@ LONG WindowValue(HWND window)
 
 } // namespace
 
-CEngineRecorder::CEngineRecorder(IUnknown* hookModule, std::vector<ComPtr<IUnknown>> recorderModules)
-    : hookModule_(hookModule), recorderModules_(std::move(recorderModules))
+CEngineRecorder::CEngineRecorder(std::vector<ComPtr<IUnknown>> modules)
+    : modules_(std::move(modules)), firedEvent_(CreateEventW(nullptr, FALSE, FALSE, nullptr))
 {
+}
+
+CEngineRecorder::~CEngineRecorder()
+{
+    if (firedEvent_)
+        CloseHandle(firedEvent_);
+}
+
+template <class Interface, class Call>
+void CEngineRecorder::ForEachModule(Call&& call)
+{
+    for (const ComPtr<IUnknown>& module : modules_) {
+        ComPtr<Interface> answering;
+        if (SUCCEEDED(module.As(&answering)))
+            call(answering.Get());
+    }
 }
 
 HRESULT CEngineRecorder::Start()
@@ -57,40 +73,32 @@ HRESULT CEngineRecorder::Start()
         std::lock_guard<std::mutex> guard(lock_);
         recording_ = true;
     }
-    ComPtr<IvxScriptRecorderEventSource> source;
-    HRESULT hr = hookModule_.As(&source);
-    if (SUCCEEDED(hr))
-        hr = source->SetRecorderSink(static_cast<IvxRecorderEventSink*>(this));
-    ComPtr<IvxScriptEventRecorder> recorder;
-    if (SUCCEEDED(hr))
-        hr = hookModule_.As(&recorder);
-    if (SUCCEEDED(hr))
-        hr = recorder->OnRecordingStarted();
-    for (const ComPtr<IUnknown>& module : recorderModules_) {
-        ComPtr<IvxScriptEventRecorder> other;
-        if (SUCCEEDED(hr) && SUCCEEDED(module.As(&other)))
-            hr = other->OnRecordingStarted();
-    }
-    return hr;
+    HRESULT result = S_OK;
+    ForEachModule<IvxScriptRecorderEventSource>([&](IvxScriptRecorderEventSource* source) {
+        const HRESULT hr = source->SetRecorderSink(static_cast<IvxRecorderEventSink*>(this));
+        if (FAILED(hr))
+            result = hr;
+    });
+    ForEachModule<IvxScriptEventRecorder>([&](IvxScriptEventRecorder* recorder) {
+        const HRESULT hr = recorder->OnRecordingStarted();
+        if (FAILED(hr))
+            result = hr;
+    });
+    return result;
 }
 
 HRESULT CEngineRecorder::Stop()
 {
-    ComPtr<IvxScriptEventRecorder> recorder;
-    if (SUCCEEDED(hookModule_.As(&recorder)))
-        recorder->OnRecordingStopped();
-    for (const ComPtr<IUnknown>& module : recorderModules_) {
-        ComPtr<IvxScriptEventRecorder> other;
-        if (SUCCEEDED(module.As(&other)))
-            other->OnRecordingStopped();
-    }
-    ComPtr<IvxScriptRecorderEventSource> source;
-    HRESULT hr = hookModule_.As(&source);
-    if (SUCCEEDED(hr))
-        hr = source->ReleaseRecorderSink();
+    HRESULT result = S_OK;
+    ForEachModule<IvxScriptEventRecorder>([&](IvxScriptEventRecorder* recorder) { recorder->OnRecordingStopped(); });
+    ForEachModule<IvxScriptRecorderEventSource>([&](IvxScriptRecorderEventSource* source) {
+        const HRESULT hr = source->ReleaseRecorderSink();
+        if (FAILED(hr))
+            result = hr;
+    });
     std::lock_guard<std::mutex> guard(lock_);
     recording_ = false;
-    return hr;
+    return result;
 }
 
 HRESULT CEngineRecorder::AttachProvider(CTestTreeNode* element, ComPtr<IDispatch>& provider)
@@ -98,14 +106,21 @@ HRESULT CEngineRecorder::AttachProvider(CTestTreeNode* element, ComPtr<IDispatch
     provider.Reset();
     ComPtr<IvxObject> testObject = element ? element->FirstTestObject() : nullptr;
     ComPtr<IDispatch> dispatch;
-    ComPtr<IvxModuleExtendedObjects2> extended;
-    if (!testObject || FAILED(testObject.As(&dispatch)) || FAILED(hookModule_.As(&extended)))
+    if (!testObject || FAILED(testObject.As(&dispatch)))
         return E_INVALIDARG;
-    VARIANT_BOOL handled = VARIANT_FALSE;
-    HRESULT hr = extended->GetExtendedObject(dispatch.Get(), &provider, &handled);
+    // The first module that handles the element gives its extended object.
+    HRESULT hr = S_OK;
+    ForEachModule<IvxModuleExtendedObjects2>([&](IvxModuleExtendedObjects2* extended) {
+        VARIANT_BOOL handled = VARIANT_FALSE;
+        if (provider || FAILED(hr))
+            return;
+        hr = extended->GetExtendedObject(dispatch.Get(), &provider, &handled);
+        if (!handled)
+            provider.Reset();
+    });
     if (FAILED(hr))
         return hr;
-    if (!handled || !provider)
+    if (!provider)
         return S_FALSE;
     ComPtr<IvxObject> providerObject;
     vx::com::BStr moniker;
@@ -168,14 +183,10 @@ bool CEngineRecorder::Deliver(CEngineEventRecord* record, CTestTreeNode* node)
     IDispatch* engineObject = node ? static_cast<IDispatch*>(node) : nullptr;
     IUnknown* host = static_cast<IvxRecordingHost*>(this);
     bool handled = false;
-    ComPtr<IvxScriptEventRecorder> recorder;
-    if (SUCCEEDED(hookModule_.As(&recorder)))
-        handled = recorder->OnEvent(host, record, engineObject) != VARIANT_FALSE;
-    for (const ComPtr<IUnknown>& module : recorderModules_) {
-        ComPtr<IvxScriptEventRecorder> other;
-        if (SUCCEEDED(module.As(&other)) && other->OnEvent(host, record, engineObject) != VARIANT_FALSE)
+    ForEachModule<IvxScriptEventRecorder>([&](IvxScriptEventRecorder* recorder) {
+        if (recorder->OnEvent(host, record, engineObject) != VARIANT_FALSE)
             handled = true;
-    }
+    });
     return handled;
 }
 
@@ -186,7 +197,7 @@ ComPtr<CTestTreeNode> CEngineRecorder::NodeOfEventObject(CEngineEventRecord* rec
         return nullptr;
     std::lock_guard<std::mutex> guard(lock_);
     for (const auto& entry : registered_)
-        if (entry.second.object == object)
+        if (entry.second.object.Get() == object.Get())
             return entry.second.node;
     return nullptr;
 }
@@ -199,8 +210,22 @@ std::vector<RecordedEvent> CEngineRecorder::Fired()
 
 bool CEngineRecorder::WaitForFired(size_t count, DWORD timeoutMs)
 {
-    std::unique_lock<std::mutex> guard(lock_);
-    return fired_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return events_.size() >= count; });
+    // Calls into this thread's apartment (the page's events reach objects
+    // made here) are taken while waiting.
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (events_.size() >= count)
+                return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end)
+            return false;
+        DWORD index = 0;
+        CoWaitForMultipleHandles(COWAIT_DISPATCH_CALLS | COWAIT_DISPATCH_WINDOW_MESSAGES,
+                                 static_cast<DWORD>(std::min<ULONGLONG>(end - now, 20)), 1, &firedEvent_, &index);
+    }
 }
 
 std::vector<HostLookup> CEngineRecorder::HostLookups()
@@ -269,16 +294,16 @@ try {
     // Records are the engine's own objects: the pointer is one of ours.
     auto* record = static_cast<CEngineEventRecord*>(asRecord.Get());
     record->SetSource(source);
-    ComPtr<IvxScriptRecorderEventSource> sources;
-    if (SUCCEEDED(hookModule_.As(&sources)))
-        sources->ProcessRecordedEvent(eventRecord, static_cast<IvxScriptRecorder*>(this));
+    ForEachModule<IvxScriptRecorderEventSource>([&](IvxScriptRecorderEventSource* source) {
+        source->ProcessRecordedEvent(eventRecord, static_cast<IvxScriptRecorder*>(this));
+    });
     ComPtr<CTestTreeNode> node = NodeOfEventObject(record);
     const bool handled = Deliver(record, node.Get());
     {
         std::lock_guard<std::mutex> guard(lock_);
         events_.push_back(RecordedEvent{ComPtr<CEngineEventRecord>(record), handled});
     }
-    fired_.notify_all();
+    SetEvent(firedEvent_);
     return S_OK;
 }
 VX_COM_CATCH

@@ -10,7 +10,6 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -43,10 +42,12 @@ class CEngineRecorder final
     : public vx::com::ComObject<CEngineRecorder, IvxRecorderEventSink, IvxScriptRecorder, IvxRecordingHost>
 {
 public:
-    // `hookModule` answers IvxScriptRecorderEventSource, IvxScriptEventRecorder
-    // and IvxModuleExtendedObjects2; `recorderModules` are further modules
-    // answering IvxScriptEventRecorder (the controls recorder).
-    CEngineRecorder(IUnknown* hookModule, std::vector<Microsoft::WRL::ComPtr<IUnknown>> recorderModules);
+    // `modules` are the hook modules registered with the host; each is asked
+    // through the interfaces it answers (IvxScriptRecorderEventSource,
+    // IvxScriptEventRecorder, IvxModuleExtendedObjects2), in order.
+    explicit CEngineRecorder(std::vector<Microsoft::WRL::ComPtr<IUnknown>> modules);
+
+    ~CEngineRecorder() override;
 
     HRESULT Start();
     HRESULT Stop();
@@ -67,7 +68,8 @@ public:
 
     // Records fired by the modules, in order, once handled.
     std::vector<RecordedEvent> Fired();
-    // Waits until at least `count` records were fired and handled.
+    // Waits until at least `count` records were fired and handled, taking
+    // calls into the caller's apartment meanwhile.
     bool WaitForFired(size_t count, DWORD timeoutMs);
     std::vector<HostLookup> HostLookups();
 
@@ -110,15 +112,17 @@ private:
     Microsoft::WRL::ComPtr<CTestTreeNode> NodeOfEventObject(CEngineEventRecord* record);
     HRESULT HostObject(const std::wstring& prefix, LONG_PTR window, IUnknown** object);
 
-    Microsoft::WRL::ComPtr<IUnknown> hookModule_;
-    std::vector<Microsoft::WRL::ComPtr<IUnknown>> recorderModules_;
+    template <class Interface, class Call>
+    void ForEachModule(Call&& call);
+
+    const std::vector<Microsoft::WRL::ComPtr<IUnknown>> modules_;
     std::mutex lock_;
-    std::condition_variable fired_;
     bool recording_ = false;
     LONG mode_ = 0;
     std::map<std::wstring, Registered> registered_;
     std::vector<RecordedEvent> events_;
     std::map<std::wstring, GUID> hostKeys_;
+    HANDLE firedEvent_ = nullptr; // set at every fired record
     std::vector<HostLookup> lookups_;
 };
 

@@ -6,7 +6,8 @@
 // module interfaces. Prints the tree of each model, or answers one question.
 //
 //   vxobjectspy --page=SNAPSHOT[|URL] ... [--model=dom|tree|both] [--json]
-//             [--xpath=EXPR] [--at=X,Y] [--focused] [--dll=PATH]
+//             [--xpath=EXPR] [--at=X,Y] [--focused] [--record=SCRIPT]
+//             [--dll=PATH]
 //
 // Progress and the summary go to standard error; the answer to standard
 // output. Exit status 1 with a one-line error when something fails.
@@ -22,6 +23,7 @@
 #include "generated/vxCrHook.h"
 #include "harness/host/EngineWalker.h"
 #include "harness/host/TestHost.h"
+#include "RecordSession.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -43,6 +45,7 @@ struct Options
     bool at = false;
     POINT point = {};
     bool focused = false;
+    std::wstring recordScript;
     std::wstring dll;
 };
 
@@ -103,6 +106,8 @@ bool ParseOptions(Options& options, std::wstring& error)
                 error = L"--at needs X,Y (screen pixels), got " + std::wstring(at);
         } else if (argument == L"--focused") {
             options.focused = true;
+        } else if (const wchar_t* script = value(L"record")) {
+            options.recordScript = script;
         } else if (const wchar_t* dll = value(L"dll")) {
             options.dll = dll;
         } else {
@@ -290,7 +295,10 @@ int Inspect(const Options& options)
         V_I4(&model) = options.tree && !options.dom ? 3 : 0;
         walker.SetOption(kObjectModelOption, model);
     }
-    if (!options.xpath.empty()) {
+    if (!options.recordScript.empty()) {
+        status = objectspy::PlayRecordingScript(options.recordScript, standin, walker, modules,
+                                                FirstShownWindow(windows).Get());
+    } else if (!options.xpath.empty()) {
         ComPtr<IvxEvaluateXPath> xpath;
         if (domPages.empty() || FAILED(domPages[0].As(&xpath)))
             status = Fail(L"no page to evaluate the expression on");

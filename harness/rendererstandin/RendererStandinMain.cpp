@@ -144,6 +144,8 @@ int wmain()
         if (line == "handles") {
             const long scriptObjects = native->ScriptObjectHandles();
             Say("ok %ld %ld", native->LiveHandles() - scriptObjects, scriptObjects);
+        } else if (line == "listeners") {
+            Say("ok %ld %ld", native->ListenerCount(), native->ScriptCallbackCount());
         } else if (line.rfind("remove ", 0) == 0) {
             const std::string id = line.substr(7);
             const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));

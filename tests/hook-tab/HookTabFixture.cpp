@@ -2,25 +2,11 @@
 
 #include <vector>
 
-#include "openapphook/TypeLibraryRegistry.h"
 #include "platform/com/ComObject.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace hook_tab_tests {
-
-bool LoadLibraryTypeInfo()
-{
-    static const bool loaded = [] {
-        wchar_t path[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring folder(path);
-        folder = folder.substr(0, folder.find_last_of(L"\\/") + 1);
-        return SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(folder + L"vxCrHook.tlb")) &&
-               SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(folder + L"vxOpenAppServices.tlb"));
-    }();
-    return loaded;
-}
 
 DWORD ElapsedSince(DWORD start)
 {

@@ -16,6 +16,7 @@
 #include "services/BrowserServiceRemote.h"
 #include "services/HookTab.h"
 #include "services/TabsServiceRemote.h"
+#include "tests/support/LibraryTypeInfo.h"
 
 #define EXPECT_FAILED(expr) EXPECT_TRUE(FAILED(expr))
 
@@ -28,9 +29,7 @@ public:
     ~ComScope() { CoUninitialize(); }
 };
 
-// Loads vxCrHook.tlb and the host's vxOpenAppServices.tlb from the test
-// program's folder into the process's type-library registry (once).
-bool LoadLibraryTypeInfo();
+using testsupport::LoadLibraryTypeInfo;
 
 // Milliseconds since `start` (GetTickCount).
 DWORD ElapsedSince(DWORD start);

@@ -308,6 +308,39 @@ TEST_F(HookTabRendererProcess, EventsFiredInTheRendererReachTheEnginesListenerHe
     second->onEvent = nullptr;
 }
 
+// A thousand subscriptions made and removed from here leave no DOM listener,
+// script callback or node handle in the renderer.
+TEST_F(HookTabRendererProcess, AThousandSubscriptionsFromHereLeaveNothingInThePage)
+{
+    ASSERT_EQ(S_OK, Standin().StartRenderer(kTabId, PagePath("snapshots/recognition.json")));
+    ComPtr<IDispatch> page = PageObject();
+    ASSERT_TRUE(page);
+    const harness::SnapshotPage snapshot = harness::SnapshotPage::Load(PagePath("snapshots/recognition.json"));
+    ObjectThisInformation all = Child(Child(page.Get(), L"document").object.Get(), L"all");
+    ObjectThisInformation target = Child(all.object.Get(), std::to_wstring(snapshot.FindById(L"target")));
+    ASSERT_TRUE(target.object);
+    const std::string handlesBefore = Renderer("handles");
+    ComPtr<EngineListener> listener;
+    ASSERT_EQ(S_OK, vx::com::CreateComObject(listener));
+    vx::com::BStr click(L"click");
+    for (int i = 0; i < 1000; ++i) {
+        VARIANT dispatch;
+        V_VT(&dispatch) = VT_DISPATCH;
+        V_DISPATCH(&dispatch) = listener.Get();
+        VARIANT capture;
+        V_VT(&capture) = VT_BOOL;
+        V_BOOL(&capture) = i % 2 ? VARIANT_TRUE : VARIANT_FALSE;
+        vx::com::Variant cookie, none;
+        ASSERT_EQ(S_OK,
+                  CallWithArguments(target.object.Get(), 0x80, {Text(click.Get()), dispatch, capture}, cookie.Out()));
+        ASSERT_EQ(S_OK, CallWithArguments(target.object.Get(), 0x81, {*cookie}, none.Out()));
+    }
+    EXPECT_EQ("ok 0 0", Renderer("listeners"));
+    EXPECT_EQ(handlesBefore, Renderer("handles"));
+    EXPECT_EQ("ok 0", Renderer("fire target click"));
+    EXPECT_TRUE(listener->Heard().empty());
+}
+
 // A link's name taken from its URL and its id, read from here by name
 // through the script object the renderer's record carries.
 TEST_F(HookTabRendererProcess, ALinksNameAndIdReadFromHere)

@@ -1,23 +1,10 @@
 #include "QuickBrowserFixture.h"
 
-#include "openapphook/TypeLibraryRegistry.h"
 #include "platform/com/SafeArray.h"
 #include "platform/process/ProcessOptions.h"
 #include "tests/support/PagePath.h"
 
 namespace qbtests {
-
-bool LoadLibraryTypeInfo()
-{
-    static const bool loaded = [] {
-        wchar_t path[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring file(path);
-        file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"vxCrHook.tlb";
-        return SUCCEEDED(vxOpenAppHook::TypeLibraries().LoadTypeLibrary(file));
-    }();
-    return loaded;
-}
 
 std::wstring SnapshotPath(const std::string& relative)
 {

@@ -12,13 +12,13 @@
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "quickbrowser/InformationRecords.h"
 #include "quickbrowser/objects/RawBrowserExtender.h"
+#include "tests/support/LibraryTypeInfo.h"
 
 namespace qbtests {
 
 using Microsoft::WRL::ComPtr;
 
-// Loads the library's type library once (the objects' DISPIDs come from it).
-bool LoadLibraryTypeInfo();
+using testsupport::LoadLibraryTypeInfo;
 
 std::wstring SnapshotPath(const std::string& relative);
 
