@@ -13,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 usage() {
     cat <<'USAGE'
 usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--html OUT.html] [--xpath EXPR] [--at X,Y] [--focused]
+       ./vxcr inspect --record SCRIPT [PAGE]
   PAGE      an HTML file, a folder of HTML files or a snapshot (.json) written by
             tools/capture; without one, the bundled example tests/pages/naming.html
   --model   walk one model only (default: both)
@@ -25,6 +26,9 @@ usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--html OUT.html] [-
   --xpath   evaluate an XPath 1.0 expression on the first page: the monikers of
             the nodes found, or the value
   --at      the object at a screen point (Tree model), --focused the focused one
+  --record  play a recording session (steps in SCRIPT; see tests/pages/recording.steps)
+            on the page (default tests/pages/recording.html) and print every record
+            the engine received
 USAGE
 }
 
@@ -36,6 +40,7 @@ fail() {
 pages=()
 args=()
 report=""
+record=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --help|-h) usage; exit 0 ;;
@@ -44,11 +49,19 @@ while [ $# -gt 0 ]; do
                  args+=("--model=$2"); shift 2 ;;
         --json|--focused) args+=("$1"); shift ;;
         --html) [ $# -ge 2 ] || fail "--html needs the report's file name"; report=$2; shift 2 ;;
+        --record) [ $# -ge 2 ] || fail "--record needs a script (see tests/pages/recording.steps)"
+                  [ -f "$2" ] || fail "$2: no such script"
+                  record=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
+                  args+=("--record=Z:$record"); shift 2 ;;
         --xpath|--at) [ $# -ge 2 ] || fail "$1 needs a value"; args+=("$1=$2"); shift 2 ;;
         --*) fail "unknown option $1 (see --help)" ;;
         *) pages+=("$1"); shift ;;
     esac
 done
+if [ -n "$record" ]; then
+    [ ${#pages[@]} -le 1 ] || fail "--record plays on one page"
+    [ ${#pages[@]} -eq 1 ] || pages=("$root/tests/pages/recording.html")
+fi
 [ ${#pages[@]} -gt 0 ] || pages=("$root/tests/pages/naming.html")
 if [ -n "$report" ]; then
     [ ${#pages[@]} -eq 1 ] && [ -f "${pages[0]}" ] && [[ "${pages[0]}" != *.json ]] ||
