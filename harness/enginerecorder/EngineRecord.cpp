@@ -1,5 +1,6 @@
 #include "harness/enginerecorder/EngineRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/com/ComBoundary.h"
@@ -15,6 +16,7 @@ struct KnownGuid
     const wchar_t* text;
     const wchar_t* name;
 };
+// Event kinds first, then the properties in the order a reader wants them.
 constexpr KnownGuid kKnownGuids[] = {
     {L"{4B6E1BCE-474C-4C86-8137-913ABE4DB22A}", L"window-message"},
     {L"{3BCAE1AF-C781-4CCE-8F3B-6C7F4352CD3A}", L"key"},
@@ -22,19 +24,19 @@ constexpr KnownGuid kKnownGuids[] = {
     {L"{CEE5A01E-F543-46B6-AC17-D38AD90B64D9}", L"page-loading"},
     {L"{70CE44DF-D5B0-45A2-8944-73B8BBEC9383}", L"keyup"},
     {L"{2DEC587C-98DE-4C76-8936-7F66D1E19BA9}", L"change"},
-    {L"{28120243-97FB-4947-98FD-F741D5D45AF0}", L"loading-tab"},
-    {L"{23CA5C8E-00BE-4665-A650-D770D64FBA9B}", L"provider"},
-    {L"{AFAE6489-AD91-405D-B335-DB354BF3F4F5}", L"in-tab"},
-    {L"{3B078FC5-4EAD-418C-8B2E-E033F7CCB9B7}", L"tab"},
-    {L"{9BD8E0C4-E444-4131-9C61-CD0284DC760E}", L"tab-description"},
-    {L"{FC3156AD-1721-42B6-9356-A8FD658D2154}", L"tab-object"},
-    {L"{EC65A7C5-089A-4853-995C-9480FD384B08}", L"url"},
-    {L"{2395C5B1-CE9F-42B1-B102-52ECBFE7404C}", L"described"},
     {L"{4E48F36E-A8B0-4965-9B33-7FE299512619}", L"kind"},
     {L"{14A822D4-CB21-4DA2-A8C1-713F0FC46C2A}", L"checked"},
     {L"{752CBC39-D936-46AA-A11A-14CC8FE94811}", L"value"},
     {L"{8F97D0D7-01CA-49C7-85E3-503646BEEEDD}", L"option"},
     {L"{7DEBE934-679B-47FC-A4C5-3D727508DBE1}", L"select-key"},
+    {L"{23CA5C8E-00BE-4665-A650-D770D64FBA9B}", L"provider"},
+    {L"{28120243-97FB-4947-98FD-F741D5D45AF0}", L"loading-tab"},
+    {L"{AFAE6489-AD91-405D-B335-DB354BF3F4F5}", L"in-tab"},
+    {L"{3B078FC5-4EAD-418C-8B2E-E033F7CCB9B7}", L"tab"},
+    {L"{EC65A7C5-089A-4853-995C-9480FD384B08}", L"url"},
+    {L"{2395C5B1-CE9F-42B1-B102-52ECBFE7404C}", L"described"},
+    {L"{FC3156AD-1721-42B6-9356-A8FD658D2154}", L"tab-object"},
+    {L"{9BD8E0C4-E444-4131-9C61-CD0284DC760E}", L"tab-description"},
 };
 
 std::wstring GuidText(const GUID& guid)
@@ -222,18 +224,37 @@ std::wstring CEngineEventRecord::Describe()
 {
     std::wstring line = NameOf(eventGuid_);
     std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& [key, value] : values_)
-        line += L" " + NameOf(key) + L"=" + ValueText(*value);
-    for (const auto& [key, bytes] : raw_) {
-        if (IsEqualGUID(key, eventGuid_))
-            continue; // the event's own payload
+    auto describe = [&](const GUID& key) {
+        auto value = values_.find(key);
+        if (value != values_.end())
+            line += L" " + NameOf(key) + L"=" + ValueText(*value->second);
+        auto raw = raw_.find(key);
+        if (raw == raw_.end() || IsEqualGUID(key, eventGuid_))
+            return; // the event's own payload is not shown
         line += L" " + NameOf(key) + L"=";
-        for (BYTE b : bytes) {
+        for (BYTE b : raw->second) {
             wchar_t hex[3] = {};
             swprintf(hex, 3, L"%02x", b);
             line += hex;
         }
+    };
+    std::vector<GUID> keys;
+    for (const KnownGuid& known : kKnownGuids) {
+        GUID key = {};
+        if (SUCCEEDED(CLSIDFromString(known.text, &key)))
+            keys.push_back(key);
     }
+    auto known = [&](const GUID& key) {
+        return std::any_of(keys.begin(), keys.end(), [&](const GUID& k) { return IsEqualGUID(k, key) != FALSE; });
+    };
+    for (const auto& [key, value] : values_)
+        if (!known(key))
+            keys.push_back(key);
+    for (const auto& [key, bytes] : raw_)
+        if (!known(key))
+            keys.push_back(key);
+    for (const GUID& key : keys)
+        describe(key);
     return line;
 }
 

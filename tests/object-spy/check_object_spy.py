@@ -8,6 +8,8 @@ snapshots and compares its --json answer with the committed expected file.
                    (XPath, object at a point, focus) and bad requests
   check_object_spy.py --report VXINSPECT PAGE.html                      the HTML
                    report of a freshly captured page, opened in Chromium
+  check_object_spy.py --record VXINSPECT SNAPSHOT SCRIPT                a recorded
+                   session: the records the engine printed
 
 Window monikers carry window handle values, which differ between runs: they
 are compared as ChromeWindow#. Everything else must be equal.
@@ -51,6 +53,37 @@ def answers(inspect, snapshot):
         code, out, err = inspect_run(inspect, [snapshot], options)
         if code != status or not check(out, err):
             failures.append(f"{options}: status {code}, output {out.strip()!r}, errors {err.strip()[-300:]!r}")
+    return failures
+
+
+def record(inspect, snapshot, script):
+    """The session of recording.steps: each record a step causes, in order,
+    with what it must say; the failures found."""
+    code, out, err = inspect_run(inspect, [snapshot], ["--record=Z:" + os.path.abspath(script)])
+    if code != 0:
+        return [f"status {code}: {err.strip()[-300:]!r}"]
+    records = re.findall(r"^\d+\. (.*)\n   on (\S+), (handled|not handled)$", out, re.M)
+    expected = [
+        # what the record says (in order), handled or not
+        (["keyup kind=503 value=\"Alice\"", "tab=1 url=", "described=true"], "handled"),
+        (["keyup kind=503 value=\"hunter2\""], "handled"),
+        (["change kind=505 option=\"Blue\""], "handled"),
+        (["window-message kind=502 checked=true in-tab=true tab=1"], "handled"),
+        (["window-message kind=501 in-tab=true"], "not handled"),
+        (["window-message kind=501 in-tab=true"], "not handled"),
+        (["window-message kind=504 option=1 select-key="], "handled"),
+        (["window-message kind=504 option=\"Apple\" select-key="], "handled"),
+        (["window-message kind=505 option=2 in-tab"], "handled"),
+        (["window-message in-tab=true"], "not handled"),
+    ]
+    failures = []
+    if "provider for list: none" not in out or "provider for name: Cr1Wnd!" not in out:
+        failures.append("providers: " + out[:300])
+    if len(records) != len(expected):
+        return failures + [f"{len(records)} records instead of {len(expected)}:\n{out}"]
+    for number, ((line, _, handled), (texts, want)) in enumerate(zip(records, expected), 1):
+        if handled != want or not all(text in line for text in texts):
+            failures.append(f"record {number}: {line} ({handled}); expected {texts} ({want})")
     return failures
 
 
@@ -123,6 +156,11 @@ def report(inspect, page):
 def main(argv):
     if argv[:1] == ["--report"]:
         failures = report(argv[1], argv[2])
+        for line in failures:
+            print(line)
+        return 1 if failures else 0
+    if argv[:1] == ["--record"]:
+        failures = record(argv[1], argv[2], argv[3])
         for line in failures:
             print(line)
         return 1 if failures else 0
