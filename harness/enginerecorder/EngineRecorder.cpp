@@ -12,6 +12,8 @@ namespace {
 
 // {4B6E1BCE-474C-4C86-8137-913ABE4DB22A}: the engine's window-message event.
 constexpr GUID kWindowMessageEvent = {0x4B6E1BCE, 0x474C, 0x4C86, {0x81, 0x37, 0x91, 0x3A, 0xBE, 0x4D, 0xB2, 0x2A}};
+// {1CA72069-0071-42B6-852D-1E6B26A399BA}: the engine's command event.
+constexpr GUID kCommandEvent = {0x1CA72069, 0x0071, 0x42B6, {0x85, 0x2D, 0x1E, 0x6B, 0x26, 0xA3, 0x99, 0xBA}};
 // {3BCAE1AF-C781-4CCE-8F3B-6C7F4352CD3A}: the engine's key event.
 constexpr GUID kKeyEvent = {0x3BCAE1AF, 0xC781, 0x4CCE, {0x8F, 0x3B, 0x6C, 0x7F, 0x43, 0x52, 0xCD, 0x3A}};
 
@@ -174,6 +176,18 @@ RecordedEvent CEngineRecorder::ReportKey(HWND window, CTestTreeNode* node)
     BYTE payload[20] = {};
     PutLong(payload, 0, WindowValue(window));
     record->SetRawProperty(&kKeyEvent, sizeof(payload), payload);
+    const bool handled = Deliver(record.Get(), node);
+    return RecordedEvent{record, handled};
+}
+
+RecordedEvent CEngineRecorder::ReportCommand(HWND window, UINT message, CTestTreeNode* node)
+{
+    ComPtr<CEngineEventRecord> record;
+    vx::com::CreateComObject(record, kCommandEvent);
+    BYTE payload[36] = {};
+    PutLong(payload, 0, WindowValue(window));
+    PutLong(payload, 8, static_cast<LONG>(message));
+    record->SetRawProperty(&kCommandEvent, sizeof(payload), payload);
     const bool handled = Deliver(record.Get(), node);
     return RecordedEvent{record, handled};
 }

@@ -65,6 +65,8 @@ public:
     RecordedEvent ReportWindowMessage(HWND window, UINT message, LONG x, LONG y, CTestTreeNode* node);
     // A key event in `window`.
     RecordedEvent ReportKey(HWND window, CTestTreeNode* node);
+    // A command (`message`, WM_COMMAND or another) sent to `window`.
+    RecordedEvent ReportCommand(HWND window, UINT message, CTestTreeNode* node);
 
     // Records fired by the modules, in order, once handled.
     std::vector<RecordedEvent> Fired();

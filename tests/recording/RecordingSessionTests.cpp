@@ -194,6 +194,13 @@ TEST_F(RecordingSessionTest, TheTabIsToldOnlyForItsOwnWindowsAndCommands)
     EXPECT_THAT(key, Says(L"in-tab=true"));
     EXPECT_THAT(key, DoesNotSay(L"described="));
 
+    // A command counts only as WM_COMMAND; the object still describes its tab.
+    RecordedEvent command = recorder_->ReportCommand(TabWindow(), WM_COMMAND, Element(L"send"));
+    EXPECT_THAT(command, Says(L"in-tab=true"));
+    RecordedEvent system = recorder_->ReportCommand(TabWindow(), WM_SYSCOMMAND, Element(L"send"));
+    EXPECT_THAT(system, DoesNotSay(L"in-tab="));
+    EXPECT_THAT(system, Says(L"described=true"));
+
     // A click ending on one of Chrome's pop-up render widgets.
     HWND popup = CreateWindowExW(0, L"Chrome_RenderWidgetHostHWND", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                  nullptr, nullptr);
