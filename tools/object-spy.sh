@@ -14,8 +14,9 @@ usage() {
     cat <<'USAGE'
 usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--html OUT.html] [--xpath EXPR] [--at X,Y] [--focused]
        ./vxcr inspect --record SCRIPT [PAGE]
-  PAGE      an HTML file, a folder of HTML files or a snapshot (.json) written by
-            tools/capture; without one, the bundled example tests/pages/naming.html
+  PAGE      an HTML file, a folder of HTML files, an http(s) address or a snapshot
+            (.json) written by tools/capture; without one, the bundled example
+            tests/pages/naming.html
   --model   walk one model only (default: both)
   --json    the tree as JSON: {"pages": [{"model", "tree": object}]}, each object
             {kind, method, parameters, identifier, alias, moniker, rectangle
@@ -85,10 +86,9 @@ add_html() {
     snapshots+=("$work/$name.json")
 }
 for page in "${pages[@]}"; do
-    case "$page" in
-        http://*|https://*) fail "$page: only local pages are captured (save it as HTML first)" ;;
-    esac
-    if [ -d "$page" ]; then
+    if [[ "$page" == http://* || "$page" == https://* ]]; then
+        add_html "$page"
+    elif [ -d "$page" ]; then
         found=0
         for file in "$page"/*.html; do
             [ -f "$file" ] || continue

@@ -3,7 +3,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 
-export const USAGE = `usage: node tools/capture/capture.mjs [options] <page.html | dir> ... --out <dir>
+export const USAGE = `usage: node tools/capture/capture.mjs [options] <page.html | dir | http(s)://URL> ... --out <dir>
   --width W --height H     viewport size in CSS pixels (default 1024x768)
   --scroll X,Y             scroll the top window to X,Y before capturing
   --focus SELECTOR         focus the first element matching SELECTOR in the top document
@@ -93,11 +93,17 @@ export function parseArgs(argv) {
   if ((options.name || options.screenshot) && options.pages.length !== 1) {
     throw new Error('--name and --screenshot need exactly one page');
   }
-  options.root = path.resolve(options.root ?? path.dirname(options.pages[0]));
-  for (const page of options.pages) {
+  const files = options.pages.filter((page) => !isUrl(page));
+  options.root = path.resolve(options.root ?? (files.length ? path.dirname(files[0]) : '.'));
+  for (const page of files) {
     if (!page.startsWith(options.root + path.sep)) throw new Error(`${page} is outside the served root ${options.root}`);
   }
   return options;
+}
+
+// A page given by its address is loaded from there, not from the served root.
+export function isUrl(input) {
+  return /^https?:\/\//i.test(input);
 }
 
 // Files are taken as given; a directory contributes its own *.html files
@@ -105,6 +111,10 @@ export function parseArgs(argv) {
 function expandInputs(inputs) {
   const pages = [];
   for (const input of inputs) {
+    if (isUrl(input)) {
+      pages.push(input);
+      continue;
+    }
     const full = path.resolve(input);
     const stat = fs.statSync(full, { throwIfNoEntry: false });
     if (!stat) throw new Error(`no such file or directory: ${input}`);

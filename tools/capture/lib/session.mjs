@@ -7,6 +7,7 @@ import { Browser, findBrowserBinary } from './browser.mjs';
 import { startStaticServer } from './static-server.mjs';
 import { walkPage } from './page-walker.mjs';
 import { serializeSnapshot } from './snapshot-writer.mjs';
+import { isUrl } from './options.mjs';
 import { GEOMETRY_FORMAT, NODE_TABLE, captureGeometry, serializeGeometry } from './geometry.mjs';
 
 // Pages are addressed under a fixed host that the browser maps to the local
@@ -18,13 +19,17 @@ export const OTHER_ORIGIN = 'http://other.test';
 export const SNAPSHOT_FORMAT = 'page-snapshot/1';
 
 export function pageUrl(root, page) {
+  if (isUrl(page)) return page;
   const relative = path.relative(root, page).split(path.sep).map(encodeURIComponent).join('/');
   return `${PAGE_ORIGIN}/${relative}`;
 }
 
-// Output name without extension: --name, or the page's path below the root.
+// Output name without extension: --name, or the page's path below the root
+// (of an address: its host and path, with every other character made "_").
 function outputName(options, page) {
-  return options.name ?? path.relative(options.root, page).replace(/\.html?$/i, '');
+  if (options.name) return options.name;
+  if (isUrl(page)) return page.replace(/^https?:\/\//i, '').replace(/\.html?$/i, '').replace(/[^A-Za-z0-9._-]/g, '_');
+  return path.relative(options.root, page).replace(/\.html?$/i, '');
 }
 
 export function outputPath(options, page) {
@@ -122,7 +127,7 @@ async function capturePage(browser, options, page) {
     if (options.geometry) walkOptions.keepAs = NODE_TABLE;
     const walked = await evaluate(send, `(${walkPage.toString()})(${JSON.stringify(walkOptions)})`);
     const version = browser.version;
-    const pagePath = path.relative(options.root, page).split(path.sep).join('/');
+    const pagePath = isUrl(page) ? page : path.relative(options.root, page).split(path.sep).join('/');
     const viewport = { width: options.width, height: options.height };
     const snapshot = {
       format: SNAPSHOT_FORMAT,

@@ -11,6 +11,7 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { parseArgs } from '../lib/options.mjs';
 import { captureAll } from '../lib/session.mjs';
+import { startStaticServer } from '../lib/static-server.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const site = path.join(here, 'site');
@@ -141,6 +142,26 @@ describe('capture of a page with frames', () => {
   test('a second capture gives identical bytes', async () => {
     const again = await capture();
     assert.equal(again.text, text);
+  });
+});
+
+describe('a page given by its address', () => {
+  test('is loaded from there and recorded under that address', async () => {
+    const server = await startStaticServer(site);
+    try {
+      const url = `http://127.0.0.1:${server.port}/index.html`;
+      const out = tempDir();
+      const [result] = await captureAll(parseArgs([url, '--out', out]));
+      const snapshot = JSON.parse(fs.readFileSync(result.file, 'utf8'));
+      assert.equal(snapshot.url, url);
+      assert.equal(snapshot.page, url);
+      assert.equal(path.basename(result.file), `127.0.0.1_${server.port}_index.json`);
+      const fromFile = JSON.parse((await capture()).text);
+      assert.equal(snapshot.nodes.length, fromFile.nodes.length);
+      assert.ok(byDomId(snapshot, 'box'));
+    } finally {
+      await server.close();
+    }
   });
 });
 
