@@ -52,6 +52,11 @@ private:
     const GUID eventGuid_;
 };
 
+CCrRecordingProviderHookObject::~CCrRecordingProviderHookObject()
+{
+    Dispose();
+}
+
 HRESULT CCrRecordingProviderHookObject::Initialize(IvxObject* element, IvxCrCustomControlsNodeEventSource* events,
                                                    vxOpenAppHook::IStubManager* stubManager,
                                                    IvxCrCustomControlsListener* sink)

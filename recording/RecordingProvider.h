@@ -29,6 +29,9 @@ public:
     static constexpr const wchar_t* ClassName = L"CCrRecordingProviderHookObject";
 
     CCrRecordingProviderHookObject() noexcept = default;
+    // A provider the engine lets go of without disposing of it still ends
+    // its subscriptions.
+    ~CCrRecordingProviderHookObject() override;
 
     // Takes the element's moniker as the provider identifier, keeps its
     // event source and the support, and registers with `stubManager`.

@@ -244,6 +244,17 @@ TEST_F(RecordingSessionTest, DisposedProvidersLeaveNothingBehindAndHearNoMore)
         Sleep(100);
     EXPECT_EQ("ok 0 0", listeners);
     EXPECT_FALSE(recorder_->WaitForFired(1, 500));
+
+    // A provider let go of without Dispose ends its subscription too.
+    ComPtr<IDispatch> query;
+    ASSERT_EQ(S_OK, recorder_->AttachProvider(Element(L"query"), query));
+    EXPECT_EQ("ok 1 1", Renderer("listeners"));
+    vx::com::BStr moniker(MonikerOf(Element(L"query")));
+    ASSERT_EQ(S_OK, recorder_->UnregisterObject(moniker.Get()));
+    query.Reset();
+    for (int attempt = 0; attempt < 50 && (listeners = Renderer("listeners")) != "ok 0 0"; ++attempt)
+        Sleep(100);
+    EXPECT_EQ("ok 0 0", listeners);
 }
 
 } // namespace
