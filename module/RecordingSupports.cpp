@@ -181,15 +181,21 @@ void DescribeTab(IvxEventRecord* record, IUnknown* host, CCrHookTab& tab, bool t
     SetRecordValue(record, TabDescribedProperty, VT_BOOL, 1);
 }
 
-// The provider identifier a record carries; empty when it has none.
-BStr ProviderIdOf(IvxEventRecord* record)
+// A property of a record, changed to `type`; false when the record has none
+// or it does not change.
+bool ReadRecordValue(IvxEventRecord* record, const GUID& key, VARTYPE type, Variant& value)
 {
-    Variant value;
-    if (record->HasProperty(&ProviderIdProperty) != S_OK ||
-        FAILED(record->GetProperty(&ProviderIdProperty, value.Out())) ||
-        FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR)))
-        return BStr();
-    return BStr(std::wstring_view(V_BSTR(value.Get()), SysStringLen(V_BSTR(value.Get()))));
+    return record->HasProperty(&key) == S_OK && SUCCEEDED(record->GetProperty(&key, value.Out())) &&
+           SUCCEEDED(VariantChangeType(value.Get(), value.Get(), 0, type));
+}
+
+// The record and the recorder an event source is handed back; false when
+// either is not what the engine gives.
+bool RecordAndRecorder(IUnknown* eventRecord, IUnknown* recorder, ComPtr<IvxEventRecord>& record,
+                       ComPtr<IvxScriptRecorder>& scriptRecorder)
+{
+    return eventRecord && recorder && SUCCEEDED(eventRecord->QueryInterface(IID_PPV_ARGS(&record))) &&
+           SUCCEEDED(recorder->QueryInterface(IID_PPV_ARGS(&scriptRecorder)));
 }
 
 } // namespace
@@ -217,6 +223,21 @@ ComPtr<IvxRecorderEventSink> RecorderSinkHolder::Sink()
 {
     CriticalSectionLock guard(lock_);
     return sink_;
+}
+
+HRESULT FireNewRecord(IvxRecorderEventSink* sink, IUnknown* source, const GUID& kind, const GUID& key,
+                      const VARIANT& value)
+{
+    ComPtr<IUnknown> created;
+    ComPtr<IvxEventRecord> record;
+    HRESULT hr = sink->CreateEventRecord(&kind, &created);
+    if (SUCCEEDED(hr))
+        hr = created ? created.As(&record) : E_FAIL;
+    if (SUCCEEDED(hr))
+        hr = record->SetProperty(&key, value);
+    if (SUCCEEDED(hr))
+        hr = sink->FireEvent(record.Get(), source);
+    return hr;
 }
 
 // ------------------------------------------------------------ recording support
@@ -248,31 +269,13 @@ VX_COM_CATCH_RETURN(VARIANT_FALSE)
 
 // ------------------------------------------------------------ event source
 
-STDMETHODIMP CCrEventSource::SetRecorderSink(IUnknown* sink) noexcept
-try {
-    sink_.Set(sink);
-    return S_OK;
-}
-VX_COM_CATCH
-
-STDMETHODIMP CCrEventSource::ReleaseRecorderSink() noexcept
-try {
-    sink_.Release();
-    return S_OK;
-}
-VX_COM_CATCH
-
 STDMETHODIMP CCrEventSource::ProcessRecordedEvent(IUnknown* eventRecord, IUnknown* recorder) noexcept
 try {
     ComPtr<IvxEventRecord> record;
     ComPtr<IvxScriptRecorder> scriptRecorder;
-    if (!eventRecord || !recorder || FAILED(eventRecord->QueryInterface(IID_PPV_ARGS(&record))) ||
-        FAILED(recorder->QueryInterface(IID_PPV_ARGS(&scriptRecorder))))
-        return S_FALSE;
     Variant tabId;
-    if (record->HasProperty(&LoadingTabIdProperty) != S_OK ||
-        FAILED(record->GetProperty(&LoadingTabIdProperty, tabId.Out())) ||
-        FAILED(VariantChangeType(tabId.Get(), tabId.Get(), 0, VT_I4)))
+    if (!RecordAndRecorder(eventRecord, recorder, record, scriptRecorder) ||
+        !ReadRecordValue(record.Get(), LoadingTabIdProperty, VT_I4, tabId))
         return S_FALSE;
     ComPtr<CCrHookModule> module = link_.Module();
     ComPtr<CCrHookTab> tab = module ? module->FindTabById(V_I4(tabId.Get())) : nullptr;
@@ -294,47 +297,25 @@ try {
     ComPtr<CCrHookTab> hookTab = ModuleTabOf(*module.Get(), tab);
     if (!hookTab)
         return S_OK;
-    ComPtr<IUnknown> created;
-    ComPtr<IvxEventRecord> record;
-    HRESULT hr = sink->CreateEventRecord(&PageLoadingEvent, &created);
-    if (SUCCEEDED(hr))
-        hr = created ? created.As(&record) : E_FAIL;
-    if (SUCCEEDED(hr))
-        hr = SetRecordValue(record.Get(), LoadingTabIdProperty, VT_I4, hookTab->TabId());
-    if (SUCCEEDED(hr))
-        hr = sink->FireEvent(record.Get(), Identity());
-    return hr;
+    VARIANT tabId;
+    V_VT(&tabId) = VT_I4;
+    V_I4(&tabId) = hookTab->TabId();
+    return FireNewRecord(sink.Get(), Identity(), PageLoadingEvent, LoadingTabIdProperty, tabId);
 }
 VX_COM_CATCH
 
 // ------------------------------------------------------------ custom controls
 
-STDMETHODIMP CCrCustomControlsSupport::SetRecorderSink(IUnknown* sink) noexcept
-try {
-    sink_.Set(sink);
-    return S_OK;
-}
-VX_COM_CATCH
-
-STDMETHODIMP CCrCustomControlsSupport::ReleaseRecorderSink() noexcept
-try {
-    sink_.Release();
-    return S_OK;
-}
-VX_COM_CATCH
-
 STDMETHODIMP CCrCustomControlsSupport::ProcessRecordedEvent(IUnknown* eventRecord, IUnknown* recorder) noexcept
 try {
     ComPtr<IvxEventRecord> record;
     ComPtr<IvxScriptRecorder> scriptRecorder;
-    if (!eventRecord || !recorder || FAILED(eventRecord->QueryInterface(IID_PPV_ARGS(&record))) ||
-        FAILED(recorder->QueryInterface(IID_PPV_ARGS(&scriptRecorder))))
-        return S_FALSE;
-    BStr providerId = ProviderIdOf(record.Get());
-    if (!providerId.Get())
+    Variant providerId;
+    if (!RecordAndRecorder(eventRecord, recorder, record, scriptRecorder) ||
+        !ReadRecordValue(record.Get(), ProviderIdProperty, VT_BSTR, providerId))
         return S_FALSE;
     ComPtr<IDispatch> provider;
-    if (FAILED(scriptRecorder->GetRegisteredObject(providerId.Get(), &provider)) || !provider)
+    if (FAILED(scriptRecorder->GetRegisteredObject(V_BSTR(providerId.Get()), &provider)) || !provider)
         return S_FALSE;
     return scriptRecorder->SetEventObject(record.Get(), provider.Get());
 }
@@ -385,16 +366,10 @@ try {
     ComPtr<IvxRecorderEventSink> sink = sink_.Sink();
     if (!sink)
         return S_OK; // recording ended: dropped
-    ComPtr<IUnknown> created;
-    ComPtr<IvxEventRecord> record;
-    HRESULT hr = sink->CreateEventRecord(eventGuid, &created);
-    if (SUCCEEDED(hr))
-        hr = created ? created.As(&record) : E_FAIL;
-    if (SUCCEEDED(hr))
-        hr = SetRecordString(record.Get(), ProviderIdProperty, providerId);
-    if (SUCCEEDED(hr))
-        hr = sink->FireEvent(record.Get(), Identity());
-    return hr;
+    VARIANT identifier;
+    V_VT(&identifier) = VT_BSTR;
+    V_BSTR(&identifier) = providerId; // borrowed: the record copies it
+    return FireNewRecord(sink.Get(), Identity(), *eventGuid, ProviderIdProperty, identifier);
 }
 VX_COM_CATCH
 

@@ -30,6 +30,36 @@ private:
     Microsoft::WRL::ComPtr<IvxRecorderEventSink> sink_;
 };
 
+// Makes a record of `kind` through the sink, sets `key` to `value` and fires
+// it with `source` as the module object that raised it.
+HRESULT FireNewRecord(IvxRecorderEventSink* sink, IUnknown* source, const GUID& kind, const GUID& key,
+                      const VARIANT& value);
+
+// What the supports that raise events share: IvxScriptRecorderEventSource's
+// sink, kept while the engine records.
+template <class Derived, class... Interfaces>
+class RecorderEventSourceSupport : public SupportBase<Derived, IvxScriptRecorderEventSource, Interfaces...>
+{
+public:
+    using SupportBase<Derived, IvxScriptRecorderEventSource, Interfaces...>::SupportBase;
+
+    STDMETHODIMP SetRecorderSink(IUnknown* sink) noexcept override
+    try {
+        sink_.Set(sink);
+        return S_OK;
+    }
+    VX_COM_CATCH
+    STDMETHODIMP ReleaseRecorderSink() noexcept override
+    try {
+        sink_.Release();
+        return S_OK;
+    }
+    VX_COM_CATCH
+
+protected:
+    RecorderSinkHolder sink_;
+};
+
 // IvxScriptEventRecorder: writes into the engine's event records which tab
 // an event happened in, and describes that tab (URL, id, the engine's
 // object for it).
@@ -56,34 +86,26 @@ public:
 // IvxScriptRecorderEventSource and IvxCrStartLoadingListener: a page that
 // starts loading becomes a recorded event carrying the tab id, and the
 // engine's recorder gets the tab's page object for it.
-class CCrEventSource final : public SupportBase<CCrEventSource, IvxScriptRecorderEventSource, IvxCrStartLoadingListener>
+class CCrEventSource final : public RecorderEventSourceSupport<CCrEventSource, IvxCrStartLoadingListener>
 {
 public:
-    using SupportBase::SupportBase;
+    using RecorderEventSourceSupport::RecorderEventSourceSupport;
 
-    STDMETHODIMP SetRecorderSink(IUnknown* sink) noexcept override;
-    STDMETHODIMP ReleaseRecorderSink() noexcept override;
     STDMETHODIMP ProcessRecordedEvent(IUnknown* eventRecord, IUnknown* recorder) noexcept override;
     STDMETHODIMP OnStartLoading(IUnknown* tab) noexcept override;
-
-private:
-    RecorderSinkHolder sink_;
 };
 
 // The custom-controls support: recording providers for the elements the
 // engine asks about while it records, their notifications as recorded
 // events, and the web-control class of an element.
 class CCrCustomControlsSupport final
-    : public SupportBase<CCrCustomControlsSupport, IvxScriptRecorderEventSource, IvxModuleExtendedObjects,
-                         IvxCrCustomControlsListener, IvxCustomControlOpenAppSupport>
+    : public RecorderEventSourceSupport<CCrCustomControlsSupport, IvxModuleExtendedObjects, IvxCrCustomControlsListener,
+                                        IvxCustomControlOpenAppSupport>
 {
 public:
-    using SupportBase::SupportBase;
+    using RecorderEventSourceSupport::RecorderEventSourceSupport;
 
-    // IvxScriptRecorderEventSource
-    STDMETHODIMP SetRecorderSink(IUnknown* sink) noexcept override;
-    STDMETHODIMP ReleaseRecorderSink() noexcept override;
-    // A record raised by a provider is handed back with the provider, found
+    // IvxScriptRecorderEventSource: a record raised by a provider is handed back with the provider, found
     // again in the recorder by its identifier.
     STDMETHODIMP ProcessRecordedEvent(IUnknown* eventRecord, IUnknown* recorder) noexcept override;
 
@@ -98,7 +120,4 @@ public:
     STDMETHODIMP GetClassInfo(IDispatch* element, IUnknown** classInfo) noexcept override;
     STDMETHODIMP GetItemObject(IDispatch* object, VARIANT item, IUnknown** result) noexcept override;
     STDMETHODIMP GetWindowObject(LONG_PTR window, IUnknown** result) noexcept override;
-
-private:
-    RecorderSinkHolder sink_;
 };
