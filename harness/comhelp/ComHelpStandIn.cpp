@@ -15,6 +15,7 @@
 #include "InvokerThread.h"
 #include "generated/ovComHelp.h"
 #include "generated/ovModule.h"
+#include "harness/common/ModuleNotifierLists.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
 
@@ -24,8 +25,6 @@ using vx::com::CriticalSectionLock;
 
 namespace comhelp_standin {
 namespace {
-
-using NotifierList = std::vector<ComPtr<IovModuleIntfNotifier>>;
 
 // Creates an object holding exactly the reference in `out`, so that the
 // module's objects really go when their last user lets go.
@@ -46,10 +45,13 @@ class ComHelpModule : public vx::com::ComObject<ComHelpModule, IovModuleIntf, Io
 {
 public:
     // IovModuleIntf
-    STDMETHODIMP AddNotifier(IovModuleIntfNotifier* notifier) override { return Add(clients_, notifier); }
-    STDMETHODIMP RemoveNotifier(IovModuleIntfNotifier* notifier) override { return Remove(clients_, notifier); }
-    STDMETHODIMP AddProxyNotifier(IovModuleIntfNotifier* notifier) override { return Add(proxies_, notifier); }
-    STDMETHODIMP RemoveProxyNotifier(IovModuleIntfNotifier* notifier) override { return Remove(proxies_, notifier); }
+    STDMETHODIMP AddNotifier(IovModuleIntfNotifier* notifier) override { return notifiers_.Add(false, notifier); }
+    STDMETHODIMP RemoveNotifier(IovModuleIntfNotifier* notifier) override { return notifiers_.Remove(false, notifier); }
+    STDMETHODIMP AddProxyNotifier(IovModuleIntfNotifier* notifier) override { return notifiers_.Add(true, notifier); }
+    STDMETHODIMP RemoveProxyNotifier(IovModuleIntfNotifier* notifier) override
+    {
+        return notifiers_.Remove(true, notifier);
+    }
 
     // IovComHelp
     STDMETHODIMP GetGlobalInterfaceTable(IGlobalInterfaceTable** table) override
@@ -75,16 +77,8 @@ public:
     // own threads end.
     void Shutdown()
     {
-        NotifierList clients, proxies;
-        {
-            CriticalSectionLock guard(notifierLock_);
-            clients = clients_;
-            proxies = proxies_;
-        }
         vx::com::BStr name(L"ovComHelp.dll");
-        for (auto& notifier : clients)
-            notifier->OnModuleUnload(name.Get(), this);
-        for (auto& notifier : proxies)
+        for (auto& notifier : notifiers_.Subscribers())
             notifier->OnModuleUnload(name.Get(), this);
         ComPtr<InvokerThread> sta1, mta;
         CriticalSectionLock guard(objectLock_);
@@ -93,32 +87,6 @@ public:
     }
 
 private:
-    HRESULT Add(NotifierList& list, IovModuleIntfNotifier* notifier)
-    {
-        if (!notifier)
-            return E_POINTER;
-        CriticalSectionLock guard(notifierLock_);
-        for (auto& entry : list)
-            if (entry.Get() == notifier)
-                return E_FAIL;
-        list.emplace_back(notifier);
-        return S_OK;
-    }
-
-    HRESULT Remove(NotifierList& list, IovModuleIntfNotifier* notifier)
-    {
-        ComPtr<IovModuleIntfNotifier> removed;
-        CriticalSectionLock guard(notifierLock_);
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (it->Get() == notifier) {
-                removed.Swap(*it);
-                list.erase(it);
-                break;
-            }
-        }
-        return S_OK;
-    }
-
     HRESULT Shared(ComPtr<InvokerThread>& slot, COINIT apartment, IovInvoker** invoker)
     {
         if (!invoker)
@@ -148,9 +116,7 @@ private:
         return S_OK;
     }
 
-    CriticalSection notifierLock_;
-    NotifierList clients_;
-    NotifierList proxies_;
+    harness::ModuleNotifierLists notifiers_;
     ComPtr<InvokerThread> sta1_;
     ComPtr<InvokerThread> mta_;
 };

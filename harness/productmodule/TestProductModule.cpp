@@ -4,11 +4,11 @@
 // lets the test trigger its unload notice and read its subscriber counts.
 #include <windows.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "generated/ovModule.h"
 #include "generated/vxOpenAppServices.h"
+#include "harness/common/ModuleNotifierLists.h"
 #include "platform/com/BStr.h"
 #include "platform/com/ComObject.h"
 
@@ -19,52 +19,25 @@ namespace {
 class TestProductModule : public vx::com::ComObject<TestProductModule, IovModuleIntf, IvxModuleHidden>
 {
 public:
-    HRESULT STDMETHODCALLTYPE AddNotifier(IovModuleIntfNotifier* n) override { return Add(clients_, n); }
-    HRESULT STDMETHODCALLTYPE RemoveNotifier(IovModuleIntfNotifier* n) override { return Remove(clients_, n); }
-    HRESULT STDMETHODCALLTYPE AddProxyNotifier(IovModuleIntfNotifier* n) override { return Add(proxies_, n); }
-    HRESULT STDMETHODCALLTYPE RemoveProxyNotifier(IovModuleIntfNotifier* n) override { return Remove(proxies_, n); }
+    HRESULT STDMETHODCALLTYPE AddNotifier(IovModuleIntfNotifier* n) override { return notifiers_.Add(false, n); }
+    HRESULT STDMETHODCALLTYPE RemoveNotifier(IovModuleIntfNotifier* n) override { return notifiers_.Remove(false, n); }
+    HRESULT STDMETHODCALLTYPE AddProxyNotifier(IovModuleIntfNotifier* n) override { return notifiers_.Add(true, n); }
+    HRESULT STDMETHODCALLTYPE RemoveProxyNotifier(IovModuleIntfNotifier* n) override
+    {
+        return notifiers_.Remove(true, n);
+    }
 
     void BroadcastUnload()
     {
-        std::vector<ComPtr<IovModuleIntfNotifier>> copy;
-        {
-            vx::com::CriticalSectionLock guard(objectLock_);
-            copy = clients_;
-            copy.insert(copy.end(), proxies_.begin(), proxies_.end());
-        }
         vx::com::BStr name(L"vxTestModule.dll");
-        for (auto& notifier : copy)
+        for (auto& notifier : notifiers_.Subscribers())
             notifier->OnModuleUnload(name.Get(), this);
     }
 
-    int Count(bool proxies)
-    {
-        vx::com::CriticalSectionLock guard(objectLock_);
-        return static_cast<int>((proxies ? proxies_ : clients_).size());
-    }
+    int Count(bool proxies) { return notifiers_.Count(proxies); }
 
 private:
-    HRESULT Add(std::vector<ComPtr<IovModuleIntfNotifier>>& list, IovModuleIntfNotifier* n)
-    {
-        vx::com::CriticalSectionLock guard(objectLock_);
-        if (std::any_of(list.begin(), list.end(), [n](auto& e) { return e.Get() == n; }))
-            return E_FAIL;
-        list.emplace_back(n);
-        return S_OK;
-    }
-    HRESULT Remove(std::vector<ComPtr<IovModuleIntfNotifier>>& list, IovModuleIntfNotifier* n)
-    {
-        ComPtr<IovModuleIntfNotifier> removed;
-        vx::com::CriticalSectionLock guard(objectLock_);
-        auto it = std::find_if(list.begin(), list.end(), [n](auto& e) { return e.Get() == n; });
-        if (it != list.end()) {
-            removed = std::move(*it);
-            list.erase(it);
-        }
-        return S_OK;
-    }
-
-    std::vector<ComPtr<IovModuleIntfNotifier>> clients_, proxies_;
+    harness::ModuleNotifierLists notifiers_;
 };
 
 TestProductModule* instance = nullptr;

@@ -11,6 +11,7 @@
 
 #include "generated/ovModule.h"
 #include "generated/ovRegExp.h"
+#include "harness/common/ModuleNotifierLists.h"
 #include "platform/com/ComObject.h"
 
 using Microsoft::WRL::ComPtr;
@@ -19,8 +20,6 @@ using vx::com::CriticalSectionLock;
 
 namespace regexp_standin {
 namespace {
-
-using NotifierList = std::vector<ComPtr<IovModuleIntfNotifier>>;
 
 // The module's dialect in ECMAScript terms: "\z" stands for an unsigned
 // integer, one or more decimal digits. False for "\z" inside a bracket
@@ -58,22 +57,22 @@ public:
     // IovModuleIntf
     STDMETHODIMP AddNotifier(IovModuleIntfNotifier* notifier) noexcept override
     try {
-        return Add(clients_, notifier);
+        return notifiers_.Add(false, notifier);
     }
     VX_COM_CATCH
     STDMETHODIMP RemoveNotifier(IovModuleIntfNotifier* notifier) noexcept override
     try {
-        return Remove(clients_, notifier);
+        return notifiers_.Remove(false, notifier);
     }
     VX_COM_CATCH
     STDMETHODIMP AddProxyNotifier(IovModuleIntfNotifier* notifier) noexcept override
     try {
-        return Add(proxies_, notifier);
+        return notifiers_.Add(true, notifier);
     }
     VX_COM_CATCH
     STDMETHODIMP RemoveProxyNotifier(IovModuleIntfNotifier* notifier) noexcept override
     try {
-        return Remove(proxies_, notifier);
+        return notifiers_.Remove(true, notifier);
     }
     VX_COM_CATCH
 
@@ -95,7 +94,7 @@ public:
         const std::wstring searched(text ? text : L"", SysStringLen(text));
         *found = std::regex_search(searched, expression) ? VARIANT_TRUE : VARIANT_FALSE;
         {
-            CriticalSectionLock guard(notifierLock_);
+            CriticalSectionLock guard(searchesLock_);
             ++searches_;
         }
         return S_OK;
@@ -104,40 +103,13 @@ public:
 
     long Searches()
     {
-        CriticalSectionLock guard(notifierLock_);
+        CriticalSectionLock guard(searchesLock_);
         return searches_;
     }
 
 private:
-    HRESULT Add(NotifierList& list, IovModuleIntfNotifier* notifier)
-    {
-        if (!notifier)
-            return E_POINTER;
-        CriticalSectionLock guard(notifierLock_);
-        for (auto& entry : list)
-            if (entry.Get() == notifier)
-                return E_FAIL;
-        list.emplace_back(notifier);
-        return S_OK;
-    }
-
-    HRESULT Remove(NotifierList& list, IovModuleIntfNotifier* notifier)
-    {
-        ComPtr<IovModuleIntfNotifier> removed;
-        CriticalSectionLock guard(notifierLock_);
-        for (auto it = list.begin(); it != list.end(); ++it) {
-            if (it->Get() == notifier) {
-                removed.Swap(*it);
-                list.erase(it);
-                break;
-            }
-        }
-        return S_OK;
-    }
-
-    CriticalSection notifierLock_;
-    NotifierList clients_;
-    NotifierList proxies_;
+    harness::ModuleNotifierLists notifiers_;
+    CriticalSection searchesLock_;
     long searches_ = 0;
 };
 
