@@ -8,15 +8,6 @@
 
 namespace browser_services_tests {
 
-std::wstring LayoutDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring bin(path);
-    bin.resize(bin.find_last_of(L"\\/"));
-    return bin.substr(0, bin.find_last_of(L"\\/")) + L"\\layout";
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "platform/com/AtlModule.h"
+#include "tests/support/LayoutFolder.h"
 
 namespace browser_services_tests {
 
-std::wstring LayoutDirectory();
+using testsupport::LayoutDirectory;
 
 // Polls `condition` every 10 ms until it holds or `timeoutMs` passed.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 5000);

@@ -9,17 +9,11 @@
 
 #include <string>
 
+#include "tests/support/LayoutFolder.h"
+
 namespace comhelp_tests {
 
-inline std::wstring LayoutDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    dir = dir.substr(0, dir.find_last_of(L"\\/")); // bin
-    dir = dir.substr(0, dir.find_last_of(L"\\/")); // build folder
-    return dir + L"\\layout";
-}
+using testsupport::LayoutDirectory;
 
 class ComHelpTest : public ::testing::Test
 {

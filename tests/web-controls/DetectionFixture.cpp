@@ -63,15 +63,6 @@ std::wstring Identifier(IvxObject* object)
 
 } // namespace
 
-std::wstring LayoutDirectory()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring bin(path);
-    bin.resize(bin.find_last_of(L"\\/"));
-    return bin.substr(0, bin.find_last_of(L"\\/")) + L"\\layout";
-}
-
 ProductFolder::ProductFolder(const std::wstring& folder)
 {
     wchar_t old[MAX_PATH] = {};

@@ -10,13 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/LayoutFolder.h"
 #include "HookTabFixture.h"
 #include "generated/vxOpenAppServices.h"
 
 namespace web_control_tests {
 
-// The test layout (<build>/layout), which holds Extensions/ovRegExp.dll.
-std::wstring LayoutDirectory();
+using testsupport::LayoutDirectory;
 
 // Sets the product path variable for the life of the object, and puts the
 // old value back.
