@@ -6,6 +6,7 @@
 #include <filesystem>
 #endif
 
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -18,10 +19,89 @@ namespace harness {
 
 using Json = nlohmann::json;
 
-std::wstring Utf8ToWide(const std::string& text)
+namespace {
+
+// Page text may hold lone surrogates (script can put any UTF-16 into the
+// DOM); the snapshot writes them as "\uD800"-style escapes, which the JSON
+// parser refuses because they are no Unicode. Before parsing, each lone one
+// is rewritten as the noncharacter U+FDD0 followed by the surrogate moved up
+// by 0x1000 (U+E800..U+EFFF); RestoreLoneSurrogates undoes that on every
+// converted string. A page's own U+FDD0 before such a character would be
+// misread, which no captured page has.
+constexpr wchar_t kLoneSurrogateMark = 0xFDD0;
+constexpr wchar_t kLoneSurrogateShift = 0x1000;
+
+int HexValue(char c)
 {
-    if (text.empty())
-        return std::wstring();
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The code unit of the "\uXXXX" escape at `at`, or -1.
+long EscapedUnit(const std::string& text, size_t at)
+{
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u')
+        return -1;
+    long unit = 0;
+    for (size_t k = 2; k < 6; ++k) {
+        const int digit = HexValue(text[at + k]);
+        if (digit < 0)
+            return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+std::string MarkLoneSurrogates(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        const long unit = EscapedUnit(text, i);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            out.append(text, i, 2); // any other escape, "\\" included, passes whole
+            i += 2;
+            continue;
+        }
+        const long following = EscapedUnit(text, i + 6);
+        if (unit <= 0xDBFF && following >= 0xDC00 && following <= 0xDFFF) {
+            out.append(text, i, 12); // a proper pair
+            i += 12;
+            continue;
+        }
+        char moved[16];
+        std::snprintf(moved, sizeof moved, "\\u%04lX", unit + kLoneSurrogateShift);
+        out.append("\\uFDD0").append(moved);
+        i += 6;
+    }
+    return out;
+}
+
+void RestoreLoneSurrogates(std::wstring& text)
+{
+    size_t write = 0;
+    for (size_t read = 0; read < text.size(); ++read) {
+        const wchar_t c = text[read];
+        if (c == kLoneSurrogateMark && read + 1 < text.size() && text[read + 1] >= 0xE800 && text[read + 1] <= 0xEFFF) {
+            text[write++] = static_cast<wchar_t>(text[++read] - kLoneSurrogateShift);
+            continue;
+        }
+        text[write++] = c;
+    }
+    text.resize(write);
+}
+
+std::wstring DecodeUtf8(const std::string& text)
+{
 #ifdef _WIN32
     int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(n), L'\0');
@@ -47,6 +127,17 @@ std::wstring Utf8ToWide(const std::string& text)
     }
     return out;
 #endif
+}
+
+} // namespace
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    std::wstring out = DecodeUtf8(text);
+    RestoreLoneSurrogates(out);
+    return out;
 }
 
 namespace {
@@ -140,7 +231,7 @@ SnapHitGrid ToHitGrid(const Json& j)
 
 SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
 {
-    Json root = Json::parse(jsonText);
+    Json root = Json::parse(MarkLoneSurrogates(jsonText));
     if (root.value("format", std::string()) != "page-snapshot/1")
         throw std::runtime_error("not a page-snapshot/1 document");
 

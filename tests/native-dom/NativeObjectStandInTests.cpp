@@ -169,6 +169,20 @@ TEST(SnapshotPageLoading, RefusesOtherFormatsAndKeepsNodeOrder)
             EXPECT_EQ(id, page.Node(child).parent);
 }
 
+// Script can put lone surrogates into ids and text; the snapshot keeps them
+// as escapes, and the page answers them as the UTF-16 the browser holds.
+TEST(SnapshotPageLoading, KeepsLoneSurrogatesAndProperPairs)
+{
+    harness::SnapshotPage page = harness::SnapshotPage::Parse(R"({"format":"page-snapshot/1","documents":[],
+      "nodes":[{"id":1,"parent":null,"doc":0,"props":{"nodeType":9,"a":"\ud800","b":"x\udc00y\udbff",
+        "c":"\ud83d\ude00","d":"\\ud800","e":"\udc00\ud800"}}]})");
+    EXPECT_EQ(std::wstring(1, wchar_t(0xD800)), page.StringProp(1, L"a"));
+    EXPECT_EQ((std::wstring{L'x', wchar_t(0xDC00), L'y', wchar_t(0xDBFF)}), page.StringProp(1, L"b"));
+    EXPECT_EQ((std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)}), page.StringProp(1, L"c"));
+    EXPECT_EQ(L"\\ud800", page.StringProp(1, L"d"));
+    EXPECT_EQ((std::wstring{wchar_t(0xDC00), wchar_t(0xD800)}), page.StringProp(1, L"e"));
+}
+
 TEST_F(StandInTest, ScriptObjectsReadMembersAndHoldTheirNode)
 {
     long before = native_->LiveHandles();

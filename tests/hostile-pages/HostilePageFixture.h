@@ -1,0 +1,61 @@
+#pragma once
+// A page whose script built an extreme DOM (captured by
+// tests/pages/hostile/make-pages.mjs into the build folder), read through the
+// library's renderer-side walks as the quick browser runs them. Every test
+// ends with the native object holding exactly the handles it held before.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "openapphook/StubManager.h"
+#include "platform/com/Variant.h"
+#include "quickbrowser/accessor/RawBrowserHelper.h"
+
+namespace hostile {
+
+// Results of the All walk: every member's identifier, in order.
+struct AllWalk
+{
+    HRESULT result = E_FAIL;
+    std::vector<std::wstring> names; // named members
+    long numbered = 0;               // members without a usable name
+};
+
+struct TreeWalk
+{
+    HRESULT result = E_FAIL;
+    long items = 0;
+    long levels = 0;
+    long deepestLevel = 0;
+};
+
+class HostilePageTest : public ::testing::Test
+{
+protected:
+    // Loads OUT/snapshots/<name>.json made by the page generator.
+    void Load(const std::string& name);
+    void TearDown() override;
+
+    AllWalk WalkAll();
+    long WalkFrames(HRESULT* result);
+    // Expands the Tree model level by level below the document, every
+    // expandable item, and counts items and levels.
+    TreeWalk ExpandTree();
+    HRESULT Evaluate(const std::wstring& expression, vx::com::Variant& result);
+    // The number an XPath expression evaluates to (fails the test otherwise).
+    double Number(const std::wstring& expression);
+
+    // Counted from the snapshot itself, not from the library: elements of the
+    // top document, and elements of every document with this node name.
+    long TopDocumentElements() const;
+    long CountElements(const wchar_t* nodeName) const;
+
+    Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native_;
+    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs_;
+    Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper_;
+    long startHandles_ = 0;
+};
+
+} // namespace hostile
