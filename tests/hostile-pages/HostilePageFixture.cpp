@@ -120,9 +120,8 @@ private:
 void HostilePageTest::Load(const std::string& name)
 {
     const std::string file = SnapshotFile(name);
-    ASSERT_TRUE(std::ifstream(file).good())
-        << file << " is missing: node tests/pages/hostile/make-pages.mjs " << VX_HOSTILE_PAGES_DIR
-        << " makes it (./vxcr test and ./vxcr dev run it)";
+    ASSERT_TRUE(std::ifstream(file).good()) << file << " is missing: node tests/pages/hostile/make-pages.mjs "
+                                            << VX_HOSTILE_PAGES_DIR << " makes it (./vxcr test and ./vxcr dev run it)";
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(native_, harness::SnapshotPage::Load(WindowsPath(file)))));
     ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
@@ -225,6 +224,5 @@ long HostilePageTest::CountElements(const wchar_t* nodeName) const
         count += page.Node(id).nodeType == 1 && page.StringProp(id, L"nodeName") == nodeName;
     return count;
 }
-
 
 } // namespace hostile

@@ -4,6 +4,8 @@
 #include "platform/com/Variant.h"
 #include "webfw/NativeModel/NodeHandle.h"
 
+#include <vector>
+
 namespace vxWebFw::TreeModel {
 
 using Recognizing::INodeAcceptor;
@@ -39,40 +41,66 @@ TreeItemRecognition TreeItemsBuild::Recognize(RecognizedNode& node, INodeAccepto
     return recognition;
 }
 
+namespace {
+
+// A level being walked below the level that was asked for: the children of a
+// wrapper the Tree model looks through, or of a text block whose items come
+// before the block itself. The walk keeps these on the heap, so a page's
+// nesting depth never becomes stack depth.
+struct OpenLevel
+{
+    NativeModel::NodeEnumeratorPtr children;
+    NodeHandle node; // the wrapper or text block; its handle is its parent level's
+    RecognizedNode recognized;
+    TreeItemRecognition recognition;
+    TreeItemCategory category = ticNone; // ticNone: a wrapper, nothing to report
+};
+
+} // namespace
+
 HRESULT TreeItemsBuild::WalkLevel(NativeModel::NodeEnumerator& children, Generator& generator,
                                   ITreeItemsBuilder& builder, INodeAcceptor* acceptor)
 {
     const HRESULT hr = children.Reset();
     if (FAILED(hr))
         return hr;
+    std::vector<OpenLevel> open;
     for (;;) {
-        NodeHandle owned(&children);
-        if (children.Next(owned.Out()) != S_OK)
-            break;
+        NativeModel::NodeEnumerator& level = open.empty() ? children : *open.back().children;
+        NodeHandle owned(&level);
+        if (level.Next(owned.Out()) != S_OK) {
+            if (open.empty())
+                break;
+            // The level is done: a text block is reported after its contents.
+            OpenLevel done = std::move(open.back());
+            open.pop_back();
+            if (done.category != ticNone)
+                Report(done.recognized, done.recognition, done.category, generator, builder);
+            continue;
+        }
         NodeImpl* child = owned.Get();
         if (!child)
             continue;
         RecognizedNode recognized(child, set_);
         const TreeItemRecognition recognition = Recognize(recognized, acceptor);
         const TreeItemCategory category = GetTreeItemCategory(recognition);
-        if (category != ticNone) {
-            if (recognition.kind == tikTextContainer)
-                WalkChildrenOf(child, generator, builder, acceptor);
+        const bool textBlock = category != ticNone && recognition.kind == tikTextContainer;
+        if (category != ticNone && !textBlock) {
             Report(recognized, recognition, category, generator, builder);
-        } else if (recognition.kind == tikTransparent) {
-            WalkChildrenOf(child, generator, builder, acceptor);
+            continue;
         }
+        if (!textBlock && recognition.kind != tikTransparent)
+            continue;
+        NativeModel::NodeEnumeratorPtr below;
+        if (!children_ || FAILED(children_->GetChildNodes(child, below)) || !below || FAILED(below->Reset())) {
+            if (textBlock)
+                Report(recognized, recognition, category, generator, builder);
+            continue;
+        }
+        open.push_back(
+            OpenLevel{std::move(below), std::move(owned), recognized, recognition, textBlock ? category : ticNone});
     }
     return hr;
-}
-
-void TreeItemsBuild::WalkChildrenOf(NodeImpl* node, Generator& generator, ITreeItemsBuilder& builder,
-                                    INodeAcceptor* acceptor)
-{
-    NativeModel::NodeEnumeratorPtr grandChildren;
-    if (!children_ || FAILED(children_->GetChildNodes(node, grandChildren)) || !grandChildren)
-        return;
-    WalkLevel(*grandChildren, generator, builder, acceptor);
 }
 
 void TreeItemsBuild::Report(RecognizedNode& node, const TreeItemRecognition& recognition, TreeItemCategory category,

@@ -49,8 +49,6 @@ private:
     TreeItemRecognition Recognize(RecognizedNode& node, Recognizing::INodeAcceptor* acceptor);
     HRESULT WalkLevel(NativeModel::NodeEnumerator& children, Generator& generator, ITreeItemsBuilder& builder,
                       Recognizing::INodeAcceptor* acceptor);
-    void WalkChildrenOf(NodeImpl* node, Generator& generator, ITreeItemsBuilder& builder,
-                        Recognizing::INodeAcceptor* acceptor);
     void Report(RecognizedNode& node, const TreeItemRecognition& recognition, TreeItemCategory category,
                 Generator& generator, ITreeItemsBuilder& builder);
 
