@@ -379,12 +379,7 @@ HRESULT SnapshotNativeObject::ReadNodeMember(long id, const std::wstring& name, 
 {
     SnapNode& node = page_.Node(id);
     const std::vector<long>* siblings = node.parent ? &page_.Node(node.parent).children : nullptr;
-    auto position = [&]() -> long {
-        if (!siblings)
-            return -1;
-        auto it = std::find(siblings->begin(), siblings->end(), id);
-        return it == siblings->end() ? -1 : static_cast<long>(it - siblings->begin());
-    };
+    auto position = [&]() -> long { return siblings ? node.indexInParent : -1; };
 
     if (name == L"parentNode") {
         PutNode(node.parent, value);

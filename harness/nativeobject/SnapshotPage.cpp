@@ -289,9 +289,13 @@ SnapshotPage SnapshotPage::Parse(const std::string& jsonText)
         page.nodes_.push_back(std::move(node));
     }
     // Children in id order are children in DOM order.
-    for (const SnapNode& node : page.nodes_)
-        if (node.parent && page.HasNode(node.parent))
-            page.Node(node.parent).children.push_back(node.id);
+    for (SnapNode& node : page.nodes_) {
+        if (node.parent && page.HasNode(node.parent)) {
+            std::vector<long>& siblings = page.Node(node.parent).children;
+            node.indexInParent = static_cast<long>(siblings.size());
+            siblings.push_back(node.id);
+        }
+    }
     return page;
 }
 

@@ -44,6 +44,7 @@ struct SnapNode
     SnapRect rect;
     std::map<std::wstring, std::wstring> style;
     std::vector<long> children; // in DOM order
+    long indexInParent = -1;    // position among the parent's children
     bool removed = false;       // detached by RemoveNode (itself or an ancestor)
 };
 

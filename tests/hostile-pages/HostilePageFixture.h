@@ -12,24 +12,9 @@
 #include "openapphook/StubManager.h"
 #include "platform/com/Variant.h"
 #include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "tests/hostile-pages/PageWalks.h"
 
 namespace hostile {
-
-// Results of the All walk: every member's identifier, in order.
-struct AllWalk
-{
-    HRESULT result = E_FAIL;
-    std::vector<std::wstring> names; // named members
-    long numbered = 0;               // members without a usable name
-};
-
-struct TreeWalk
-{
-    HRESULT result = E_FAIL;
-    long items = 0;
-    long levels = 0;
-    long deepestLevel = 0;
-};
 
 class HostilePageTest : public ::testing::Test
 {
