@@ -13,9 +13,14 @@ std::wstring SnapshotPath(const std::string& relative)
 
 void QuickBrowserTest::Load(const std::string& snapshot)
 {
+    LoadFile(SnapshotPath(snapshot));
+}
+
+void QuickBrowserTest::LoadFile(const std::wstring& path)
+{
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     ASSERT_TRUE(LoadLibraryTypeInfo());
-    ASSERT_EQ(S_OK, vx::com::CreateComObject(native_, harness::SnapshotPage::Load(SnapshotPath(snapshot))));
+    ASSERT_EQ(S_OK, vx::com::CreateComObject(native_, harness::SnapshotPage::Load(path)));
     ASSERT_EQ(S_OK, vx::com::CreateComObject(extender_));
     ASSERT_EQ(S_OK, extender_->Initialize(static_cast<IvxCrNativeChromeObject*>(native_.Get())));
     ComPtr<IDispatch> dispatch;

@@ -26,6 +26,8 @@ class QuickBrowserTest : public ::testing::Test
 {
 protected:
     void Load(const std::string& snapshot);
+    // A snapshot anywhere, by its path as this program sees it.
+    void LoadFile(const std::wstring& path);
     void TearDown() override;
 
     // The quick browser's object model option: 0 DOM, 3 Tree.

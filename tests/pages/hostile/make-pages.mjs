@@ -48,10 +48,14 @@ function page(title, body, script) {
 // Chromium lays out a visible chain of a few thousand nested blocks only
 // slowly and computes styles of a hidden one in quadratic time, so deep
 // chains live in a display:none host; a visible head of 200 levels keeps
-// layout, hit tests and visibility on deep elements real.
+// layout, hit tests and focus on deep elements real (its innermost element
+// has the focus).
 function deepDivs(depth) {
   return page(`deep divs ${depth}`, '<div id="visible"></div><div id="host" class="none"></div>', `
-buildChain(document.getElementById('visible'), 200, (i) => { const d = el('div', i % 50 === 0 ? 'v' + i : ''); return [d, d]; });
+const innermost = buildChain(document.getElementById('visible'), 200, (i) => { const d = el('div', i % 50 === 0 ? 'v' + i : ''); return [d, d]; });
+innermost.id = 'innermostVisible';
+innermost.tabIndex = 0;
+innermost.focus();
 buildChain(document.getElementById('host'), ${depth}, (i) => { const d = el('div', i % 100 === 0 ? 'd' + i : ''); if (i % 1000 === 7) d.setAttribute('name', 'n' + i); return [d, d]; });
 `);
 }
@@ -207,6 +211,7 @@ function main(args) {
   const snapshots = join(out, 'snapshots');
   mkdirSync(htmlDir, { recursive: true });
   mkdirSync(snapshots, { recursive: true });
+  mkdirSync(join(out, 'expected'), { recursive: true });
   const generator = statSync(fileURLToPath(import.meta.url)).mtimeMs;
   for (const [name, make] of Object.entries(pages)) {
     if (!name.startsWith(only)) continue;
@@ -215,7 +220,13 @@ function main(args) {
     const html = join(htmlDir, `${name}.html`);
     writeFileSync(html, make());
     const started = Date.now();
-    execFileSync('node', [capture, '--root', htmlDir, html, '--out', snapshots, '--timeout', '120000'],
+    // Chromium's own boxes and hit tests through the nested frames, for the
+    // point-search and geometry tests. Frames nest 10 px apart (body margin
+    // and border), so a 10 px grid puts every top-level grid point on a grid
+    // point of each frame's document too, where the snapshot's answers are
+    // exact.
+    const geometry = name.startsWith('nested-frames') ? ['--geometry', join(out, 'expected'), '--grid', '10'] : [];
+    execFileSync('node', [capture, '--root', htmlDir, html, '--out', snapshots, '--timeout', '120000', ...geometry],
                  { stdio: ['ignore', 'inherit', 'inherit'] });
     console.error(`${name}: captured in ${((Date.now() - started) / 1000).toFixed(1)} s`);
   }
