@@ -220,6 +220,7 @@ HRESULT SnapshotNativeObject::OnMember(NativeSlot slot, NodeImpl* node, LONG mem
     if (name.empty())
         return DISP_E_MEMBERNOTFOUND;
     ++memberCalls_[name];
+    CountSlotMember(slot, member, 1);
     Handle* h = Find(node);
     if (!h)
         return E_INVALIDARG;
@@ -364,6 +365,14 @@ long SnapshotNativeObject::FirstElementWithId(long id, const std::wstring& eleme
             return found;
     }
     return 0;
+}
+
+void SnapshotNativeObject::CountSlotMember(NativeSlot slot, LONG member, long delta)
+{
+    std::vector<long>& counts = slotMemberCalls_[slot];
+    if (counts.size() < memberNames_.size())
+        counts.resize(memberNames_.size());
+    counts.at(static_cast<size_t>(member - 1)) += delta;
 }
 
 std::wstring SnapshotNativeObject::NameOf(LONG member)
@@ -827,6 +836,10 @@ HRESULT SnapshotNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* prese
     std::lock_guard<std::mutex> lock(mutex_);
     ++slotCalls_[static_cast<int>(NativeSlot::HasMember)];
     --slotCalls_[static_cast<int>(NativeSlot::GetProperty)];
+    if (!NameOf(member).empty()) {
+        CountSlotMember(NativeSlot::GetProperty, member, -1);
+        CountSlotMember(NativeSlot::HasMember, member, 1);
+    }
     if (value.Type() == VT_PTR)
         Retire(Find(static_cast<NodeImpl*>(V_BYREF(value.Get()))));
     *present = hr == S_OK && value.Type() != VT_EMPTY;
@@ -1118,6 +1131,34 @@ HRESULT SnapshotNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
 
 // ------------------------------------------------------------ observation and steering
 
+const wchar_t* NativeSlotName(NativeSlot slot)
+{
+    static const wchar_t* const kNames[] = {
+        L"GetVersion",
+        L"GetBrowserWindow",
+        L"GetInfoString",
+        L"GetExclusionAttributeName",
+        L"GetWindowNode",
+        L"CloneNode",
+        L"ReleaseNode",
+        L"GetNodeId",
+        L"GetIDOfName",
+        L"GetNameOfID",
+        L"HasMember",
+        L"GetProperty",
+        L"PutProperty",
+        L"Invoke",
+        L"GetNodeScriptObject",
+        L"GetNodeScriptObjectEx",
+        L"RunOnRendererThread",
+        L"CreateScriptCallback",
+        L"ReleaseScriptCallback",
+        L"IsNodeAlive",
+    };
+    const int index = static_cast<int>(slot) - static_cast<int>(NativeSlot::GetVersion);
+    return index >= 0 && index < static_cast<int>(sizeof kNames / sizeof kNames[0]) ? kNames[index] : L"?";
+}
+
 long SnapshotNativeObject::LiveHandles()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -1162,6 +1203,30 @@ long SnapshotNativeObject::LookupCalls(const std::wstring& name)
     return CountOf(lookupCalls_, name);
 }
 
+std::vector<std::pair<std::wstring, long>> SnapshotNativeObject::CallsPerMember()
+{
+    std::vector<std::pair<std::wstring, long>> calls;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int index = static_cast<int>(NativeSlot::GetWindowNode); index < static_cast<int>(NativeSlot::Count);
+         ++index) {
+        const auto slot = static_cast<NativeSlot>(index);
+        if (slot == NativeSlot::RunOnRendererThread)
+            continue;
+        long byName = 0;
+        if (auto members = slotMemberCalls_.find(slot); members != slotMemberCalls_.end())
+            for (size_t member = 0; member < members->second.size(); ++member)
+                if (long count = members->second[member]) {
+                    calls.emplace_back(std::wstring(NativeSlotName(slot)) + L" " + memberNames_.at(member), count);
+                    byName += count;
+                }
+        // Calls that named no member the object knows stay with the slot.
+        if (long rest = slotCalls_[index] - byName)
+            calls.emplace_back(NativeSlotName(slot), rest);
+    }
+    std::stable_sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return calls;
+}
+
 long SnapshotNativeObject::OffRendererThreadCalls()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -1175,6 +1240,7 @@ void SnapshotNativeObject::ResetCounters()
         count = 0;
     memberCalls_.clear();
     lookupCalls_.clear();
+    slotMemberCalls_.clear();
     offThread_ = 0;
     ownTicks_ = 0;
 }
