@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/com/Variant.h"
+#include "quickbrowser/accessor/ElementAttributes.h"
 #include "webfw/NativeModel/NodeHandle.h"
 
 namespace {
@@ -223,17 +224,8 @@ HRESULT CCrRawBrowserHelper::IsInside(NodeImpl* node, NodeImpl* container, bool*
 
 HRESULT CCrRawBrowserHelper::GetAttribute(NodeImpl* node, const wchar_t* name, BSTR* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = nullptr;
-    vxWebFw::NodeHandle attributes(this);
-    if (FAILED(GetAttributes(node, attributes.Out())) || !attributes.Get())
-        return S_OK;
-    vxWebFw::NodeHandle attribute(this);
-    if (FAILED(GetNamedItem(attributes.Get(), name, attribute.Out())) || !attribute.Get())
-        return S_OK;
-    GetAttrValue(attribute.Get(), value);
-    return S_OK;
+    CCrElementAttributes attributes(this, node);
+    return attributes.Get(name, value);
 }
 
 HRESULT CCrRawBrowserHelper::HasExclusionAttribute(NodeImpl* node, bool* has)
@@ -287,28 +279,40 @@ HRESULT CCrRawBrowserHelper::HasDefaultView(NodeImpl* document, bool* has)
 
 HRESULT CCrRawBrowserHelper::GetIdWithFallback(NodeImpl* node, BSTR* id)
 {
+    CCrElementAttributes attributes(this, node);
+    return GetElementIdWithFallback(attributes, id);
+}
+
+HRESULT CCrRawBrowserHelper::GetNameWithFallback(NodeImpl* node, BSTR* name)
+{
+    CCrElementAttributes attributes(this, node);
+    return GetElementNameWithFallback(attributes, name);
+}
+
+HRESULT CCrRawBrowserHelper::GetElementIdWithFallback(CCrElementAttributes& attributes, BSTR* id)
+{
     if (!id)
         return E_POINTER;
     *id = nullptr;
     vx::com::BStr property;
-    if (SUCCEEDED(GetId(node, property.Out())) && !property.Empty()) {
+    if (SUCCEEDED(GetId(attributes.Element(), property.Out())) && !property.Empty()) {
         *id = property.Detach();
         return S_OK;
     }
-    return GetAttribute(node, L"id", id);
+    return attributes.Get(L"id", id);
 }
 
-HRESULT CCrRawBrowserHelper::GetNameWithFallback(NodeImpl* node, BSTR* name)
+HRESULT CCrRawBrowserHelper::GetElementNameWithFallback(CCrElementAttributes& attributes, BSTR* name)
 {
     if (!name)
         return E_POINTER;
     *name = nullptr;
     vx::com::BStr property;
-    if (SUCCEEDED(GetName(node, property.Out())) && !property.Empty()) {
+    if (SUCCEEDED(GetName(attributes.Element(), property.Out())) && !property.Empty()) {
         *name = property.Detach();
         return S_OK;
     }
-    return GetAttribute(node, L"name", name);
+    return attributes.Get(L"name", name);
 }
 
 // ------------------------------------------------------------ primitives

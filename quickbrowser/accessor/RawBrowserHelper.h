@@ -24,6 +24,7 @@
 
 struct CCrFwAdapters;
 class CCrRawBrowserHelper;
+class CCrElementAttributes;
 
 // Owner of a page context's web-framework adapters. They belong to the Chrome
 // adapter layer above the accessor, which makes them and says how they go;
@@ -81,8 +82,14 @@ public:
     HRESULT HasExclusionAttribute(NodeImpl* node, bool* has);
     HRESULT IsDisabled(NodeImpl* node, bool* disabled);
     HRESULT HasDefaultView(NodeImpl* document, bool* has);
+    // The id (name) property, or when it is empty or unreadable the id (name)
+    // attribute.
     HRESULT GetIdWithFallback(NodeImpl* node, BSTR* id);
     HRESULT GetNameWithFallback(NodeImpl* node, BSTR* name);
+    // The same for the element of `attributes`, whose attribute map serves
+    // the fallback.
+    HRESULT GetElementIdWithFallback(CCrElementAttributes& attributes, BSTR* id);
+    HRESULT GetElementNameWithFallback(CCrElementAttributes& attributes, BSTR* name);
 
     // ---- primitives (member by name)
     HRESULT ResolveMember(const wchar_t* name, LONG* member);
