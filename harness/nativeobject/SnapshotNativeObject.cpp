@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
+#include <intrin.h>
 
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
@@ -62,21 +63,40 @@ const wchar_t* const kBuiltInMembers[] = {L"parentNode",
                                           L"nodeValue",
                                           L"getElementById"};
 
+// Adds the time between its construction and destruction to a total, in
+// processor time-stamp ticks: reading them costs a few cycles, where a
+// performance-counter read may be a system call whose cost would otherwise
+// land outside the measured span, on the caller's side.
 class OwnTime
 {
 public:
-    explicit OwnTime(LONGLONG& total) : total_(total) { QueryPerformanceCounter(&start_); }
-    ~OwnTime()
-    {
-        LARGE_INTEGER end;
-        QueryPerformanceCounter(&end);
-        total_ += end.QuadPart - start_.QuadPart;
-    }
+    explicit OwnTime(std::atomic<LONGLONG>& total) : total_(total), start_(__rdtsc()) {}
+    ~OwnTime() { total_ += static_cast<LONGLONG>(__rdtsc() - start_); }
+    OwnTime(const OwnTime&) = delete;
+    OwnTime& operator=(const OwnTime&) = delete;
 
 private:
-    LONGLONG& total_;
-    LARGE_INTEGER start_;
+    std::atomic<LONGLONG>& total_;
+    unsigned long long start_;
 };
+
+// Time-stamp ticks per second, measured once against the performance counter.
+double TicksPerSecond()
+{
+    static const double perSecond = [] {
+        LARGE_INTEGER frequency, from, to;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&from);
+        const unsigned long long start = __rdtsc();
+        do
+            QueryPerformanceCounter(&to);
+        while (to.QuadPart - from.QuadPart < frequency.QuadPart / 20); // 50 ms
+        const unsigned long long ticks = __rdtsc() - start;
+        return static_cast<double>(ticks) * static_cast<double>(frequency.QuadPart) /
+               static_cast<double>(to.QuadPart - from.QuadPart);
+    }();
+    return perSecond;
+}
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
 {
@@ -201,8 +221,8 @@ void SnapshotNativeObject::CountDomCall(NativeSlot slot)
 template <class Body>
 HRESULT SnapshotNativeObject::OnHandle(NativeSlot slot, NodeImpl* node, Body&& body)
 {
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(slot);
     Handle* h = Find(node);
     if (!h)
@@ -213,8 +233,8 @@ HRESULT SnapshotNativeObject::OnHandle(NativeSlot slot, NodeImpl* node, Body&& b
 template <class Body>
 HRESULT SnapshotNativeObject::OnMember(NativeSlot slot, NodeImpl* node, LONG member, Body&& body)
 {
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(slot);
     std::wstring name = NameOf(member);
     if (name.empty())
@@ -720,8 +740,8 @@ HRESULT SnapshotNativeObject::GetWindowNode(NodeImpl** window)
     if (!window)
         return E_POINTER;
     *window = nullptr;
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(NativeSlot::GetWindowNode);
     if (page_.documents.empty() || !page_.documents[0].window.present)
         return S_OK;
@@ -791,8 +811,8 @@ HRESULT SnapshotNativeObject::GetIDOfName(BSTR name, LONG* member)
     if (!member)
         return E_POINTER;
     *member = 0;
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(NativeSlot::GetIDOfName);
     std::wstring key(name ? name : L"", name ? SysStringLen(name) : 0);
     ++lookupCalls_[key];
@@ -1247,10 +1267,7 @@ void SnapshotNativeObject::ResetCounters()
 
 double SnapshotNativeObject::OwnSeconds()
 {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<double>(ownTicks_) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(ownTicks_.load()) / TicksPerSecond();
 }
 
 long SnapshotNativeObject::NodeIdOf(NodeImpl* handle)

@@ -234,7 +234,7 @@ private:
     // Calls of GetProperty, Invoke and HasMember by member id (index id - 1).
     std::map<NativeSlot, std::vector<long>> slotMemberCalls_;
     void CountSlotMember(NativeSlot slot, LONG member, long delta);
-    LONGLONG ownTicks_ = 0;
+    std::atomic<LONGLONG> ownTicks_{0}; // time-stamp ticks inside the interface methods
     std::atomic<bool> dropRendererErrorInfo_{false};
     RendererThread renderer_;
 };
