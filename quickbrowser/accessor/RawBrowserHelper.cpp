@@ -64,6 +64,7 @@ HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChro
     native_ = native;
     // Member ids belong to the native object that gave them.
     memberIds_.clear();
+    recentMembers_.fill(RecentMember{});
     if (native_) {
         native_->GetInfoString(infoString_.Out());
         native_->GetExclusionAttributeName(exclusionAttribute_.Out());
@@ -324,8 +325,14 @@ HRESULT CCrRawBrowserHelper::ResolveMember(const wchar_t* name, LONG* member)
     *member = 0;
     if (!name)
         return E_INVALIDARG;
-    auto found = memberIds_.find(name);
+    RecentMember& recent = RecentSlot(name);
+    if (recent.name == name && recent.text == name) {
+        *member = recent.id;
+        return S_OK;
+    }
+    auto found = memberIds_.find(std::wstring_view(name));
     if (found != memberIds_.end()) {
+        recent = RecentMember{name, found->first, found->second};
         *member = found->second;
         return S_OK;
     }
@@ -396,8 +403,16 @@ HRESULT CCrRawBrowserHelper::ReadLong(NodeImpl* node, const wchar_t* name, long*
     if (!value)
         return E_POINTER;
     *value = 0;
+    ResultVariant raw(native_.Get());
+    HRESULT hr = ReadVariant(node, name, raw.Get());
+    if (FAILED(hr))
+        return hr;
+    if (raw.Type() == VT_I4) { // already the type asked for: no conversion
+        *value = V_I4(raw.Get());
+        return S_OK;
+    }
     vx::com::Variant converted;
-    HRESULT hr = ReadConverted(node, name, VT_I4, converted.Get());
+    hr = VariantChangeType(converted.Get(), raw.Get(), 0, VT_I4);
     if (SUCCEEDED(hr))
         *value = V_I4(converted.Get());
     return hr;
