@@ -127,17 +127,19 @@ TEST_F(TreeWalkReads, AnEnumeratorLeftFromAnEndedWalkGivesNothing)
 {
     vxWebFw::NodeHandle texts = Element(L"texts");
     NodeEnumeratorPtr children;
+    NodeImpl* first = nullptr;
     {
         vxWebFw::NativeModel::WalkScopeGuard walk(&Reads());
         ASSERT_EQ(S_OK, Adapters().childNodesProvider->GetChildNodes(texts.Get(), children));
-        vxWebFw::NodeHandle first(children.get());
-        ASSERT_EQ(S_OK, children->Next(first.Out()));
-        EXPECT_TRUE(Reads().Keeps(first.Get()));
+        ASSERT_EQ(S_OK, children->Next(&first));
+        EXPECT_TRUE(Reads().Keeps(first));
     }
     EXPECT_EQ(0u, Reads().KeptNodes());
     NodeImpl* stale = nullptr;
     EXPECT_EQ(E_UNEXPECTED, children->Next(&stale));
     EXPECT_EQ(nullptr, stale);
+    // Given back late through the enumerator: the walk already did, no second release.
+    EXPECT_EQ(S_OK, children->Release(first));
     children.reset();
     // Outside a walk the provider enumerates the ordinary way again.
     ASSERT_EQ(S_OK, Adapters().childNodesProvider->GetChildNodes(texts.Get(), children));

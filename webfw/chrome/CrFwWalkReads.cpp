@@ -1,6 +1,7 @@
 #include "webfw/chrome/CrFwWalkReads.h"
 
 #include <new>
+#include <unordered_set>
 
 #include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwNativeModel.h"
@@ -32,10 +33,12 @@ public:
         list_ = kept ? &kept->children : &ownList_;
     }
 
+    // Gives back a node this enumerator gave past the limit; a kept node is
+    // left to the walk, which gives it back when it ends (or already did).
     HRESULT Release(NodeImpl* node) override
     {
-        if (reads_.generation_ == generation_ && reads_.Keeps(node))
-            return S_OK; // the walk gives it back when it ends
+        if (callerOwned_.erase(node) == 0)
+            return S_OK;
         return CCrFwLifetimeForwarder::Release(node);
     }
 
@@ -94,6 +97,7 @@ public:
         HRESULT hr = reads_.helper_->CloneNode(found.Get(), current_.Out());
         if (FAILED(hr))
             return hr;
+        callerOwned_.insert(found.Get());
         *node = found.Detach();
         return S_OK;
     }
@@ -106,7 +110,8 @@ private:
     ChildList* list_ = nullptr;
     size_t position_ = 0;
     bool ended_ = false;
-    vxWebFw::NodeHandle current_; // past the list: duplicate of the last child given
+    std::unordered_set<NodeImpl*> callerOwned_; // given past the limit, not yet given back
+    vxWebFw::NodeHandle current_;               // past the list: duplicate of the last child given
 };
 
 CCrFwWalkReads::CCrFwWalkReads(CCrRawBrowserHelper* helper, size_t maxNodes) : helper_(helper), maxNodes_(maxNodes) {}

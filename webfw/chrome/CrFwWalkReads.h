@@ -43,7 +43,9 @@ public:
 
     // An enumerator over the children of `parent` (borrowed) that keeps them
     // until the walk ends; null outside a walk. The nodes it gives are kept
-    // ones (its Release leaves them be) or, past the limit, the caller's own.
+    // ones or, past the limit, the caller's own; either kind goes back
+    // through the enumerator's own Release (which leaves kept ones to the
+    // walk), never through another lifetime.
     vxWebFw::NativeModel::NodeEnumeratorPtr ChildNodes(NodeImpl* parent, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime);
 
     // Member reads: from what was kept for a kept node, from the page
