@@ -11,6 +11,7 @@
 #include <deque>
 #include <string>
 
+#include "harness/nativeobject/NativeCallReport.h"
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "webfw/NativeModel/NodeHandle.h"
 #include "quickbrowser/accessor/RawBrowserHelper.h"
@@ -221,6 +222,10 @@ int wmain(int argc, wchar_t** argv)
                         static_cast<double>(native->MemberCalls(L"tagName")) / elements,
                         static_cast<double>(native->MemberCalls(L"id")) / elements,
                         static_cast<double>(native->MemberCalls(L"name")) / elements);
+        if (round == rounds) {
+            std::printf("calls per element by member (last round):\n");
+            harness::PrintCallsPerMember(*native.Get(), elements, "element");
+        }
     }
     std::printf("handles left behind: %ld\n", native->LiveHandles() - handlesBefore);
 
@@ -240,6 +245,10 @@ int wmain(int argc, wchar_t** argv)
         std::printf("%-6d %10ld %10ld %14.2f %16.2f %16.2f %10.2f\n", round, context.items, context.levels,
                     static_cast<double>(NativeCalls(*native.Get())) / context.items, library * 1e6 / context.items,
                     standIn * 1e6 / context.items, standIn > 0 ? library / standIn : 0.0);
+        if (round == rounds) {
+            std::printf("calls per item by member (last round):\n");
+            harness::PrintCallsPerMember(*native.Get(), context.items, "item");
+        }
     }
     std::printf("handles left behind: %ld\n", native->LiveHandles() - handlesBefore);
     helper.Reset();

@@ -45,7 +45,7 @@ unset DISPLAY WAYLAND_DISPLAY || true
 /usr/lib/wine/wine64 "$exe" "Z:$(echo "$snapshot" | tr / '\\')" "Z:$(echo "$work/expressions.txt" | tr / '\\')" \
     </dev/null >"$work/wine.txt" 2>&1 || { cat "$work/wine.txt" >&2; exit 1; }
 grep '^RESULT' "$work/wine.txt" | tr -d '\r' >"$work/wine.tsv"
-grep -E '^(page|nodes|live handles)' "$work/wine.txt" | tr -d '\r'
+grep -E '^(page|nodes|live handles|calls per page node|    )' "$work/wine.txt" | tr -d '\r'
 
 python3 - "$work/native.tsv" "$work/wine.tsv" <<'PY'
 import math, sys

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "harness/nativeobject/NativeCallReport.h"
 #include "harness/nativeobject/SnapshotNativeObject.h"
 #include "openapphook/StubManager.h"
 #include "platform/com/BStr.h"
@@ -176,6 +177,10 @@ int wmain(int argc, wchar_t** argv)
     std::printf("%-32s %8s %10s %12s %12s %10s\n", "expression", "results", "calls", "library ms", "stand-in ms",
                 "lib/stand");
     int failures = 0;
+    // The expression that made the most calls, with its calls per member.
+    std::wstring busiest;
+    long busiestCalls = -1;
+    std::vector<std::pair<std::wstring, long>> busiestMembers;
     for (const std::wstring& line : expressions) {
         const wchar_t* text = line.c_str();
         vx::com::BStr expression(text), prefix(L"Cr1;");
@@ -206,6 +211,11 @@ int wmain(int argc, wchar_t** argv)
                 bestStandIn = standIn;
             }
             calls = NativeCalls(*native.Get());
+            if (calls > busiestCalls) {
+                busiestCalls = calls;
+                busiest = line;
+                busiestMembers = native->CallsPerMember();
+            }
             size = ResultSize(*context.result);
             summary = Summary(*context.result);
         }
@@ -215,6 +225,10 @@ int wmain(int argc, wchar_t** argv)
             std::printf("RESULT\t%s\t%s\t%.1f\t%.1f\t%ld\n", Utf8(text).c_str(), summary.c_str(), bestTotal * 1e6,
                         bestLibrary * 1e6, calls);
     }
+    const double nodes = static_cast<double>(native->Page().NodeCount());
+    std::printf("calls per page node: %.2f (%ls); by member:\n", busiestCalls / nodes, busiest.c_str());
+    for (const auto& [member, count] : busiestMembers)
+        std::printf("    %-36ls %10ld %10.3f per node\n", member.c_str(), count, count / nodes);
     long handlesAfter = native->LiveHandles();
     std::printf("live handles before %ld, after %ld, faults %ld\n", handlesBefore, handlesAfter, native->Faults());
     helper.Reset();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwctype>
+#include <intrin.h>
 
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
@@ -62,21 +63,40 @@ const wchar_t* const kBuiltInMembers[] = {L"parentNode",
                                           L"nodeValue",
                                           L"getElementById"};
 
+// Adds the time between its construction and destruction to a total, in
+// processor time-stamp ticks: reading them costs a few cycles, where a
+// performance-counter read may be a system call whose cost would otherwise
+// land outside the measured span, on the caller's side.
 class OwnTime
 {
 public:
-    explicit OwnTime(LONGLONG& total) : total_(total) { QueryPerformanceCounter(&start_); }
-    ~OwnTime()
-    {
-        LARGE_INTEGER end;
-        QueryPerformanceCounter(&end);
-        total_ += end.QuadPart - start_.QuadPart;
-    }
+    explicit OwnTime(std::atomic<LONGLONG>& total) : total_(total), start_(__rdtsc()) {}
+    ~OwnTime() { total_ += static_cast<LONGLONG>(__rdtsc() - start_); }
+    OwnTime(const OwnTime&) = delete;
+    OwnTime& operator=(const OwnTime&) = delete;
 
 private:
-    LONGLONG& total_;
-    LARGE_INTEGER start_;
+    std::atomic<LONGLONG>& total_;
+    unsigned long long start_;
 };
+
+// Time-stamp ticks per second, measured once against the performance counter.
+double TicksPerSecond()
+{
+    static const double perSecond = [] {
+        LARGE_INTEGER frequency, from, to;
+        QueryPerformanceFrequency(&frequency);
+        QueryPerformanceCounter(&from);
+        const unsigned long long start = __rdtsc();
+        do
+            QueryPerformanceCounter(&to);
+        while (to.QuadPart - from.QuadPart < frequency.QuadPart / 20); // 50 ms
+        const unsigned long long ticks = __rdtsc() - start;
+        return static_cast<double>(ticks) * static_cast<double>(frequency.QuadPart) /
+               static_cast<double>(to.QuadPart - from.QuadPart);
+    }();
+    return perSecond;
+}
 
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
 {
@@ -201,8 +221,8 @@ void SnapshotNativeObject::CountDomCall(NativeSlot slot)
 template <class Body>
 HRESULT SnapshotNativeObject::OnHandle(NativeSlot slot, NodeImpl* node, Body&& body)
 {
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(slot);
     Handle* h = Find(node);
     if (!h)
@@ -213,13 +233,14 @@ HRESULT SnapshotNativeObject::OnHandle(NativeSlot slot, NodeImpl* node, Body&& b
 template <class Body>
 HRESULT SnapshotNativeObject::OnMember(NativeSlot slot, NodeImpl* node, LONG member, Body&& body)
 {
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(slot);
     std::wstring name = NameOf(member);
     if (name.empty())
         return DISP_E_MEMBERNOTFOUND;
     ++memberCalls_[name];
+    CountSlotMember(slot, member, 1);
     Handle* h = Find(node);
     if (!h)
         return E_INVALIDARG;
@@ -364,6 +385,14 @@ long SnapshotNativeObject::FirstElementWithId(long id, const std::wstring& eleme
             return found;
     }
     return 0;
+}
+
+void SnapshotNativeObject::CountSlotMember(NativeSlot slot, LONG member, long delta)
+{
+    std::vector<long>& counts = slotMemberCalls_[slot];
+    if (counts.size() < memberNames_.size())
+        counts.resize(memberNames_.size());
+    counts.at(static_cast<size_t>(member - 1)) += delta;
 }
 
 std::wstring SnapshotNativeObject::NameOf(LONG member)
@@ -706,8 +735,8 @@ HRESULT SnapshotNativeObject::GetWindowNode(NodeImpl** window)
     if (!window)
         return E_POINTER;
     *window = nullptr;
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(NativeSlot::GetWindowNode);
     if (page_.documents.empty() || !page_.documents[0].window.present)
         return S_OK;
@@ -777,8 +806,8 @@ HRESULT SnapshotNativeObject::GetIDOfName(BSTR name, LONG* member)
     if (!member)
         return E_POINTER;
     *member = 0;
+    OwnTime time(ownTicks_); // the lock is the stand-in's own time too
     std::lock_guard<std::mutex> lock(mutex_);
-    OwnTime time(ownTicks_);
     CountDomCall(NativeSlot::GetIDOfName);
     std::wstring key(name ? name : L"", name ? SysStringLen(name) : 0);
     ++lookupCalls_[key];
@@ -822,6 +851,10 @@ HRESULT SnapshotNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* prese
     std::lock_guard<std::mutex> lock(mutex_);
     ++slotCalls_[static_cast<int>(NativeSlot::HasMember)];
     --slotCalls_[static_cast<int>(NativeSlot::GetProperty)];
+    if (!NameOf(member).empty()) {
+        CountSlotMember(NativeSlot::GetProperty, member, -1);
+        CountSlotMember(NativeSlot::HasMember, member, 1);
+    }
     if (value.Type() == VT_PTR)
         Retire(Find(static_cast<NodeImpl*>(V_BYREF(value.Get()))));
     *present = hr == S_OK && value.Type() != VT_EMPTY;
@@ -1113,6 +1146,34 @@ HRESULT SnapshotNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
 
 // ------------------------------------------------------------ observation and steering
 
+const wchar_t* NativeSlotName(NativeSlot slot)
+{
+    static const wchar_t* const kNames[] = {
+        L"GetVersion",
+        L"GetBrowserWindow",
+        L"GetInfoString",
+        L"GetExclusionAttributeName",
+        L"GetWindowNode",
+        L"CloneNode",
+        L"ReleaseNode",
+        L"GetNodeId",
+        L"GetIDOfName",
+        L"GetNameOfID",
+        L"HasMember",
+        L"GetProperty",
+        L"PutProperty",
+        L"Invoke",
+        L"GetNodeScriptObject",
+        L"GetNodeScriptObjectEx",
+        L"RunOnRendererThread",
+        L"CreateScriptCallback",
+        L"ReleaseScriptCallback",
+        L"IsNodeAlive",
+    };
+    const int index = static_cast<int>(slot) - static_cast<int>(NativeSlot::GetVersion);
+    return index >= 0 && index < static_cast<int>(sizeof kNames / sizeof kNames[0]) ? kNames[index] : L"?";
+}
+
 long SnapshotNativeObject::LiveHandles()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -1157,6 +1218,30 @@ long SnapshotNativeObject::LookupCalls(const std::wstring& name)
     return CountOf(lookupCalls_, name);
 }
 
+std::vector<std::pair<std::wstring, long>> SnapshotNativeObject::CallsPerMember()
+{
+    std::vector<std::pair<std::wstring, long>> calls;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (int index = static_cast<int>(NativeSlot::GetWindowNode); index < static_cast<int>(NativeSlot::Count);
+         ++index) {
+        const auto slot = static_cast<NativeSlot>(index);
+        if (slot == NativeSlot::RunOnRendererThread)
+            continue;
+        long byName = 0;
+        if (auto members = slotMemberCalls_.find(slot); members != slotMemberCalls_.end())
+            for (size_t member = 0; member < members->second.size(); ++member)
+                if (long count = members->second[member]) {
+                    calls.emplace_back(std::wstring(NativeSlotName(slot)) + L" " + memberNames_.at(member), count);
+                    byName += count;
+                }
+        // Calls that named no member the object knows stay with the slot.
+        if (long rest = slotCalls_[index] - byName)
+            calls.emplace_back(NativeSlotName(slot), rest);
+    }
+    std::stable_sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    return calls;
+}
+
 long SnapshotNativeObject::OffRendererThreadCalls()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -1170,16 +1255,14 @@ void SnapshotNativeObject::ResetCounters()
         count = 0;
     memberCalls_.clear();
     lookupCalls_.clear();
+    slotMemberCalls_.clear();
     offThread_ = 0;
     ownTicks_ = 0;
 }
 
 double SnapshotNativeObject::OwnSeconds()
 {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<double>(ownTicks_) / static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(ownTicks_.load()) / TicksPerSecond();
 }
 
 long SnapshotNativeObject::NodeIdOf(NodeImpl* handle)

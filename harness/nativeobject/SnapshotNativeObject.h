@@ -98,7 +98,13 @@ public:
     long MemberCalls(const std::wstring& name); // GetProperty + Invoke of that member
     long TotalMemberCalls();
     long LookupCalls(const std::wstring& name); // GetIDOfName of that name
-    long OffRendererThreadCalls();              // DOM calls not made on the renderer thread
+    // Every DOM call since the counters were reset, one entry per slot and,
+    // for GetProperty, Invoke and HasMember, per member name ("GetProperty
+    // nodeType", "Invoke item", "ReleaseNode"); most calls first. The counts
+    // add up to all calls of the slots from GetWindowNode on but
+    // RunOnRendererThread.
+    std::vector<std::pair<std::wstring, long>> CallsPerMember();
+    long OffRendererThreadCalls(); // DOM calls not made on the renderer thread
     void ResetCounters();
     double OwnSeconds();             // time spent inside the interface methods
     long NodeIdOf(NodeImpl* handle); // node id of a node handle, 0 otherwise
@@ -225,10 +231,16 @@ private:
     std::atomic<long> slotCalls_[static_cast<int>(NativeSlot::Count)] = {};
     std::unordered_map<std::wstring, long> memberCalls_;
     std::unordered_map<std::wstring, long> lookupCalls_;
-    LONGLONG ownTicks_ = 0;
+    // Calls of GetProperty, Invoke and HasMember by member id (index id - 1).
+    std::map<NativeSlot, std::vector<long>> slotMemberCalls_;
+    void CountSlotMember(NativeSlot slot, LONG member, long delta);
+    std::atomic<LONGLONG> ownTicks_{0}; // time-stamp ticks inside the interface methods
     std::atomic<bool> dropRendererErrorInfo_{false};
     RendererThread renderer_;
 };
+
+// The interface name of a slot ("GetProperty").
+const wchar_t* NativeSlotName(NativeSlot slot);
 
 // Loads a snapshot and creates a stand-in over it (throws when the file is bad).
 Microsoft::WRL::ComPtr<SnapshotNativeObject> CreateSnapshotNativeObject(const std::wstring& path);

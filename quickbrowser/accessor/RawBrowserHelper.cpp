@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/com/Variant.h"
+#include "quickbrowser/accessor/ElementAttributes.h"
 #include "webfw/NativeModel/NodeHandle.h"
 
 namespace {
@@ -63,6 +64,7 @@ HRESULT CCrRawBrowserHelper::AttachNative(IUnknown* stubManager, IvxCrNativeChro
     native_ = native;
     // Member ids belong to the native object that gave them.
     memberIds_.clear();
+    recentMembers_.fill(RecentMember{});
     if (native_) {
         native_->GetInfoString(infoString_.Out());
         native_->GetExclusionAttributeName(exclusionAttribute_.Out());
@@ -223,17 +225,8 @@ HRESULT CCrRawBrowserHelper::IsInside(NodeImpl* node, NodeImpl* container, bool*
 
 HRESULT CCrRawBrowserHelper::GetAttribute(NodeImpl* node, const wchar_t* name, BSTR* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = nullptr;
-    vxWebFw::NodeHandle attributes(this);
-    if (FAILED(GetAttributes(node, attributes.Out())) || !attributes.Get())
-        return S_OK;
-    vxWebFw::NodeHandle attribute(this);
-    if (FAILED(GetNamedItem(attributes.Get(), name, attribute.Out())) || !attribute.Get())
-        return S_OK;
-    GetAttrValue(attribute.Get(), value);
-    return S_OK;
+    CCrElementAttributes attributes(this, node);
+    return attributes.Get(name, value);
 }
 
 HRESULT CCrRawBrowserHelper::HasExclusionAttribute(NodeImpl* node, bool* has)
@@ -287,28 +280,40 @@ HRESULT CCrRawBrowserHelper::HasDefaultView(NodeImpl* document, bool* has)
 
 HRESULT CCrRawBrowserHelper::GetIdWithFallback(NodeImpl* node, BSTR* id)
 {
+    CCrElementAttributes attributes(this, node);
+    return GetElementIdWithFallback(attributes, id);
+}
+
+HRESULT CCrRawBrowserHelper::GetNameWithFallback(NodeImpl* node, BSTR* name)
+{
+    CCrElementAttributes attributes(this, node);
+    return GetElementNameWithFallback(attributes, name);
+}
+
+HRESULT CCrRawBrowserHelper::GetElementIdWithFallback(CCrElementAttributes& attributes, BSTR* id)
+{
     if (!id)
         return E_POINTER;
     *id = nullptr;
     vx::com::BStr property;
-    if (SUCCEEDED(GetId(node, property.Out())) && !property.Empty()) {
+    if (SUCCEEDED(GetId(attributes.Element(), property.Out())) && !property.Empty()) {
         *id = property.Detach();
         return S_OK;
     }
-    return GetAttribute(node, L"id", id);
+    return attributes.Get(L"id", id);
 }
 
-HRESULT CCrRawBrowserHelper::GetNameWithFallback(NodeImpl* node, BSTR* name)
+HRESULT CCrRawBrowserHelper::GetElementNameWithFallback(CCrElementAttributes& attributes, BSTR* name)
 {
     if (!name)
         return E_POINTER;
     *name = nullptr;
     vx::com::BStr property;
-    if (SUCCEEDED(GetName(node, property.Out())) && !property.Empty()) {
+    if (SUCCEEDED(GetName(attributes.Element(), property.Out())) && !property.Empty()) {
         *name = property.Detach();
         return S_OK;
     }
-    return GetAttribute(node, L"name", name);
+    return attributes.Get(L"name", name);
 }
 
 // ------------------------------------------------------------ primitives
@@ -320,8 +325,14 @@ HRESULT CCrRawBrowserHelper::ResolveMember(const wchar_t* name, LONG* member)
     *member = 0;
     if (!name)
         return E_INVALIDARG;
-    auto found = memberIds_.find(name);
+    RecentMember& recent = RecentSlot(name);
+    if (recent.name == name && recent.text == name) {
+        *member = recent.id;
+        return S_OK;
+    }
+    auto found = memberIds_.find(std::wstring_view(name));
     if (found != memberIds_.end()) {
+        recent = RecentMember{name, found->first, found->second};
         *member = found->second;
         return S_OK;
     }
@@ -392,8 +403,16 @@ HRESULT CCrRawBrowserHelper::ReadLong(NodeImpl* node, const wchar_t* name, long*
     if (!value)
         return E_POINTER;
     *value = 0;
+    ResultVariant raw(native_.Get());
+    HRESULT hr = ReadVariant(node, name, raw.Get());
+    if (FAILED(hr))
+        return hr;
+    if (raw.Type() == VT_I4) { // already the type asked for: no conversion
+        *value = V_I4(raw.Get());
+        return S_OK;
+    }
     vx::com::Variant converted;
-    HRESULT hr = ReadConverted(node, name, VT_I4, converted.Get());
+    hr = VariantChangeType(converted.Get(), raw.Get(), 0, VT_I4);
     if (SUCCEEDED(hr))
         *value = V_I4(converted.Get());
     return hr;

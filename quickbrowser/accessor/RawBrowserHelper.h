@@ -10,6 +10,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +26,7 @@
 
 struct CCrFwAdapters;
 class CCrRawBrowserHelper;
+class CCrElementAttributes;
 
 // Owner of a page context's web-framework adapters. They belong to the Chrome
 // adapter layer above the accessor, which makes them and says how they go;
@@ -81,8 +84,14 @@ public:
     HRESULT HasExclusionAttribute(NodeImpl* node, bool* has);
     HRESULT IsDisabled(NodeImpl* node, bool* disabled);
     HRESULT HasDefaultView(NodeImpl* document, bool* has);
+    // The id (name) property, or when it is empty or unreadable the id (name)
+    // attribute.
     HRESULT GetIdWithFallback(NodeImpl* node, BSTR* id);
     HRESULT GetNameWithFallback(NodeImpl* node, BSTR* name);
+    // The same for the element of `attributes`, whose attribute map serves
+    // the fallback.
+    HRESULT GetElementIdWithFallback(CCrElementAttributes& attributes, BSTR* id);
+    HRESULT GetElementNameWithFallback(CCrElementAttributes& attributes, BSTR* name);
 
     // ---- primitives (member by name)
     HRESULT ResolveMember(const wchar_t* name, LONG* member);
@@ -211,6 +220,20 @@ private:
     vx::com::BStr infoString_;
     // Looked up with the caller's const wchar_t* (no temporary string per read).
     std::map<std::wstring, LONG, std::less<>> memberIds_;
+    // Names resolved lately, found by the caller's pointer and confirmed by
+    // their text: a name passed as the same literal costs one comparison
+    // instead of a search of memberIds_. Emptied with memberIds_.
+    struct RecentMember
+    {
+        const wchar_t* name = nullptr;
+        std::wstring text;
+        LONG id = 0;
+    };
+    std::array<RecentMember, 32> recentMembers_;
+    RecentMember& RecentSlot(const wchar_t* name)
+    {
+        return recentMembers_[(reinterpret_cast<std::uintptr_t>(name) >> 1) % recentMembers_.size()];
+    }
     vx::com::BStr spareString_;
     vx::com::BStr exclusionAttribute_;
     std::unique_ptr<CCrQuickBrowserOptions> options_;

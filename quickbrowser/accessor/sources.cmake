@@ -4,4 +4,5 @@ list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/QuickBrowserOptions.cpp
   ${CMAKE_CURRENT_LIST_DIR}/OffRendererWorker.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawBrowserHelper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ElementAttributes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RawBrowserAccessors.cpp)

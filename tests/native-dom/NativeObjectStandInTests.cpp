@@ -1,8 +1,10 @@
 // The snapshot stand-in of the native object: what the library's tests rely
 // on (handle accounting, renderer thread, mutations, events) must itself hold.
 #include <atomic>
+#include <map>
 
 #include "PageFixture.h"
+#include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 
 namespace {
@@ -214,4 +216,45 @@ TEST_F(StandInTest, ScriptObjectsReadMembersAndHoldTheirNode)
     EXPECT_EQ(DISP_E_UNKNOWNNAME, get(script.Get(), L"noSuchMember", value.Out()));
     script.Reset();
     EXPECT_EQ(before, native_->LiveHandles());
+}
+
+TEST_F(StandInTest, CallsPerMemberAddUpToEveryCallAndNameTheMember)
+{
+    vxWebFw::NodeHandle document = Document();
+    native_->ResetCounters();
+    LONG nodeType = 0, missing = 0, item = 0;
+    vx::com::BStr nodeTypeName(L"nodeType"), itemName(L"item");
+    ASSERT_EQ(S_OK, native_->GetIDOfName(nodeTypeName.Get(), &nodeType));
+    ASSERT_EQ(S_OK, native_->GetIDOfName(itemName.Get(), &item));
+    vx::com::Variant value;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(S_OK, native_->GetProperty(document.Get(), nodeType, value.Out()));
+    BOOL present = FALSE;
+    ASSERT_EQ(S_OK, native_->HasMember(document.Get(), nodeType, &present));
+    EXPECT_TRUE(present);
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, native_->GetProperty(document.Get(), missing, value.Out()));
+    NodeImpl* clone = nullptr;
+    ASSERT_EQ(S_OK, native_->CloneNode(document.Get(), &clone));
+    ASSERT_EQ(S_OK, native_->ReleaseNode(clone));
+
+    std::map<std::wstring, long> calls;
+    long total = 0;
+    for (const auto& [member, count] : native_->CallsPerMember()) {
+        calls[member] = count;
+        total += count;
+    }
+    EXPECT_EQ(3, calls[L"GetProperty nodeType"]);
+    EXPECT_EQ(1, calls[L"HasMember nodeType"]) << "a presence test is not a read";
+    EXPECT_EQ(1, calls[L"GetProperty"]) << "a call naming no member stays with its slot";
+    EXPECT_EQ(2, calls[L"GetIDOfName"]);
+    EXPECT_EQ(1, calls[L"CloneNode"]);
+    EXPECT_EQ(1, calls[L"ReleaseNode"]);
+    EXPECT_EQ(0, calls.count(L"Invoke item"));
+    long slots = 0;
+    for (int slot = static_cast<int>(harness::NativeSlot::GetWindowNode);
+         slot < static_cast<int>(harness::NativeSlot::Count); ++slot)
+        if (slot != static_cast<int>(harness::NativeSlot::RunOnRendererThread))
+            slots += native_->SlotCalls(static_cast<harness::NativeSlot>(slot));
+    EXPECT_EQ(slots, total);
+    EXPECT_EQ(L"GetProperty nodeType", native_->CallsPerMember().front().first) << "most calls first";
 }

@@ -19,6 +19,11 @@ class RecognizedNode
 {
 public:
     RecognizedNode(NodeImpl* node, const RecognizerSet* set) : node_(node), set_(set) {}
+    // A node whose type the caller read earlier in the same walk.
+    RecognizedNode(NodeImpl* node, const RecognizerSet* set, long nodeType)
+        : node_(node), set_(set), nodeType_(nodeType)
+    {
+    }
 
     NodeImpl* GetNode() const { return node_; }
     long GetNodeType();

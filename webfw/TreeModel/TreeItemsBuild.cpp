@@ -12,6 +12,7 @@ using Recognizing::INodeAcceptor;
 
 HRESULT TreeItemsBuild::BuildChildren(NodeImpl* parent, ITreeItemsBuilder& builder, INodeAcceptor* acceptor)
 {
+    NativeModel::WalkScopeGuard walk(walkScope_);
     NativeModel::NodeEnumeratorPtr inner;
     if (!children_ || FAILED(children_->GetChildNodes(parent, inner)) || !inner)
         return S_OK;

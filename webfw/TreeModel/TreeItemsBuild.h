@@ -5,6 +5,7 @@
 // numbered per type from 0; every expansion starts the numbering afresh.
 #include "webfw/DOMModel/ObjectIdGenerator.h"
 #include "webfw/NativeModel/NativeModelInterfaces.h"
+#include "webfw/NativeModel/WalkScope.h"
 #include "webfw/TreeModel/TableCellIds.h"
 #include "webfw/TreeModel/TreeItemRecognizer.h"
 #include "webfw/TreeModel/TreeItemStringId.h"
@@ -29,15 +30,19 @@ protected:
 class TreeItemsBuild
 {
 public:
+    // `walkScope` (optional) is told where each level's walk starts and ends,
+    // so that the providers may keep what they read for that long.
     TreeItemsBuild(const RecognizerSet* set, ITreeItemRecognizer* recognizer,
                    NativeModel::IChildNodesProvider* children, ITreeItemStringIdEvaluator* stringIds,
-                   ITableCellIdsEvaluator* cellIds)
-        : set_(set), recognizer_(recognizer), children_(children), stringIds_(stringIds), cellIds_(cellIds)
+                   ITableCellIdsEvaluator* cellIds, NativeModel::IWalkScope* walkScope = nullptr)
+        : set_(set), recognizer_(recognizer), children_(children), stringIds_(stringIds), cellIds_(cellIds),
+          walkScope_(walkScope)
     {
     }
 
-    // Reports the items of the level below `parent` (borrowed). A parent
-    // whose children cannot be enumerated reports nothing and succeeds.
+    // Reports the items of the level below `parent` (borrowed), as one walk.
+    // A parent whose children cannot be enumerated reports nothing and
+    // succeeds.
     HRESULT BuildChildren(NodeImpl* parent, ITreeItemsBuilder& builder, Recognizing::INodeAcceptor* acceptor);
 
     // Which builder operation a node would go to; ticNone: not a tree item.
@@ -57,6 +62,7 @@ private:
     NativeModel::IChildNodesProvider* children_;
     ITreeItemStringIdEvaluator* stringIds_;
     ITableCellIdsEvaluator* cellIds_;
+    NativeModel::IWalkScope* walkScope_;
 };
 
 } // namespace vxWebFw::TreeModel

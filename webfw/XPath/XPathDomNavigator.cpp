@@ -84,6 +84,14 @@ long CXPathDomNavigator::NativeNodeType(Node node) const
     return node ? RecordOf(node)->nativeType : Recognizing::ntUnknown;
 }
 
+Recognizing::RecognizedNode CXPathDomNavigator::Recognized(Node node) const
+{
+    const Record* record = node ? RecordOf(node) : nullptr;
+    if (record && record->typeRead)
+        return Recognizing::RecognizedNode(record->handle.Get(), providers_.recognizers, record->nativeType);
+    return Recognizing::RecognizedNode(record ? record->handle.Get() : nullptr, providers_.recognizers);
+}
+
 std::vector<NodeImpl*> CXPathDomNavigator::FrameChain(Node node) const
 {
     std::vector<NodeImpl*> chain;
@@ -107,6 +115,7 @@ CXPathDomNavigator::Record* CXPathDomNavigator::Intern(NodeHandle handle, Record
             record.parent = parent;
             record.kind = kind;
             record.nativeType = nativeType;
+            record.typeRead = true;
             record.childLoaded = kind != NodeKind::Element;
             return &record;
         }

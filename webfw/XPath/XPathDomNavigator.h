@@ -74,6 +74,10 @@ public:
     NodeImpl* NativeNode(Engine::Node node) const;
     // Native type (NodeType values) as read when the node was first reached.
     long NativeNodeType(Engine::Node node) const;
+    // The native node for the recognisers (null node for a node this
+    // navigator did not issue), carrying the node type when it was read from
+    // the page on reaching the node, so that it is not read again.
+    Recognizing::RecognizedNode Recognized(Engine::Node node) const;
     // The FRAME and IFRAME elements crossed from the root to reach the node,
     // outermost first (native handles borrowed from the navigator).
     std::vector<NodeImpl*> FrameChain(Engine::Node node) const;
@@ -100,6 +104,7 @@ private:
         Record* parent = nullptr; // owner element for attributes
         Engine::NodeKind kind = Engine::NodeKind::None;
         long nativeType = 0;
+        bool typeRead = false;  // nativeType came from the page
         bool frameHost = false; // IFRAME or FRAME element
         bool iframe = false;
         bool childLoaded = false;

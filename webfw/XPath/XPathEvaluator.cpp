@@ -114,7 +114,7 @@ HRESULT CXPathResult::NodeToVariant(Node node, VARIANT* value) const
         return StringToVariant(Engine::stringValueOf(*navigator_, node), false, value);
     if (!handler_)
         return S_OK;
-    Recognizing::RecognizedNode recognized(navigator_->NativeNode(node), recognizers_);
+    Recognizing::RecognizedNode recognized = navigator_->Recognized(node);
     std::vector<Recognizing::RecognizedNode> frameChain;
     for (NodeImpl* frame : navigator_->FrameChain(node))
         frameChain.emplace_back(frame, recognizers_);

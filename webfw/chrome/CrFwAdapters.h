@@ -12,11 +12,14 @@
 #include "webfw/chrome/CrFwNativeModel.h"
 #include "webfw/chrome/CrFwRecognizers.h"
 #include "webfw/chrome/CrFwTreeModel.h"
+#include "webfw/chrome/CrFwWalkReads.h"
 
 struct CCrFwAdapters
 {
     std::unique_ptr<CCrFwOptionsProvider> optionsProvider;
     std::unique_ptr<CCrFwNodeLifetime> nodeLifetime;
+    // What a Tree level's walk has read, kept until it ends.
+    std::unique_ptr<CCrFwWalkReads> walkReads;
     std::unique_ptr<CCrFwNodeTypeRecognizer> nodeTypeRecognizer;
     std::unique_ptr<CCrFwElementTypeRecognizer> elementTypeRecognizer;
     std::unique_ptr<CCrFwHTMLInputElementTypeRecognizer> inputElementTypeRecognizer;

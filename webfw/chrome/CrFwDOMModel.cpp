@@ -2,14 +2,19 @@
 
 #include "quickbrowser/accessor/RawBrowserHelper.h"
 
+HRESULT CCrFwDOMNodeStringIdEvaluator::Evaluate(vxWebFw::Recognizing::RecognizedNode& node, BSTR* id)
+{
+    return attributes_.With(helper_, node.GetNode(), [&] { return CDOMNodeStringIdEvaluatorImpl::Evaluate(node, id); });
+}
+
 HRESULT CCrFwDOMNodeStringIdEvaluator::GetIdString(NodeImpl* node, BSTR* id)
 {
-    return helper_->GetIdWithFallback(node, id);
+    return attributes_.IdWithFallback(helper_, node, id);
 }
 
 HRESULT CCrFwDOMNodeStringIdEvaluator::GetNameString(NodeImpl* node, BSTR* name)
 {
-    return helper_->GetNameWithFallback(node, name);
+    return attributes_.NameWithFallback(helper_, node, name);
 }
 
 HRESULT CCrFwNodeNamePropStrEvaluator::GetHref(NodeImpl* node, BSTR* href)

@@ -1,8 +1,9 @@
 #pragma once
 // Chrome side of the DOM model's naming: ids and names with their attribute
-// fallback, and link and image URLs.
+// fallback (one attribute map per evaluation), and link and image URLs.
 #include "webfw/DOMModel/DOMModelInterfaces.h"
 #include "webfw/DOMModel/NodeNamePropStrEvaluator.h"
+#include "webfw/chrome/CrFwEvaluationAttributes.h"
 
 class CCrRawBrowserHelper;
 
@@ -13,11 +14,13 @@ public:
         : CDOMNodeStringIdEvaluatorImpl(options), helper_(helper)
     {
     }
+    HRESULT Evaluate(vxWebFw::Recognizing::RecognizedNode& node, BSTR* id) override;
     HRESULT GetIdString(NodeImpl* node, BSTR* id) override;
     HRESULT GetNameString(NodeImpl* node, BSTR* name) override;
 
 private:
     CCrRawBrowserHelper* helper_;
+    CCrFwEvaluationAttributes attributes_;
 };
 
 class CCrFwNodeNamePropStrEvaluator : public vxWebFw::CNodeNamePropStrEvaluator

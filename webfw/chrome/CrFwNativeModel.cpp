@@ -4,6 +4,7 @@
 
 #include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "webfw/chrome/CrFwEnumerators.h"
+#include "webfw/chrome/CrFwWalkReads.h"
 
 HRESULT CCrFwNodeLifetime::AddRef(NodeImpl* node, NodeImpl** copy)
 {
@@ -52,7 +53,10 @@ HRESULT CCrFwNodeDataProvider::HasChildNodes(NodeImpl* node, bool* has)
 
 HRESULT CCrFwChildNodesProvider::GetChildNodes(NodeImpl* node, vxWebFw::NativeModel::NodeEnumeratorPtr& children)
 {
-    children.reset(new (std::nothrow) CCrFwChildNodesEnumerator(helper_, lifetime_, node));
+    if (walkReads_ && walkReads_->InWalk())
+        children = walkReads_->ChildNodes(node, lifetime_);
+    else
+        children.reset(new (std::nothrow) CCrFwChildNodesEnumerator(helper_, lifetime_, node));
     return children ? S_OK : E_OUTOFMEMORY;
 }
 

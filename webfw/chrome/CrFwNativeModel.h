@@ -7,6 +7,7 @@
 #include "webfw/Options/OptionsProvider.h"
 
 class CCrRawBrowserHelper;
+class CCrFwWalkReads;
 
 class CCrFwNodeLifetime : public vxWebFw::NativeModel::CWebFwNodeLifetimeImpl
 {
@@ -54,11 +55,14 @@ private:
     CCrRawBrowserHelper* helper_;
 };
 
+// Within a walk of `walkReads` (optional) the children come from it, kept
+// until the walk ends; otherwise each enumeration reads them afresh.
 class CCrFwChildNodesProvider : public vxWebFw::NativeModel::CWebFwChildNodesProviderImpl
 {
 public:
-    CCrFwChildNodesProvider(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime)
-        : helper_(helper), lifetime_(lifetime)
+    CCrFwChildNodesProvider(CCrRawBrowserHelper* helper, vxWebFw::IObjectLifetime<NodeImpl*>* lifetime,
+                            CCrFwWalkReads* walkReads = nullptr)
+        : helper_(helper), lifetime_(lifetime), walkReads_(walkReads)
     {
     }
     HRESULT GetChildNodes(NodeImpl* node, vxWebFw::NativeModel::NodeEnumeratorPtr& children) override;
@@ -66,6 +70,7 @@ public:
 private:
     CCrRawBrowserHelper* helper_;
     vxWebFw::IObjectLifetime<NodeImpl*>* lifetime_;
+    CCrFwWalkReads* walkReads_;
 };
 
 class CCrFwParentNodeProvider : public CCrFwLifetimeForwarder<vxWebFw::NativeModel::CWebFwParentNodeProviderImpl>

@@ -1,12 +1,13 @@
 #include "webfw/chrome/CrFwRecognizers.h"
 
 #include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwWalkReads.h"
 
 using namespace vxWebFw::Recognizing;
 
 HRESULT CCrFwNodeTypeRecognizer::GetNodeTypeValue(NodeImpl* node, long* value)
 {
-    return helper_->GetNodeType(node, value);
+    return walkReads_ ? walkReads_->NodeType(node, value) : helper_->GetNodeType(node, value);
 }
 
 HRESULT CCrFwNodeTypeRecognizer::GetNodeName(NodeImpl* node, BSTR* name)
@@ -16,7 +17,7 @@ HRESULT CCrFwNodeTypeRecognizer::GetNodeName(NodeImpl* node, BSTR* name)
 
 HRESULT CCrFwElementTypeRecognizer::GetTagName(NodeImpl* node, BSTR* tagName)
 {
-    return helper_->GetTagName(node, tagName);
+    return walkReads_ ? walkReads_->TagName(node, tagName) : helper_->GetTagName(node, tagName);
 }
 
 HRESULT CCrFwHTMLInputElementTypeRecognizer::GetInputType(NodeImpl* node, BSTR* type)

@@ -2,6 +2,7 @@
 
 #include "webfw/NativeModel/NodeHandle.h"
 #include "quickbrowser/accessor/RawBrowserHelper.h"
+#include "webfw/chrome/CrFwWalkReads.h"
 
 bool CCrFwTextBlockRecognizer::HasLayoutBox(NodeImpl* node)
 {
@@ -16,7 +17,7 @@ bool CCrFwTextBlockRecognizer::HasLayoutBox(NodeImpl* node)
 
 HRESULT CCrFwTextBlockRecognizer::GetTextData(NodeImpl* textNode, BSTR* data)
 {
-    return helper_->GetData(textNode, data);
+    return walkReads_ ? walkReads_->TextData(textNode, data) : helper_->GetData(textNode, data);
 }
 
 HRESULT CCrFwTableCellIdsEvaluator::ReadCellIndex(NodeImpl* cell, long* index)
@@ -29,14 +30,20 @@ HRESULT CCrFwTableCellIdsEvaluator::ReadRowIndex(NodeImpl* row, long* index)
     return helper_->GetRowIndex(row, index);
 }
 
+HRESULT CCrFwTreeItemStringIdEvaluator::Evaluate(vxWebFw::Recognizing::RecognizedNode& node, BSTR* name, bool* keepRaw)
+{
+    return attributes_.With(helper_, node.GetNode(),
+                            [&] { return CTreeItemStringIdEvaluatorImpl::Evaluate(node, name, keepRaw); });
+}
+
 HRESULT CCrFwTreeItemStringIdEvaluator::GetIdString(NodeImpl* node, BSTR* id)
 {
-    return helper_->GetIdWithFallback(node, id);
+    return attributes_.IdWithFallback(helper_, node, id);
 }
 
 HRESULT CCrFwTreeItemStringIdEvaluator::GetNameString(NodeImpl* node, BSTR* name)
 {
-    return helper_->GetNameWithFallback(node, name);
+    return attributes_.NameWithFallback(helper_, node, name);
 }
 
 HRESULT CCrFwTreeItemStringIdEvaluator::GetValueString(NodeImpl* node, BSTR* value)

@@ -5,15 +5,18 @@
 #include "webfw/TreeModel/TableCellIds.h"
 #include "webfw/TreeModel/TreeItemRecognizer.h"
 #include "webfw/TreeModel/TreeItemStringId.h"
+#include "webfw/chrome/CrFwEvaluationAttributes.h"
 
 class CCrRawBrowserHelper;
+class CCrFwWalkReads;
 
 class CCrFwTextBlockRecognizer : public vxWebFw::TreeModel::CTextBlockRecognizerImpl
 {
 public:
+    // Text is read through the open walk's reads, when given.
     CCrFwTextBlockRecognizer(CCrRawBrowserHelper* helper, vxWebFw::NativeModel::IChildNodesProvider* children,
-                             const vxWebFw::Recognizing::RecognizerSet* set)
-        : CTextBlockRecognizerImpl(children, set), helper_(helper)
+                             const vxWebFw::Recognizing::RecognizerSet* set, CCrFwWalkReads* walkReads = nullptr)
+        : CTextBlockRecognizerImpl(children, set), helper_(helper), walkReads_(walkReads)
     {
     }
     bool HasLayoutBoxForNoFrames(NodeImpl* node) override { return HasLayoutBox(node); }
@@ -26,6 +29,7 @@ private:
     bool HasLayoutBox(NodeImpl* node);
 
     CCrRawBrowserHelper* helper_;
+    CCrFwWalkReads* walkReads_;
 };
 
 class CCrFwTreeItemRecognizer : public vxWebFw::TreeModel::CTreeItemRecognizerImpl
@@ -63,10 +67,13 @@ public:
         : CTreeItemStringIdEvaluatorImpl(options, urlNames), helper_(helper)
     {
     }
+    // The id and name fallbacks of one evaluation share the element's attribute map.
+    HRESULT Evaluate(vxWebFw::Recognizing::RecognizedNode& node, BSTR* name, bool* keepRaw) override;
     HRESULT GetIdString(NodeImpl* node, BSTR* id) override;
     HRESULT GetNameString(NodeImpl* node, BSTR* name) override;
     HRESULT GetValueString(NodeImpl* node, BSTR* value) override;
 
 private:
     CCrRawBrowserHelper* helper_;
+    CCrFwEvaluationAttributes attributes_;
 };

@@ -5,6 +5,7 @@ list(APPEND VX_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/CrFwRecognizers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrFwNativeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrFwEnumerators.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CrFwWalkReads.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrFwDOMModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrFwTreeModel.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CrFwXPathEvaluatedNodeHandler.cpp
