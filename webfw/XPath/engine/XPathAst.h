@@ -148,6 +148,12 @@ struct Step {
 // the order of nodes (axis order).
 void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes);
 
+// descendant-or-self::node()/childStep from context (in document order
+// without duplicates): appends the result in document order without
+// duplicates.
+void collectChildrenOfDescendants(const Environment& environment, const Step& childStep,
+                                  const std::vector<Node>& context, std::vector<Node>& out);
+
 // --- Primary expressions ----------------------------------------------------
 
 class LiteralExpr : public Expr {

@@ -45,6 +45,12 @@ bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& 
     return true;
 }
 
+// descendant-or-self::node() without predicates, as '//' writes it.
+bool onlyProvidesParents(const Step& step) {
+    return step.axis == Axis::DescendantOrSelf && step.predicates.empty() &&
+           (step.test.kind == NodeTest::Kind::AnyNode || step.test.kind == NodeTest::Kind::ElementOrRoot);
+}
+
 } // namespace
 
 bool Step::predicatesIgnorePosition() const {
@@ -89,9 +95,17 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
     // disjoint: no node of the current set is an ancestor of another one.
     bool disjoint = current.nodes.size() <= 1;
     std::vector<Node> candidates;
-    for (const Step& step : steps_) {
+    for (std::size_t stepIndex = 0; stepIndex < steps_.size(); ++stepIndex) {
+        const Step& step = steps_[stepIndex];
         if (current.nodes.empty()) break;
         current.normalize(navigator);
+        if (stepIndex + 1 < steps_.size() && onlyProvidesParents(step) && steps_[stepIndex + 1].axis == Axis::Child) {
+            NodeSet next;
+            collectChildrenOfDescendants(environment, steps_[++stepIndex], current.nodes, next.nodes);
+            current = std::move(next);
+            disjoint = current.nodes.size() <= 1;
+            continue;
+        }
         const bool single = current.nodes.size() == 1;
         // Children (and descendants) of non-nested nodes come out in document
         // order: one cheap check here saves sorting the larger result.
