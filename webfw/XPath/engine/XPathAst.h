@@ -351,6 +351,9 @@ public:
     StaticType staticType() const override;
     bool usesPositionOrSize() const override;
 
+    Function function() const { return function_; }
+    std::vector<ExprPtr>& arguments() { return arguments_; }
+
 private:
     Value evaluateArgument(std::size_t index, const Context& context) const;
     NodeSet argumentNodeSet(std::size_t index, const Context& context) const;
@@ -361,6 +364,25 @@ private:
 
     Function function_;
     std::vector<ExprPtr> arguments_;
+};
+
+// normalize-space(operand) = '' (or != '' when negated; the other operand
+// order too): whether the string has no character other than whitespace,
+// found without building the normalized string. The string-value of a node
+// is read text node by text node and the check stops at the first other
+// character. A null operand stands for the context node.
+class BlankStringExpr : public Expr {
+public:
+    BlankStringExpr(std::size_t position, ExprPtr operand, bool negated)
+        : Expr(position), operand_(std::move(operand)), negated_(negated) {}
+    Value evaluate(const Context& context) const override { return Value::fromBoolean(evaluateBoolean(context)); }
+    bool evaluateBoolean(const Context& context) const override;
+    StaticType staticType() const override { return StaticType::Boolean; }
+    bool usesPositionOrSize() const override { return operand_ && operand_->usesPositionOrSize(); }
+
+private:
+    ExprPtr operand_;
+    bool negated_;
 };
 
 // Looks up a core function by name; false when unknown. Sets the allowed

@@ -4,6 +4,7 @@ set(VX_XPATH_ENGINE_DIR "${CMAKE_CURRENT_LIST_DIR}")
 set(VX_XPATH_ENGINE_SOURCES
     "${CMAKE_CURRENT_LIST_DIR}/XPathAst.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathAxes.cpp"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathBlankString.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathChildrenOfDescendants.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.h"
