@@ -148,6 +148,13 @@ struct Step {
 // the order of nodes (axis order).
 void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes);
 
+// A following-sibling or preceding-sibling step from several context nodes
+// (in document order without duplicates) with one sibling scan per parent;
+// appends its result in any order, possibly with duplicates. Returns false,
+// appending nothing, for steps of other forms.
+bool collectSiblingStep(const Environment& environment, const Step& step, const std::vector<Node>& context,
+                        std::vector<Node>& out);
+
 // descendant-or-self::node()/childStep from context (in document order
 // without duplicates): appends the result in document order without
 // duplicates.

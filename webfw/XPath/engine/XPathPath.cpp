@@ -106,6 +106,15 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
             disjoint = current.nodes.size() <= 1;
             continue;
         }
+        if (current.nodes.size() > 1) {
+            NodeSet next;
+            if (collectSiblingStep(environment, step, current.nodes, next.nodes)) {
+                next.inDocumentOrder = next.nodes.size() <= 1;
+                current = std::move(next);
+                disjoint = current.nodes.size() <= 1;
+                continue;
+            }
+        }
         const bool single = current.nodes.size() == 1;
         // Children (and descendants) of non-nested nodes come out in document
         // order: one cheap check here saves sorting the larger result.

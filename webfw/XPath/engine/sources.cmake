@@ -21,6 +21,7 @@ set(VX_XPATH_ENGINE_SOURCES
     "${CMAKE_CURRENT_LIST_DIR}/XPathParser.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathPath.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathResolvers.h"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathSiblingSteps.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathText.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathText.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathValue.cpp"

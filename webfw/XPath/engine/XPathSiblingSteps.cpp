@@ -1,0 +1,141 @@
+// following-sibling and preceding-sibling steps from context sets that hold
+// several children of one parent. Step by step, each such context node would
+// scan its siblings on its own, which costs the square of the sibling count
+// (//h2/following-sibling::div[1] on a flat page). Two forms are answered
+// with one scan per parent instead:
+// - with position-free predicates, the siblings of the first context node of
+//   a parent (the last one for preceding-sibling) hold those of all others;
+// - with [1] first, each context node's nearest match is found by scanning
+//   only up to the next context node of the same parent, whose nearest
+//   match it shares when none comes before.
+#include <unordered_map>
+#include <unordered_set>
+
+#include "XPathAst.h"
+
+namespace vxWebFw {
+namespace XPath {
+namespace Engine {
+
+namespace {
+
+bool hasSiblings(const Node& node) {
+    return node.kind != NodeKind::Attribute && node.kind != NodeKind::Namespace && node.kind != NodeKind::Root;
+}
+
+Node siblingAfter(const Navigator& navigator, Node node, bool following) {
+    return following ? navigator.nextSibling(node) : navigator.previousSibling(node);
+}
+
+bool startsWithFirstPosition(const Step& step) {
+    if (step.predicates.empty()) return false;
+    auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
+    return number && number->value() == 1;
+}
+
+// The parents of the context nodes (null for nodes without siblings), or
+// an empty list when no two neighbours in the set share a parent: then
+// the per-parent scans save nothing and the plain step is cheaper.
+std::vector<Node> parentsIfShared(const Navigator& navigator, const std::vector<Node>& context) {
+    std::vector<Node> parents(context.size());
+    bool shared = false;
+    for (std::size_t i = 0; i < context.size(); ++i) {
+        if (hasSiblings(context[i])) parents[i] = navigator.parent(context[i]);
+        shared = shared || (i > 0 && parents[i] && parents[i] == parents[i - 1]);
+    }
+    if (!shared) parents.clear();
+    return parents;
+}
+
+// The nearest sibling passing the test of every context node, in the order of
+// context; null where there is none.
+std::vector<Node> nearestMatches(const Navigator& navigator, const Step& step, const std::vector<Node>& context,
+                                 const std::vector<Node>& parents) {
+    const bool following = step.axis == Axis::FollowingSibling;
+    std::vector<Node> nearest(context.size());
+    // Per parent: the context node handled last (the next one along the
+    // axis) and its nearest match.
+    struct Handled {
+        Node contextNode;
+        Node match;
+    };
+    std::unordered_map<Node, Handled, NodeHash> byParent;
+    const std::size_t count = context.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        // Against the axis direction, so that the next context node along
+        // the axis is already handled.
+        const std::size_t i = following ? count - 1 - k : k;
+        const Node node = context[i];
+        const Node parent = parents[i];
+        if (!parent) continue;
+        auto known = byParent.find(parent);
+        const Node stop = known != byParent.end() ? known->second.contextNode : Node();
+        Node match;
+        for (Node sibling = siblingAfter(navigator, node, following); sibling;
+             sibling = siblingAfter(navigator, sibling, following)) {
+            if (step.test.matches(navigator, sibling, NodeKind::Element)) {
+                match = sibling;
+                break;
+            }
+            if (sibling == stop) {
+                match = known->second.match;
+                break;
+            }
+        }
+        byParent[parent] = Handled{node, match};
+        nearest[i] = match;
+    }
+    return nearest;
+}
+
+} // namespace
+
+bool collectSiblingStep(const Environment& environment, const Step& step, const std::vector<Node>& context,
+                        std::vector<Node>& out) {
+    if (step.axis != Axis::FollowingSibling && step.axis != Axis::PrecedingSibling) return false;
+    const Navigator& navigator = environment.navigator;
+    const bool nearest = startsWithFirstPosition(step);
+    if (!nearest && !step.predicatesIgnorePosition()) return false;
+    const std::vector<Node> parents = parentsIfShared(navigator, context);
+    if (parents.empty()) return false;
+    if (nearest) {
+        std::vector<Node> candidate;
+        Node previous;
+        for (const Node& match : nearestMatches(navigator, step, context, parents)) {
+            // Neighbouring context nodes often share their nearest match.
+            if (!match || match == previous) continue;
+            previous = match;
+            candidate.assign(1, match);
+            for (std::size_t p = 1; p < step.predicates.size() && !candidate.empty(); ++p)
+                filterByPredicate(*step.predicates[p], environment, candidate);
+            out.insert(out.end(), candidate.begin(), candidate.end());
+        }
+        return true;
+    }
+    // One context node per parent: the first for following-sibling, the last
+    // for preceding-sibling.
+    std::unordered_set<Node, NodeHash> parentsDone;
+    std::vector<Node> candidates;
+    const bool following = step.axis == Axis::FollowingSibling;
+    const std::size_t count = context.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = following ? k : count - 1 - k;
+        if (!parents[i] || !parentsDone.insert(parents[i]).second) continue;
+        const Node node = context[i];
+        candidates.clear();
+        collectAxis(navigator, step.axis, step.test, node, candidates);
+        for (const ExprPtr& predicate : step.predicates) {
+            if (candidates.empty()) break;
+            filterByPredicate(*predicate, environment, candidates);
+        }
+        if (following)
+            out.insert(out.end(), candidates.begin(), candidates.end());
+        else
+            out.insert(out.end(), candidates.rbegin(), candidates.rend());
+    }
+    return true;
+}
+
+} // namespace Engine
+} // namespace XPath
+} // namespace vxWebFw
