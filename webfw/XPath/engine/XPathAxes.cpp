@@ -41,6 +41,16 @@ public:
             (test_.kind == NodeTest::Kind::Name || test_.kind == NodeTest::Kind::AnyName ||
              test_.kind == NodeTest::Kind::NamespaceWildcard || test_.kind == NodeTest::Kind::ElementOrRoot)) {
             if (current && current.kind != NodeKind::Element) current = nav_.nextElementInSubtree(current, start);
+            if (test_.kind == NodeTest::Kind::Name) {
+                // Every node here is an element: only the name is left to test.
+                for (; current; current = nav_.nextElementInSubtree(current, start)) {
+                    if (nav_.nameEquals(current, test_.localName, test_.namespaceUri)) {
+                        out_.push_back(current);
+                        if (out_.size() >= limit_) return false;
+                    }
+                }
+                return true;
+            }
             for (; current; current = nav_.nextElementInSubtree(current, start)) {
                 if (test_.matches(nav_, current, principal_)) {
                     out_.push_back(current);
