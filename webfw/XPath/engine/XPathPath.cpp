@@ -17,9 +17,9 @@ namespace {
 // the number of nodes worth collecting, or -1 when there is no such bound.
 std::size_t constantPositionLimit(const Step& step) {
     if (step.predicates.empty()) return static_cast<std::size_t>(-1);
-    auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
+    const double* number = step.predicates.front()->constantNumber();
     if (!number) return static_cast<std::size_t>(-1);
-    double k = number->value();
+    double k = *number;
     if (!(k >= 1) || k != std::floor(k) || k > 1e9) return 0; // selects nothing
     return static_cast<std::size_t>(k);
 }
@@ -63,8 +63,8 @@ bool Step::predicatesIgnorePosition() const {
 
 void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes) {
     const std::size_t size = nodes.size();
-    if (auto* number = dynamic_cast<const NumberExpr*>(&predicate)) {
-        double k = number->value();
+    if (const double* number = predicate.constantNumber()) {
+        double k = *number;
         if (k >= 1 && k <= static_cast<double>(size) && k == std::floor(k)) {
             Node chosen = nodes[static_cast<std::size_t>(k) - 1];
             nodes.assign(1, chosen);

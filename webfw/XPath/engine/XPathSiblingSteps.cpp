@@ -29,8 +29,8 @@ Node siblingAfter(const Navigator& navigator, Node node, bool following) {
 
 bool startsWithFirstPosition(const Step& step) {
     if (step.predicates.empty()) return false;
-    auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
-    return number && number->value() == 1;
+    const double* number = step.predicates.front()->constantNumber();
+    return number && *number == 1;
 }
 
 // The parents of the context nodes (null for nodes without siblings), or
