@@ -137,6 +137,12 @@ struct NodeTest {
 void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
                  std::size_t limit = static_cast<std::size_t>(-1));
 
+// collectAxis for the descendant or descendant-or-self axis and a name
+// test; returns true when no node it appended lies inside another one it
+// appended.
+bool collectNamedDescendants(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
+                             std::vector<Node>& out, std::size_t limit = static_cast<std::size_t>(-1));
+
 struct Step {
     Axis axis = Axis::Child;
     NodeTest test;

@@ -68,6 +68,37 @@ public:
         return true;
     }
 
+    // The name-test walk of descendants(), which also tells whether a match
+    // lies inside an earlier one; inside is start when it was matched itself.
+    // After a match the walk goes on within that match's subtree: the
+    // navigator's null there means it has left it, and the walk resumes from
+    // the same node within start's subtree. Costs one call per match.
+    bool namedDescendants(Node start, Node inside, bool& nested) {
+        if (!hasChildren(start.kind)) return !full();
+        Node current = nav_.firstChild(start);
+        if (current && current.kind != NodeKind::Element) current = nav_.nextElementInSubtree(current, start);
+        while (current) {
+            if (nav_.nameEquals(current, test_.localName, test_.namespaceUri)) {
+                out_.push_back(current);
+                if (out_.size() >= limit_) return false;
+                if (inside) {
+                    nested = true; // known now: stop tracking
+                    inside = Node();
+                } else if (!nested) {
+                    inside = current;
+                }
+            }
+            Node next;
+            if (inside) {
+                next = nav_.nextElementInSubtree(current, inside);
+                if (!next) inside = Node();
+            }
+            if (!next) next = nav_.nextElementInSubtree(current, start);
+            current = next;
+        }
+        return true;
+    }
+
     bool children(Node start) {
         if (!hasChildren(start.kind)) return true;
         for (Node child = nav_.firstChild(start); child; child = nav_.nextSibling(child))
@@ -165,6 +196,21 @@ private:
 };
 
 } // namespace
+
+bool collectNamedDescendants(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
+                             std::vector<Node>& out, std::size_t limit) {
+    bool nested = false;
+    if (limit == 0) return true;
+    AxisCollector collect(navigator, test, NodeKind::Element, out, limit);
+    Node inside;
+    if (axis == Axis::DescendantOrSelf) {
+        const std::size_t before = out.size();
+        if (!collect.offer(context)) return true;
+        if (out.size() > before) inside = context;
+    }
+    collect.namedDescendants(context, inside, nested);
+    return !nested;
+}
 
 void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
                  std::size_t limit) {

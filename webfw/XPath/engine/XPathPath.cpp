@@ -45,6 +45,12 @@ bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& 
     return true;
 }
 
+// Steps whose evaluation depends on whether nodes of their context set
+// contain one another.
+bool dependsOnNesting(Axis axis) {
+    return axis == Axis::Child || axis == Axis::Descendant || axis == Axis::DescendantOrSelf;
+}
+
 // descendant-or-self::node() without predicates, as '//' writes it.
 bool onlyProvidesParents(const Step& step) {
     return step.axis == Axis::DescendantOrSelf && step.predicates.empty() &&
@@ -128,6 +134,12 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
         // it keeps the result in document order without duplicates.
         const bool skipNested = descendantAxis && !disjoint && step.predicatesIgnorePosition();
         const std::size_t limit = constantPositionLimit(step);
+        // Whether the matches of a name test nest is noted during the walk
+        // when the next step needs to know: it spares that step a check that
+        // walks up to the root from every node.
+        const bool trackNesting = descendantAxis && step.test.kind == NodeTest::Kind::Name &&
+                                  stepIndex + 1 < steps_.size() && dependsOnNesting(steps_[stepIndex + 1].axis);
+        bool matchesNest = false;
         NodeSet next;
         Node lastRoot;
         // An attribute or namespace node in the set is expanded on its own:
@@ -142,7 +154,11 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
             else
                 lastRoot = node;
             candidates.clear();
-            collectAxis(navigator, step.axis, step.test, node, candidates, limit);
+            if (trackNesting)
+                matchesNest =
+                    !collectNamedDescendants(navigator, step.axis, step.test, node, candidates, limit) || matchesNest;
+            else
+                collectAxis(navigator, step.axis, step.test, node, candidates, limit);
             for (const ExprPtr& predicate : step.predicates) {
                 if (candidates.empty()) break;
                 filterByPredicate(*predicate, environment, candidates);
@@ -171,7 +187,9 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
             case Axis::Descendant:
             case Axis::DescendantOrSelf:
                 ordered = single || disjoint || (skipNested && !expandedAttributeLike);
-                nextDisjoint = false;
+                // Walks from context nodes that do not nest cover separate
+                // subtrees, so only matches within one walk can nest.
+                nextDisjoint = trackNesting && !matchesNest && (single || disjoint || skipNested);
                 break;
             case Axis::Parent:
                 ordered = single;
