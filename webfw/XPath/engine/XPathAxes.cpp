@@ -27,7 +27,11 @@ public:
 
     // Returns false once the limit is reached.
     bool offer(Node node) {
-        if (test_.matches(nav_, node, principal_)) out_.push_back(node);
+        // Name tests, the common case, without the general test's call.
+        const bool passes = test_.kind == NodeTest::Kind::Name
+                                ? node.kind == principal_ && nav_.nameEquals(node, test_.localName, test_.namespaceUri)
+                                : test_.matches(nav_, node, principal_);
+        if (passes) out_.push_back(node);
         return !full();
     }
 

@@ -34,12 +34,15 @@ bool startsWithFirstPosition(const Step& step) {
 }
 
 // The parents of the context nodes (null for nodes without siblings), or
-// an empty list when no two neighbours in the set share a parent: then
-// the per-parent scans save nothing and the plain step is cheaper.
+// an empty list when no two neighbours among the first few share a parent:
+// then the per-parent scans are unlikely to save anything and the plain
+// step is cheaper.
 std::vector<Node> parentsIfShared(const Navigator& navigator, const std::vector<Node>& context) {
+    constexpr std::size_t neighboursTried = 16;
     std::vector<Node> parents(context.size());
     bool shared = false;
     for (std::size_t i = 0; i < context.size(); ++i) {
+        if (!shared && i == neighboursTried) break;
         if (hasSiblings(context[i])) parents[i] = navigator.parent(context[i]);
         shared = shared || (i > 0 && parents[i] && parents[i] == parents[i - 1]);
     }
