@@ -153,12 +153,16 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
                 expandedAttributeLike = true;
             else
                 lastRoot = node;
-            candidates.clear();
+            // Without predicates a forward axis appends to the result itself.
+            const bool direct = step.predicates.empty() && !reverse;
+            std::vector<Node>& collected = direct ? next.nodes : candidates;
+            if (!direct) candidates.clear();
             if (trackNesting)
                 matchesNest =
-                    !collectNamedDescendants(navigator, step.axis, step.test, node, candidates, limit) || matchesNest;
+                    !collectNamedDescendants(navigator, step.axis, step.test, node, collected, limit) || matchesNest;
             else
-                collectAxis(navigator, step.axis, step.test, node, candidates, limit);
+                collectAxis(navigator, step.axis, step.test, node, collected, limit);
+            if (direct) continue;
             for (const ExprPtr& predicate : step.predicates) {
                 if (candidates.empty()) break;
                 filterByPredicate(*predicate, environment, candidates);
