@@ -114,6 +114,18 @@ TEST_F(EvaluationCost, SiblingStepsScanEachParentOnce)
     EXPECT_LE(navigator_.siblingSteps, 5 * children);
 }
 
+TEST_F(EvaluationCost, NearestFollowingSiblingsInSeparateParentsNeedNoSorting)
+{
+    const std::string sections = "<body>" + repeat(50, "<div><h2/><p/><div/></div>") + "</body>";
+    EXPECT_EQ(count(sections, L"//h2/following-sibling::div[1]"), 50u);
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    // A context node inside a later sibling of the one before it: sorted.
+    const std::string inside = "<r><h/><d><h/><x/></d><x/></r>";
+    const Engine::Value value = evaluate(inside, L"//h/following-sibling::x[1]");
+    ASSERT_EQ(value.nodes().size(), 2u);
+    EXPECT_LT(navigator_.compareDocumentOrder(value.nodes()[0], value.nodes()[1]), 0);
+}
+
 TEST_F(EvaluationCost, ChildStepsAfterNonNestingMatchesClimbNoParents)
 {
     const std::string tables = "<html><body>" +

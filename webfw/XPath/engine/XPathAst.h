@@ -159,10 +159,11 @@ void filterByPredicate(const Expr& predicate, const Environment& environment, st
 
 // A following-sibling or preceding-sibling step from several context nodes
 // (in document order without duplicates) with one sibling scan per parent;
-// appends its result in any order, possibly with duplicates. Returns false,
-// appending nothing, for steps of other forms.
+// appends its result, possibly with duplicates, and tells whether it is in
+// document order without them. Returns false, appending nothing, for steps
+// of other forms.
 bool collectSiblingStep(const Environment& environment, const Step& step, const std::vector<Node>& context,
-                        std::vector<Node>& out);
+                        std::vector<Node>& out, bool& inDocumentOrder);
 
 // descendant-or-self::node()/childStep from context (in document order
 // without duplicates): appends the result in document order without

@@ -114,8 +114,9 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
         }
         if (current.nodes.size() > 1) {
             NodeSet next;
-            if (collectSiblingStep(environment, step, current.nodes, next.nodes)) {
-                next.inDocumentOrder = next.nodes.size() <= 1;
+            bool ordered = false;
+            if (collectSiblingStep(environment, step, current.nodes, next.nodes, ordered)) {
+                next.inDocumentOrder = ordered || next.nodes.size() <= 1;
                 current = std::move(next);
                 disjoint = current.nodes.size() <= 1;
                 continue;

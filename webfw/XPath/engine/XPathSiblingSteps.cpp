@@ -50,10 +50,35 @@ std::vector<Node> parentsIfShared(const Navigator& navigator, const std::vector<
     return parents;
 }
 
+std::vector<Node> parentsOf(const Navigator& navigator, const std::vector<Node>& context) {
+    std::vector<Node> parents(context.size());
+    for (std::size_t i = 0; i < context.size(); ++i)
+        if (hasSiblings(context[i])) parents[i] = navigator.parent(context[i]);
+    return parents;
+}
+
+// Whether the nearest following siblings of the context nodes come out in
+// document order. They do when every context node is a sibling of the one
+// before it or lies outside that one's parent: a later context node that
+// lies deeper in the previous one's parent sits in a sibling of it, and its
+// match may come before the previous match (the same check catches a
+// context node inside the previous one).
+bool nearestFollowingInOrder(const Navigator& navigator, const std::vector<Node>& context,
+                             const std::vector<Node>& parents) {
+    for (std::size_t k = 0; k + 1 < context.size(); ++k) {
+        const Node parent = parents[k];
+        if (!parent || !parents[k + 1]) return false;
+        if (parents[k + 1] == parent) continue;
+        for (Node above = parents[k + 1]; above; above = navigator.parent(above))
+            if (above == parent) return false;
+    }
+    return true;
+}
+
 // The nearest sibling passing the test of every context node, in the order of
 // context; null where there is none.
 std::vector<Node> nearestMatches(const Navigator& navigator, const Step& step, const std::vector<Node>& context,
-                                 const std::vector<Node>& parents) {
+                                 const std::vector<Node>& parents, bool shareMatches) {
     const bool following = step.axis == Axis::FollowingSibling;
     std::vector<Node> nearest(context.size());
     // Per parent: the context node handled last (the next one along the
@@ -71,7 +96,7 @@ std::vector<Node> nearestMatches(const Navigator& navigator, const Step& step, c
         const Node node = context[i];
         const Node parent = parents[i];
         if (!parent) continue;
-        auto known = byParent.find(parent);
+        auto known = shareMatches ? byParent.find(parent) : byParent.end();
         const Node stop = known != byParent.end() ? known->second.contextNode : Node();
         Node match;
         for (Node sibling = siblingAfter(navigator, node, following); sibling;
@@ -85,7 +110,7 @@ std::vector<Node> nearestMatches(const Navigator& navigator, const Step& step, c
                 break;
             }
         }
-        byParent[parent] = Handled{node, match};
+        if (shareMatches) byParent[parent] = Handled{node, match};
         nearest[i] = match;
     }
     return nearest;
@@ -94,17 +119,19 @@ std::vector<Node> nearestMatches(const Navigator& navigator, const Step& step, c
 } // namespace
 
 bool collectSiblingStep(const Environment& environment, const Step& step, const std::vector<Node>& context,
-                        std::vector<Node>& out) {
+                        std::vector<Node>& out, bool& inDocumentOrder) {
     if (step.axis != Axis::FollowingSibling && step.axis != Axis::PrecedingSibling) return false;
     const Navigator& navigator = environment.navigator;
-    const bool nearest = startsWithFirstPosition(step);
-    if (!nearest && !step.predicatesIgnorePosition()) return false;
-    const std::vector<Node> parents = parentsIfShared(navigator, context);
-    if (parents.empty()) return false;
-    if (nearest) {
+    inDocumentOrder = false;
+    if (startsWithFirstPosition(step)) {
+        const std::vector<Node> parents = parentsOf(navigator, context);
+        bool shared = false;
+        for (std::size_t i = 1; i < parents.size() && !shared; ++i)
+            shared = parents[i] && parents[i] == parents[i - 1];
+        inDocumentOrder = step.axis == Axis::FollowingSibling && nearestFollowingInOrder(navigator, context, parents);
         std::vector<Node> candidate;
         Node previous;
-        for (const Node& match : nearestMatches(navigator, step, context, parents)) {
+        for (const Node& match : nearestMatches(navigator, step, context, parents, shared)) {
             // Neighbouring context nodes often share their nearest match.
             if (!match || match == previous) continue;
             previous = match;
@@ -115,6 +142,9 @@ bool collectSiblingStep(const Environment& environment, const Step& step, const 
         }
         return true;
     }
+    if (!step.predicatesIgnorePosition()) return false;
+    const std::vector<Node> parents = parentsIfShared(navigator, context);
+    if (parents.empty()) return false;
     // One context node per parent: the first for following-sibling, the last
     // for preceding-sibling.
     std::unordered_set<Node, NodeHash> parentsDone;
