@@ -1,8 +1,15 @@
 // Evaluates a fixed set of expressions with the engine and with libxml2's
 // XPath on the same parsed document, and prints the time of each, the
-// ratio engine/libxml2 per expression and for the whole set.
+// ratio engine/libxml2 per expression and for the whole set. Two pages in
+// one run: a generated one, and the project's large captured page written
+// as XML (HTML element names in upper case, as the captured DOM reports
+// them). On the captured page the generated page's expressions run in that
+// spelling where they select something there, followed by the adapter
+// benchmark's expression list, which was written for that page.
 //
-// Usage: xpath_core_bench [SECTIONS]   (default 120, about 28,000 nodes)
+// Usage: xpath_core_bench [SECTIONS [CAPTURED_PAGE.xml [EXPRESSIONS.txt]]]
+//   SECTIONS: size of the generated page (default 120, about 15,000 nodes);
+//   the captured page and its list default to the ones the build prepared.
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
@@ -11,6 +18,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +28,7 @@
 #include "LibxmlNavigator.h"
 #include "Utf8.h"
 #include "XPathExpression.h"
+#include "XPathText.h"
 
 namespace {
 
@@ -33,24 +43,32 @@ double cpuSeconds()
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-const char* const kExpressions[] = {
-    "//div",
-    "//a[@href]",
-    "//input[@type='text']",
-    "//div[@class='item']/p/span",
-    "count(//li)",
-    "//table/tr[2]/td[3]",
-    "//ul/li[last()]",
-    "//*[@id='item-300']",
-    "//a[contains(@href, 'page-9')]",
-    "/html/body/div/div/div/p",
-    "//li[position() mod 2 = 0]",
-    "//td[. = '42']",
-    "sum(//td[@class='num'])",
-    "//h2/following-sibling::div[1]",
-    "//span/ancestor::div[1]",
-    "//p[normalize-space(.) != '']",
-    "count(//div[@class='section']//a)",
+// Each expression as written for the generated page and in the captured
+// page's spelling (element names in upper case).
+struct BenchExpression
+{
+    const char* generatedPage;
+    const char* capturedPage;
+};
+
+const BenchExpression kExpressions[] = {
+    {"//div", "//DIV"},
+    {"//a[@href]", "//A[@href]"},
+    {"//input[@type='text']", "//INPUT[@type='text']"},
+    {"//div[@class='item']/p/span", "//DIV[@class='item']/P/SPAN"},
+    {"count(//li)", "count(//LI)"},
+    {"//table/tr[2]/td[3]", "//TABLE/TR[2]/TD[3]"},
+    {"//ul/li[last()]", "//UL/LI[last()]"},
+    {"//*[@id='item-300']", "//*[@id='item-300']"},
+    {"//a[contains(@href, 'page-9')]", "//A[contains(@href, 'page-9')]"},
+    {"/html/body/div/div/div/p", "/HTML/BODY/DIV/DIV/DIV/P"},
+    {"//li[position() mod 2 = 0]", "//LI[position() mod 2 = 0]"},
+    {"//td[. = '42']", "//TD[. = '42']"},
+    {"sum(//td[@class='num'])", "sum(//TD[@class='num'])"},
+    {"//h2/following-sibling::div[1]", "//H2/following-sibling::DIV[1]"},
+    {"//span/ancestor::div[1]", "//SPAN/ancestor::DIV[1]"},
+    {"//p[normalize-space(.) != '']", "//P[normalize-space(.) != '']"},
+    {"count(//div[@class='section']//a)", "count(//DIV[@class='section']//A)"},
 };
 
 struct XPathContextFree
@@ -78,6 +96,9 @@ std::string summary(xmlXPathObject* object)
 {
     if (object->type == XPATH_NODESET)
         return "nodes:" + std::to_string(object->nodesetval ? object->nodesetval->nodeNr : 0);
+    // libxml2 writes some numbers in another form than XPath's string().
+    if (object->type == XPATH_NUMBER)
+        return "value:" + vxXPathTest::utf8FromWide(Engine::Text::formatNumber(object->floatval));
     xmlChar* text = xmlXPathCastToString(object);
     std::string result = "value:" + std::string(reinterpret_cast<const char*>(text));
     xmlFree(text);
@@ -126,55 +147,175 @@ int countNodes(xmlNode* node)
     return count;
 }
 
+// One document evaluated by both sides.
+class BenchPage
+{
+public:
+    explicit BenchPage(vxXPathTest::XmlDocPtr doc) : doc_(std::move(doc)), context_(xmlXPathNewContext(doc_.get()))
+    {
+        // Gives libxml2 its fastest document-order comparisons.
+        xmlXPathOrderDocElems(doc_.get());
+    }
+
+    int nodeCount() const { return countNodes(doc_->children); }
+
+    // libxml2's result summary, without timing.
+    std::string libxmlSummary(const char* text)
+    {
+        std::unique_ptr<xmlXPathCompExpr, CompExprFree> compiled(
+            xmlXPathCompile(reinterpret_cast<const xmlChar*>(text)));
+        return evaluateLibxml(compiled.get());
+    }
+
+    struct Timing
+    {
+        double engineSeconds = 0;
+        double libxmlSeconds = 0;
+        std::string engineSummary;
+        std::string libxmlSummary;
+    };
+
+    Timing measure(const char* text)
+    {
+        Timing timing;
+        Engine::Expression expression = Engine::Expression::compile(vxXPathTest::wideFromUtf8(text));
+        std::unique_ptr<xmlXPathCompExpr, CompExprFree> compiled(
+            xmlXPathCompile(reinterpret_cast<const xmlChar*>(text)));
+        Engine::Node root = vxXPathTest::LibxmlNavigator::documentNode(doc_.get());
+        timing.engineSummary = summary(expression.evaluate(navigator_, root), navigator_);
+        timing.libxmlSummary = evaluateLibxml(compiled.get());
+        timeSideBySide([&] { (void)expression.evaluate(navigator_, root); },
+                       [&] {
+                           context_->node = reinterpret_cast<xmlNode*>(doc_.get());
+                           xmlXPathFreeObject(xmlXPathCompiledEval(compiled.get(), context_.get()));
+                       },
+                       timing.engineSeconds, timing.libxmlSeconds);
+        return timing;
+    }
+
+private:
+    std::string evaluateLibxml(xmlXPathCompExpr* compiled)
+    {
+        if (!compiled)
+            return "error";
+        context_->node = reinterpret_cast<xmlNode*>(doc_.get());
+        std::unique_ptr<xmlXPathObject, ObjectFree> result(xmlXPathCompiledEval(compiled, context_.get()));
+        return result ? summary(result.get()) : "error";
+    }
+
+    vxXPathTest::XmlDocPtr doc_;
+    std::unique_ptr<xmlXPathContext, XPathContextFree> context_;
+    vxXPathTest::LibxmlNavigator navigator_;
+};
+
+// Sums of one page's table.
+class PageTotals
+{
+public:
+    void add(double engineSeconds, double libxmlSeconds)
+    {
+        engine_ += engineSeconds;
+        libxml_ += libxmlSeconds;
+        logRatios_ += std::log(engineSeconds / libxmlSeconds);
+        ++count_;
+    }
+    void print(const char* page) const
+    {
+        if (count_ == 0)
+            return;
+        std::printf("total (%s): engine %.1f us, libxml2 %.1f us, ratio %.2f (geometric mean of ratios %.2f, "
+                    "slowest %.2f)\n",
+                    page, engine_ * 1e6, libxml_ * 1e6, engine_ / libxml_, std::exp(logRatios_ / count_), slowest_);
+    }
+    void noteRatio(double ratio) { slowest_ = std::max(slowest_, ratio); }
+
+private:
+    double engine_ = 0;
+    double libxml_ = 0;
+    double logRatios_ = 0;
+    double slowest_ = 0;
+    int count_ = 0;
+};
+
+// Times one expression on the page, prints its row; false on a mismatch.
+bool benchRow(BenchPage& page, const char* text, PageTotals& totals)
+{
+    BenchPage::Timing timing = page.measure(text);
+    double ratio = timing.engineSeconds / timing.libxmlSeconds;
+    totals.add(timing.engineSeconds, timing.libxmlSeconds);
+    totals.noteRatio(ratio);
+    bool same = timing.engineSummary == timing.libxmlSummary;
+    std::printf("%-58s %12.1f %12.1f %8.2f  %s%s\n", text, timing.engineSeconds * 1e6, timing.libxmlSeconds * 1e6,
+                ratio, timing.engineSummary.c_str(), same ? "" : (" MISMATCH libxml2 " + timing.libxmlSummary).c_str());
+    return same;
+}
+
+void printHeader()
+{
+    std::printf("%-58s %12s %12s %8s  %s\n", "expression", "engine us", "libxml2 us", "ratio", "result");
+}
+
+// An expression selects nothing on a page when libxml2 finds no node, or
+// counts or sums none.
+bool selectsNothing(const std::string& libxmlSummary)
+{
+    return libxmlSummary == "nodes:0" || libxmlSummary == "value:0" || libxmlSummary == "error";
+}
+
+std::vector<std::string> readExpressionList(const char* path)
+{
+    std::vector<std::string> expressions;
+    std::ifstream list(path);
+    for (std::string line; std::getline(list, line);)
+        if (!line.empty() && line[0] != '#')
+            expressions.push_back(line);
+    return expressions;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     int sections = argc > 1 ? std::atoi(argv[1]) : 120;
-    vxXPathTest::XmlDocPtr doc = vxXPathTest::parseXml(vxXPathBench::makeBenchDocument(sections));
-    // Gives libxml2 its fastest document-order comparisons.
-    xmlXPathOrderDocElems(doc.get());
-    std::printf("document: %d nodes (elements, attributes, text)\n", countNodes(doc->children));
-
-    vxXPathTest::LibxmlNavigator navigator;
-    Engine::Node root = vxXPathTest::LibxmlNavigator::documentNode(doc.get());
-    std::unique_ptr<xmlXPathContext, XPathContextFree> context(xmlXPathNewContext(doc.get()));
-
-    std::printf("%-40s %12s %12s %8s  %s\n", "expression", "engine us", "libxml2 us", "ratio", "result");
-    double totalEngine = 0;
-    double totalLibxml = 0;
-    double logRatios = 0;
-    int count = 0;
+    const char* capturedPath = argc > 2 ? argv[2] : VX_BENCH_CAPTURED_PAGE;
+    const char* capturedList = argc > 3 ? argv[3] : VX_BENCH_CAPTURED_EXPRESSIONS;
     bool mismatch = false;
-    for (const char* text : kExpressions) {
-        Engine::Expression expression = Engine::Expression::compile(vxXPathTest::wideFromUtf8(text));
-        std::unique_ptr<xmlXPathCompExpr, CompExprFree> compiled(
-            xmlXPathCompile(reinterpret_cast<const xmlChar*>(text)));
 
-        std::string ours = summary(expression.evaluate(navigator, root), navigator);
-        context->node = reinterpret_cast<xmlNode*>(doc.get());
-        std::unique_ptr<xmlXPathObject, ObjectFree> reference(xmlXPathCompiledEval(compiled.get(), context.get()));
-        std::string theirs = summary(reference.get());
+    BenchPage generated(vxXPathTest::parseXml(vxXPathBench::makeBenchDocument(sections)));
+    std::printf("generated page: %d nodes (elements, attributes, text)\n", generated.nodeCount());
+    printHeader();
+    PageTotals generatedTotals;
+    for (const BenchExpression& expression : kExpressions)
+        mismatch = !benchRow(generated, expression.generatedPage, generatedTotals) || mismatch;
 
-        double engineTime = 0;
-        double libxmlTime = 0;
-        timeSideBySide([&] { (void)expression.evaluate(navigator, root); },
-                       [&] {
-                           context->node = reinterpret_cast<xmlNode*>(doc.get());
-                           xmlXPathFreeObject(xmlXPathCompiledEval(compiled.get(), context.get()));
-                       },
-                       engineTime, libxmlTime);
-        double ratio = engineTime / libxmlTime;
-        totalEngine += engineTime;
-        totalLibxml += libxmlTime;
-        logRatios += std::log(ratio);
-        ++count;
-        bool same = ours == theirs;
-        mismatch = mismatch || !same;
-        std::printf("%-40s %12.1f %12.1f %8.2f  %s%s\n", text, engineTime * 1e6, libxmlTime * 1e6, ratio, ours.c_str(),
-                    same ? "" : (" MISMATCH libxml2 " + theirs).c_str());
+    PageTotals capturedTotals;
+    if (capturedPath[0]) {
+        vxXPathTest::XmlDocPtr doc = vxXPathTest::parseXmlFile(capturedPath);
+        if (!doc) {
+            std::fprintf(stderr, "cannot parse %s\n", capturedPath);
+            return 2;
+        }
+        BenchPage captured(std::move(doc));
+        std::printf("\ncaptured page %s: %d nodes (elements, attributes, text)\n", capturedPath, captured.nodeCount());
+        printHeader();
+        std::vector<const char*> leftOut;
+        for (const BenchExpression& expression : kExpressions) {
+            if (selectsNothing(captured.libxmlSummary(expression.capturedPage)))
+                leftOut.push_back(expression.capturedPage);
+            else
+                mismatch = !benchRow(captured, expression.capturedPage, capturedTotals) || mismatch;
+        }
+        std::printf("-- the adapter benchmark's expressions (%s)\n", capturedList);
+        for (const std::string& text : readExpressionList(capturedList))
+            mismatch = !benchRow(captured, text.c_str(), capturedTotals) || mismatch;
+        std::printf("left out, selecting nothing on this page:");
+        for (const char* text : leftOut)
+            std::printf(" %s", text);
+        std::printf("\n\n");
+    } else {
+        std::printf("\nno captured page: the build had no Python to write it\n\n");
     }
-    std::printf("total: engine %.1f us, libxml2 %.1f us, ratio %.2f (geometric mean of ratios %.2f)\n",
-                totalEngine * 1e6, totalLibxml * 1e6, totalEngine / totalLibxml, std::exp(logRatios / count));
+    generatedTotals.print("generated page");
+    capturedTotals.print("captured page");
     return mismatch ? 1 : 0;
 }

@@ -42,8 +42,21 @@ void appendUtf8AsWide(const char* utf8, std::wstring& out)
     if (!utf8)
         return;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p)
+    while (*p) {
+        // Runs of ASCII, most of any page's text, are widened in one go:
+        // the navigator reads every text node through here.
+        const unsigned char* run = p;
+        while (*run && *run < 0x80)
+            ++run;
+        if (run != p) {
+            std::size_t at = out.size();
+            out.resize(at + static_cast<std::size_t>(run - p));
+            for (wchar_t* w = &out[at]; p != run;)
+                *w++ = static_cast<wchar_t>(*p++);
+            continue;
+        }
         appendCodePoint(decode(p), out);
+    }
 }
 
 std::wstring wideFromUtf8(const char* utf8)

@@ -62,6 +62,9 @@ public:
     // True when the value depends on the context position or size (calls of
     // position() or last() outside any nested predicate).
     virtual bool usesPositionOrSize() const = 0;
+    // The value of a number literal, or null for other expressions; cheaper
+    // than a dynamic_cast where predicates are filtered per context node.
+    virtual const double* constantNumber() const { return nullptr; }
 
     std::size_t position() const { return position_; }
     // Depth of the expression tree below and including this node; the parser
@@ -134,6 +137,12 @@ struct NodeTest {
 void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
                  std::size_t limit = static_cast<std::size_t>(-1));
 
+// collectAxis for the descendant or descendant-or-self axis and a name
+// test; returns true when no node it appended lies inside another one it
+// appended.
+bool collectNamedDescendants(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
+                             std::vector<Node>& out, std::size_t limit = static_cast<std::size_t>(-1));
+
 struct Step {
     Axis axis = Axis::Child;
     NodeTest test;
@@ -147,6 +156,20 @@ struct Step {
 // Keeps the nodes for which the predicate holds; positions count from 1 in
 // the order of nodes (axis order).
 void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes);
+
+// A following-sibling or preceding-sibling step from several context nodes
+// (in document order without duplicates) with one sibling scan per parent;
+// appends its result, possibly with duplicates, and tells whether it is in
+// document order without them. Returns false, appending nothing, for steps
+// of other forms.
+bool collectSiblingStep(const Environment& environment, const Step& step, const std::vector<Node>& context,
+                        std::vector<Node>& out, bool& inDocumentOrder);
+
+// descendant-or-self::node()/childStep from context (in document order
+// without duplicates): appends the result in document order without
+// duplicates.
+void collectChildrenOfDescendants(const Environment& environment, const Step& childStep,
+                                  const std::vector<Node>& context, std::vector<Node>& out);
 
 // --- Primary expressions ----------------------------------------------------
 
@@ -168,6 +191,7 @@ public:
     Value evaluate(const Context&) const override { return Value::fromNumber(value_); }
     StaticType staticType() const override { return StaticType::Number; }
     bool usesPositionOrSize() const override { return false; }
+    const double* constantNumber() const override { return &value_; }
     double value() const { return value_; }
 
 private:
@@ -345,6 +369,9 @@ public:
     StaticType staticType() const override;
     bool usesPositionOrSize() const override;
 
+    Function function() const { return function_; }
+    std::vector<ExprPtr>& arguments() { return arguments_; }
+
 private:
     Value evaluateArgument(std::size_t index, const Context& context) const;
     NodeSet argumentNodeSet(std::size_t index, const Context& context) const;
@@ -355,6 +382,25 @@ private:
 
     Function function_;
     std::vector<ExprPtr> arguments_;
+};
+
+// normalize-space(operand) = '' (or != '' when negated; the other operand
+// order too): whether the string has no character other than whitespace,
+// found without building the normalized string. The string-value of a node
+// is read text node by text node and the check stops at the first other
+// character. A null operand stands for the context node.
+class BlankStringExpr : public Expr {
+public:
+    BlankStringExpr(std::size_t position, ExprPtr operand, bool negated)
+        : Expr(position), operand_(std::move(operand)), negated_(negated) {}
+    Value evaluate(const Context& context) const override { return Value::fromBoolean(evaluateBoolean(context)); }
+    bool evaluateBoolean(const Context& context) const override;
+    StaticType staticType() const override { return StaticType::Boolean; }
+    bool usesPositionOrSize() const override { return operand_ && operand_->usesPositionOrSize(); }
+
+private:
+    ExprPtr operand_;
+    bool negated_;
 };
 
 // Looks up a core function by name; false when unknown. Sets the allowed

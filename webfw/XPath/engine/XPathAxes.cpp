@@ -27,7 +27,11 @@ public:
 
     // Returns false once the limit is reached.
     bool offer(Node node) {
-        if (test_.matches(nav_, node, principal_)) out_.push_back(node);
+        // Name tests, the common case, without the general test's call.
+        const bool passes = test_.kind == NodeTest::Kind::Name
+                                ? node.kind == principal_ && nav_.nameEquals(node, test_.localName, test_.namespaceUri)
+                                : test_.matches(nav_, node, principal_);
+        if (passes) out_.push_back(node);
         return !full();
     }
 
@@ -41,6 +45,16 @@ public:
             (test_.kind == NodeTest::Kind::Name || test_.kind == NodeTest::Kind::AnyName ||
              test_.kind == NodeTest::Kind::NamespaceWildcard || test_.kind == NodeTest::Kind::ElementOrRoot)) {
             if (current && current.kind != NodeKind::Element) current = nav_.nextElementInSubtree(current, start);
+            if (test_.kind == NodeTest::Kind::Name) {
+                // Every node here is an element: only the name is left to test.
+                for (; current; current = nav_.nextElementInSubtree(current, start)) {
+                    if (nav_.nameEquals(current, test_.localName, test_.namespaceUri)) {
+                        out_.push_back(current);
+                        if (out_.size() >= limit_) return false;
+                    }
+                }
+                return true;
+            }
             for (; current; current = nav_.nextElementInSubtree(current, start)) {
                 if (test_.matches(nav_, current, principal_)) {
                     out_.push_back(current);
@@ -54,6 +68,37 @@ public:
                 out_.push_back(current);
                 if (out_.size() >= limit_) return false;
             }
+        }
+        return true;
+    }
+
+    // The name-test walk of descendants(), which also tells whether a match
+    // lies inside an earlier one; inside is start when it was matched itself.
+    // After a match the walk goes on within that match's subtree: the
+    // navigator's null there means it has left it, and the walk resumes from
+    // the same node within start's subtree. Costs one call per match.
+    bool namedDescendants(Node start, Node inside, bool& nested) {
+        if (!hasChildren(start.kind)) return !full();
+        Node current = nav_.firstChild(start);
+        if (current && current.kind != NodeKind::Element) current = nav_.nextElementInSubtree(current, start);
+        while (current) {
+            if (nav_.nameEquals(current, test_.localName, test_.namespaceUri)) {
+                out_.push_back(current);
+                if (out_.size() >= limit_) return false;
+                if (inside) {
+                    nested = true; // known now: stop tracking
+                    inside = Node();
+                } else if (!nested) {
+                    inside = current;
+                }
+            }
+            Node next;
+            if (inside) {
+                next = nav_.nextElementInSubtree(current, inside);
+                if (!next) inside = Node();
+            }
+            if (!next) next = nav_.nextElementInSubtree(current, start);
+            current = next;
         }
         return true;
     }
@@ -155,6 +200,21 @@ private:
 };
 
 } // namespace
+
+bool collectNamedDescendants(const Navigator& navigator, Axis axis, const NodeTest& test, Node context,
+                             std::vector<Node>& out, std::size_t limit) {
+    bool nested = false;
+    if (limit == 0) return true;
+    AxisCollector collect(navigator, test, NodeKind::Element, out, limit);
+    Node inside;
+    if (axis == Axis::DescendantOrSelf) {
+        const std::size_t before = out.size();
+        if (!collect.offer(context)) return true;
+        if (out.size() > before) inside = context;
+    }
+    collect.namedDescendants(context, inside, nested);
+    return !nested;
+}
 
 void collectAxis(const Navigator& navigator, Axis axis, const NodeTest& test, Node context, std::vector<Node>& out,
                  std::size_t limit) {

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cwctype>
 #include <unordered_map>
+#include <vector>
 
 #include "XPathAst.h"
 #include "XPathError.h"
@@ -53,10 +54,16 @@ const std::unordered_map<std::wstring, FunctionInfo>& functionTable() {
     return table;
 }
 
+// Indexed by Function: staticType() is asked for every context node a
+// predicate filters.
 const FunctionInfo& infoOf(Function function) {
-    for (const auto& entry : functionTable())
-        if (entry.second.function == function) return entry.second;
-    return functionTable().begin()->second; // unreachable: every Function is in the table
+    static const std::vector<const FunctionInfo*> byFunction = [] {
+        std::vector<const FunctionInfo*> index(static_cast<std::size_t>(Function::Round) + 1, nullptr);
+        for (const auto& entry : functionTable())
+            index[static_cast<std::size_t>(entry.second.function)] = &entry.second;
+        return index;
+    }();
+    return *byFunction[static_cast<std::size_t>(function)];
 }
 
 wchar_t asciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }

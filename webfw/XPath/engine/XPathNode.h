@@ -17,7 +17,11 @@ namespace XPath {
 namespace Engine {
 
 // The seven node kinds of the XPath 1.0 data model, plus None for "no node".
-enum class NodeKind : std::uint8_t { None, Root, Element, Attribute, Namespace, ProcessingInstruction, Comment, Text };
+// A full word, so that Node has no padding: with a one-byte kind, compilers
+// copy a handle as its 13 meaningful bytes in two overlapping moves, and a
+// handle just returned in registers is then read back through a stalled
+// store forward on every step of an axis walk.
+enum class NodeKind : std::uint32_t { None, Root, Element, Attribute, Namespace, ProcessingInstruction, Comment, Text };
 
 struct Node {
     const void* handle = nullptr;

@@ -119,7 +119,23 @@ private:
 
     ExprPtr binary(std::size_t position, BinaryOperator op, ExprPtr left, ExprPtr right) {
         std::size_t height = std::max(left->height(), right->height());
+        if (op == BinaryOperator::Equal || op == BinaryOperator::NotEqual) {
+            if (ExprPtr blankTest = blankStringTest(position, op, left, right))
+                return finish(std::move(blankTest), height);
+            if (ExprPtr blankTest = blankStringTest(position, op, right, left))
+                return finish(std::move(blankTest), height);
+        }
         return finish(std::make_unique<BinaryExpr>(position, op, std::move(left), std::move(right)), height);
+    }
+
+    // normalize-space(x) = '' or != '': takes x out of the call when it matches.
+    static ExprPtr blankStringTest(std::size_t position, BinaryOperator op, ExprPtr& call, const ExprPtr& literal) {
+        auto* function = dynamic_cast<FunctionExpr*>(call.get());
+        auto* empty = dynamic_cast<const LiteralExpr*>(literal.get());
+        if (!function || function->function() != Function::NormalizeSpace || !empty || !empty->value().empty())
+            return nullptr;
+        ExprPtr operand = function->arguments().empty() ? nullptr : std::move(function->arguments().front());
+        return std::make_unique<BlankStringExpr>(position, std::move(operand), op == BinaryOperator::NotEqual);
     }
 
     std::wstring resolvePrefix(const std::wstring& prefix, std::size_t position) const {

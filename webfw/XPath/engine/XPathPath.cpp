@@ -17,9 +17,9 @@ namespace {
 // the number of nodes worth collecting, or -1 when there is no such bound.
 std::size_t constantPositionLimit(const Step& step) {
     if (step.predicates.empty()) return static_cast<std::size_t>(-1);
-    auto* number = dynamic_cast<const NumberExpr*>(step.predicates.front().get());
+    const double* number = step.predicates.front()->constantNumber();
     if (!number) return static_cast<std::size_t>(-1);
-    double k = number->value();
+    double k = *number;
     if (!(k >= 1) || k != std::floor(k) || k > 1e9) return 0; // selects nothing
     return static_cast<std::size_t>(k);
 }
@@ -45,6 +45,18 @@ bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& 
     return true;
 }
 
+// Steps whose evaluation depends on whether nodes of their context set
+// contain one another.
+bool dependsOnNesting(Axis axis) {
+    return axis == Axis::Child || axis == Axis::Descendant || axis == Axis::DescendantOrSelf;
+}
+
+// descendant-or-self::node() without predicates, as '//' writes it.
+bool onlyProvidesParents(const Step& step) {
+    return step.axis == Axis::DescendantOrSelf && step.predicates.empty() &&
+           (step.test.kind == NodeTest::Kind::AnyNode || step.test.kind == NodeTest::Kind::ElementOrRoot);
+}
+
 } // namespace
 
 bool Step::predicatesIgnorePosition() const {
@@ -57,8 +69,8 @@ bool Step::predicatesIgnorePosition() const {
 
 void filterByPredicate(const Expr& predicate, const Environment& environment, std::vector<Node>& nodes) {
     const std::size_t size = nodes.size();
-    if (auto* number = dynamic_cast<const NumberExpr*>(&predicate)) {
-        double k = number->value();
+    if (const double* number = predicate.constantNumber()) {
+        double k = *number;
         if (k >= 1 && k <= static_cast<double>(size) && k == std::floor(k)) {
             Node chosen = nodes[static_cast<std::size_t>(k) - 1];
             nodes.assign(1, chosen);
@@ -89,9 +101,27 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
     // disjoint: no node of the current set is an ancestor of another one.
     bool disjoint = current.nodes.size() <= 1;
     std::vector<Node> candidates;
-    for (const Step& step : steps_) {
+    for (std::size_t stepIndex = 0; stepIndex < steps_.size(); ++stepIndex) {
+        const Step& step = steps_[stepIndex];
         if (current.nodes.empty()) break;
         current.normalize(navigator);
+        if (stepIndex + 1 < steps_.size() && onlyProvidesParents(step) && steps_[stepIndex + 1].axis == Axis::Child) {
+            NodeSet next;
+            collectChildrenOfDescendants(environment, steps_[++stepIndex], current.nodes, next.nodes);
+            current = std::move(next);
+            disjoint = current.nodes.size() <= 1;
+            continue;
+        }
+        if (current.nodes.size() > 1) {
+            NodeSet next;
+            bool ordered = false;
+            if (collectSiblingStep(environment, step, current.nodes, next.nodes, ordered)) {
+                next.inDocumentOrder = ordered || next.nodes.size() <= 1;
+                current = std::move(next);
+                disjoint = current.nodes.size() <= 1;
+                continue;
+            }
+        }
         const bool single = current.nodes.size() == 1;
         // Children (and descendants) of non-nested nodes come out in document
         // order: one cheap check here saves sorting the larger result.
@@ -105,6 +135,12 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
         // it keeps the result in document order without duplicates.
         const bool skipNested = descendantAxis && !disjoint && step.predicatesIgnorePosition();
         const std::size_t limit = constantPositionLimit(step);
+        // Whether the matches of a name test nest is noted during the walk
+        // when the next step needs to know: it spares that step a check that
+        // walks up to the root from every node.
+        const bool trackNesting = descendantAxis && step.test.kind == NodeTest::Kind::Name &&
+                                  stepIndex + 1 < steps_.size() && dependsOnNesting(steps_[stepIndex + 1].axis);
+        bool matchesNest = false;
         NodeSet next;
         Node lastRoot;
         // An attribute or namespace node in the set is expanded on its own:
@@ -118,8 +154,16 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
                 expandedAttributeLike = true;
             else
                 lastRoot = node;
-            candidates.clear();
-            collectAxis(navigator, step.axis, step.test, node, candidates, limit);
+            // Without predicates a forward axis appends to the result itself.
+            const bool direct = step.predicates.empty() && !reverse;
+            std::vector<Node>& collected = direct ? next.nodes : candidates;
+            if (!direct) candidates.clear();
+            if (trackNesting)
+                matchesNest =
+                    !collectNamedDescendants(navigator, step.axis, step.test, node, collected, limit) || matchesNest;
+            else
+                collectAxis(navigator, step.axis, step.test, node, collected, limit);
+            if (direct) continue;
             for (const ExprPtr& predicate : step.predicates) {
                 if (candidates.empty()) break;
                 filterByPredicate(*predicate, environment, candidates);
@@ -148,7 +192,9 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
             case Axis::Descendant:
             case Axis::DescendantOrSelf:
                 ordered = single || disjoint || (skipNested && !expandedAttributeLike);
-                nextDisjoint = false;
+                // Walks from context nodes that do not nest cover separate
+                // subtrees, so only matches within one walk can nest.
+                nextDisjoint = trackNesting && !matchesNest && (single || disjoint || skipNested);
                 break;
             case Axis::Parent:
                 ordered = single;

@@ -140,18 +140,23 @@ std::wstring substring(std::wstring_view text, double start, double length, bool
 }
 
 std::wstring normalizeSpace(std::wstring_view text) {
-    std::wstring result;
-    result.reserve(text.size());
+    // Written through a pointer into a buffer of the input's size: the
+    // result is never longer, and appending character by character costs
+    // a capacity check and a terminator store each.
+    std::wstring result(text.size(), L'\0');
+    wchar_t* out = &result[0];
+    wchar_t* const begin = out;
     bool pendingSpace = false;
     for (wchar_t c : text) {
         if (isWhitespace(c)) {
-            pendingSpace = !result.empty();
+            pendingSpace = out != begin;
         } else {
-            if (pendingSpace) result += L' ';
+            if (pendingSpace) *out++ = L' ';
             pendingSpace = false;
-            result += c;
+            *out++ = c;
         }
     }
+    result.resize(static_cast<std::size_t>(out - begin));
     return result;
 }
 

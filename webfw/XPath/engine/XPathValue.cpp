@@ -13,11 +13,19 @@ void NodeSet::normalize(const Navigator& navigator) {
     // Sets built from several context nodes are often in order already
     // (children of non-nested elements, for example); checking that costs
     // n - 1 comparisons of mostly close nodes, far less than sorting.
+    // Repeats next to each other (the same node reached from neighbouring
+    // context nodes) are dropped on the way without spoiling that check.
     auto before = [&](const Node& a, const Node& b) { return navigator.compareDocumentOrder(a, b) < 0; };
-    bool strictlyIncreasing = true;
-    for (std::size_t i = 1; i < nodes.size() && strictlyIncreasing; ++i)
-        strictlyIncreasing = before(nodes[i - 1], nodes[i]);
-    if (strictlyIncreasing) {
+    bool increasing = true;
+    bool repeats = false;
+    for (std::size_t i = 1; i < nodes.size() && increasing; ++i) {
+        if (nodes[i - 1] == nodes[i])
+            repeats = true;
+        else
+            increasing = before(nodes[i - 1], nodes[i]);
+    }
+    if (increasing) {
+        if (repeats) nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
         inDocumentOrder = true;
         return;
     }

@@ -4,6 +4,8 @@ set(VX_XPATH_ENGINE_DIR "${CMAKE_CURRENT_LIST_DIR}")
 set(VX_XPATH_ENGINE_SOURCES
     "${CMAKE_CURRENT_LIST_DIR}/XPathAst.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathAxes.cpp"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathBlankString.cpp"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathChildrenOfDescendants.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathExpression.cpp"
@@ -19,6 +21,7 @@ set(VX_XPATH_ENGINE_SOURCES
     "${CMAKE_CURRENT_LIST_DIR}/XPathParser.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathPath.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathResolvers.h"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathSiblingSteps.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathText.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathText.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathValue.cpp"

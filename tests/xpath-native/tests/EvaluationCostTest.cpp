@@ -1,0 +1,155 @@
+// Navigator calls made by evaluations that the engine answers in one walk,
+// one sibling scan per parent or without building strings. The calls are
+// counted, not timed: a shortcut that is lost (a sort in document order, a
+// sibling list scanned again for every context node, a string-value built
+// in full) fails here instead of only slowing the benchmark. The results are
+// checked too; the conformance data compares them with libxml2.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "EngineTestSupport.h"
+
+namespace vxXPathTest {
+namespace {
+
+class CountingNavigator : public LibxmlNavigator
+{
+public:
+    int compareDocumentOrder(Node a, Node b) const override
+    {
+        ++orderComparisons;
+        return LibxmlNavigator::compareDocumentOrder(a, b);
+    }
+    Node parent(Node node) const override
+    {
+        ++parentSteps;
+        return LibxmlNavigator::parent(node);
+    }
+    Node nextSibling(Node node) const override
+    {
+        ++siblingSteps;
+        return LibxmlNavigator::nextSibling(node);
+    }
+    Node previousSibling(Node node) const override
+    {
+        ++siblingSteps;
+        return LibxmlNavigator::previousSibling(node);
+    }
+    void appendNodeValue(Node node, std::wstring& out) const override
+    {
+        ++valuesRead;
+        LibxmlNavigator::appendNodeValue(node, out);
+    }
+
+    void reset() const { orderComparisons = parentSteps = siblingSteps = valuesRead = 0; }
+
+    mutable int orderComparisons = 0;
+    mutable int parentSteps = 0;
+    mutable int siblingSteps = 0;
+    mutable int valuesRead = 0;
+};
+
+std::string repeat(int times, const std::string& text)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+class EvaluationCost : public ::testing::Test
+{
+protected:
+    // Evaluates from the root with the counts reset first.
+    Engine::Value evaluate(const std::string& xml, const std::wstring& expression)
+    {
+        doc_ = parseXml(xml);
+        navigator_.reset();
+        return Engine::Expression::compile(expression).evaluate(navigator_, LibxmlNavigator::documentNode(doc_.get()));
+    }
+    std::size_t count(const std::string& xml, const std::wstring& expression)
+    {
+        return evaluate(xml, expression).nodes().size();
+    }
+
+    CountingNavigator navigator_;
+
+private:
+    XmlDocPtr doc_;
+};
+
+// 30 items, each holding a list of 5 items: lists nested in lists.
+const std::string kNestedLists =
+    "<r><ul>" + repeat(30, "<li>t<ul>" + repeat(5, "<li>u</li>") + "</ul></li>") + "</ul></r>";
+
+TEST_F(EvaluationCost, PositionalPredicatesAfterDoubleSlashNeedNoSorting)
+{
+    EXPECT_EQ(count(kNestedLists, L"//li[1]"), 31u);
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    EXPECT_EQ(count(kNestedLists, L"//li[last()]"), 31u);
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    EXPECT_EQ(count(kNestedLists, L"//li[position() mod 2 = 0]"), 15u + 60u);
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    // Every child is passed once while its parent's group is made.
+    const int nodes = 2 + 30 * 3 + 30 * 5 * 2;
+    EXPECT_LE(navigator_.siblingSteps, nodes);
+}
+
+TEST_F(EvaluationCost, SiblingStepsScanEachParentOnce)
+{
+    // 200 pairs of siblings and one d at the end, all children of r.
+    const std::string flat = "<r>" + repeat(200, "<h/><p/>") + "<d/></r>";
+    const int children = 401;
+    // Checking the order of the result costs a few steps per node; scanning
+    // every context node's siblings would cost 40,000.
+
+    EXPECT_EQ(count(flat, L"//h/following-sibling::d[1]"), 1u);
+    EXPECT_LE(navigator_.siblingSteps, 5 * children);
+    EXPECT_EQ(count(flat, L"//p/preceding-sibling::h[1]"), 200u);
+    EXPECT_LE(navigator_.siblingSteps, 5 * children);
+    EXPECT_EQ(count(flat, L"//h/following-sibling::p"), 200u);
+    EXPECT_LE(navigator_.siblingSteps, 5 * children);
+    EXPECT_EQ(count(flat, L"//p/preceding-sibling::*[self::h]"), 200u);
+    EXPECT_LE(navigator_.siblingSteps, 5 * children);
+}
+
+TEST_F(EvaluationCost, NearestFollowingSiblingsInSeparateParentsNeedNoSorting)
+{
+    const std::string sections = "<body>" + repeat(50, "<div><h2/><p/><div/></div>") + "</body>";
+    EXPECT_EQ(count(sections, L"//h2/following-sibling::div[1]"), 50u);
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    // A context node inside a later sibling of the one before it: sorted.
+    const std::string inside = "<r><h/><d><h/><x/></d><x/></r>";
+    const Engine::Value value = evaluate(inside, L"//h/following-sibling::x[1]");
+    ASSERT_EQ(value.nodes().size(), 2u);
+    EXPECT_LT(navigator_.compareDocumentOrder(value.nodes()[0], value.nodes()[1]), 0);
+}
+
+TEST_F(EvaluationCost, ChildStepsAfterNonNestingMatchesClimbNoParents)
+{
+    const std::string tables = "<html><body>" +
+                               repeat(50, "<div><table><tr><td>1</td></tr><tr><td>2</td></tr></table></div>") +
+                               "</body></html>";
+    EXPECT_EQ(count(tables, L"//table/tr[2]/td"), 50u);
+    EXPECT_LE(navigator_.parentSteps, 1); // the root's, looking for the document root
+    EXPECT_EQ(navigator_.orderComparisons, 0);
+    // Nested matches are noticed: the result is still in document order.
+    const Engine::Value nested = evaluate(kNestedLists, L"//ul/li/text()");
+    ASSERT_EQ(nested.nodes().size(), 180u);
+    for (std::size_t i = 1; i < nested.nodes().size(); ++i)
+        ASSERT_LT(navigator_.compareDocumentOrder(nested.nodes()[i - 1], nested.nodes()[i]), 0) << i;
+}
+
+TEST_F(EvaluationCost, BlankTestsStopAtTheFirstOtherCharacter)
+{
+    // Each e starts with text, followed by 20 more text nodes.
+    const std::string xml = "<r>" + repeat(10, "<e>x" + repeat(20, "<b>y</b>") + "</e>") + "<e> <b> </b></e></r>";
+    EXPECT_EQ(count(xml, L"//e[normalize-space() != '']"), 10u);
+    EXPECT_EQ(navigator_.valuesRead, 10 + 2); // one for each e, two for the blank one
+    EXPECT_EQ(count(xml, L"//e[normalize-space(.) = '']"), 1u);
+    EXPECT_EQ(navigator_.valuesRead, 10 + 2);
+}
+
+} // namespace
+} // namespace vxXPathTest
