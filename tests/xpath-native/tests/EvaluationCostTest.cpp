@@ -141,6 +141,27 @@ TEST_F(EvaluationCost, ChildStepsAfterNonNestingMatchesClimbNoParents)
         ASSERT_LT(navigator_.compareDocumentOrder(nested.nodes()[i - 1], nested.nodes()[i]), 0) << i;
 }
 
+// Whether a context node lies inside an earlier one's subtree is answered
+// without walking up to the root from every node: on a chain of nested
+// elements, or many siblings deep down, that walk would be quadratic.
+TEST_F(EvaluationCost, NestingChecksOnDeepTreesClimbEachNodeOnce)
+{
+    const int depth = 200;
+    const std::string chain = repeat(depth, "<d>") + repeat(depth, "</d>");
+    const int linear = 4 * depth;
+    EXPECT_EQ(count(chain, L"//d//d"), static_cast<std::size_t>(depth - 1));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    EXPECT_EQ(count(chain, L"//d//d[1]"), static_cast<std::size_t>(depth - 1));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    EXPECT_EQ(count(chain, L"//d/descendant-or-self::d"), static_cast<std::size_t>(depth));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    // Siblings at the bottom of the chain: checking that none contains the
+    // next climbs from each only to their common parent.
+    const std::string fan = repeat(depth, "<d>") + repeat(depth, "<e><f/></e>") + repeat(depth, "</d>");
+    EXPECT_EQ(count(fan, L"//e/f"), static_cast<std::size_t>(depth));
+    EXPECT_LE(navigator_.parentSteps, linear);
+}
+
 TEST_F(EvaluationCost, BlankTestsStopAtTheFirstOtherCharacter)
 {
     // Each e starts with text, followed by 20 more text nodes.

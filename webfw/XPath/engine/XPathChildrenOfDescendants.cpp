@@ -8,6 +8,7 @@
 // among that parent's children), and the walk hands out the chosen ones as
 // it passes them, which is document order.
 #include "XPathAst.h"
+#include "XPathSubtreeTracker.h"
 
 namespace vxWebFw {
 namespace XPath {
@@ -16,12 +17,6 @@ namespace Engine {
 namespace {
 
 bool hasChildren(NodeKind kind) { return kind == NodeKind::Element || kind == NodeKind::Root; }
-
-bool isAncestorOf(const Navigator& navigator, Node ancestor, Node node) {
-    for (Node p = navigator.parent(node); p; p = navigator.parent(p))
-        if (p == ancestor) return true;
-    return false;
-}
 
 // One parent on the walk's path: the children still to pass (elements, to
 // descend into, and nodes that pass the test) and the chosen ones among
@@ -93,15 +88,15 @@ private:
 void collectChildrenOfDescendants(const Environment& environment, const Step& childStep,
                                   const std::vector<Node>& context, std::vector<Node>& out) {
     ChildrenOfDescendantsWalk walk(environment, childStep, out);
-    Node lastWalked;
+    SubtreeTracker lastWalked(environment.navigator);
     for (const Node& node : context) {
         // Attribute, namespace, text, comment and PI nodes are their own
         // only descendant-or-self and have no children.
         if (!hasChildren(node.kind)) continue;
         // A context node inside the last walked subtree was walked with it.
-        if (lastWalked && isAncestorOf(environment.navigator, lastWalked, node)) continue;
+        if (lastWalked.hasRoot() && lastWalked.inside(node)) continue;
         walk.walk(node);
-        lastWalked = node;
+        lastWalked.setRoot(node);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "XPathAst.h"
 #include "XPathError.h"
+#include "XPathSubtreeTracker.h"
 
 namespace vxWebFw {
 namespace XPath {
@@ -30,18 +31,15 @@ bool isAttributeOrNamespace(const Node& node) {
     return node.kind == NodeKind::Attribute || node.kind == NodeKind::Namespace;
 }
 
-bool isAncestorOf(const Navigator& navigator, Node ancestor, Node node) {
-    for (Node p = navigator.parent(node); p; p = navigator.parent(p))
-        if (p == ancestor) return true;
-    return false;
-}
-
 // For a set in document order: true when no node is an ancestor of another
 // one. A node's subtree is contiguous in document order, so checking
 // neighbours is enough.
 bool noNodeContainsAnother(const Navigator& navigator, const std::vector<Node>& nodes) {
-    for (std::size_t i = 1; i < nodes.size(); ++i)
-        if (isAncestorOf(navigator, nodes[i - 1], nodes[i])) return false;
+    SubtreeTracker subtrees(navigator);
+    for (std::size_t i = 1; i < nodes.size(); ++i) {
+        subtrees.setRoot(nodes[i - 1]);
+        if (subtrees.inside(nodes[i])) return false;
+    }
     return true;
 }
 
@@ -142,18 +140,18 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
                                   stepIndex + 1 < steps_.size() && dependsOnNesting(steps_[stepIndex + 1].axis);
         bool matchesNest = false;
         NodeSet next;
-        Node lastRoot;
+        SubtreeTracker lastRoot(navigator);
         // An attribute or namespace node in the set is expanded on its own:
         // its element's descendants do not hold it, and its result then
         // follows theirs, out of document order.
         bool expandedAttributeLike = false;
         for (const Node& node : current.nodes) {
             const bool attributeLike = isAttributeOrNamespace(node);
-            if (skipNested && !attributeLike && lastRoot && isAncestorOf(navigator, lastRoot, node)) continue;
+            if (skipNested && !attributeLike && lastRoot.hasRoot() && lastRoot.inside(node)) continue;
             if (attributeLike)
                 expandedAttributeLike = true;
-            else
-                lastRoot = node;
+            else if (skipNested)
+                lastRoot.setRoot(node);
             // Without predicates a forward axis appends to the result itself.
             const bool direct = step.predicates.empty() && !reverse;
             std::vector<Node>& collected = direct ? next.nodes : candidates;

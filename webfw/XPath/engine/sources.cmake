@@ -6,6 +6,7 @@ set(VX_XPATH_ENGINE_SOURCES
     "${CMAKE_CURRENT_LIST_DIR}/XPathAxes.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathBlankString.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathChildrenOfDescendants.cpp"
+    "${CMAKE_CURRENT_LIST_DIR}/XPathSubtreeTracker.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.cpp"
     "${CMAKE_CURRENT_LIST_DIR}/XPathError.h"
     "${CMAKE_CURRENT_LIST_DIR}/XPathExpression.cpp"
