@@ -18,6 +18,7 @@
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 #include "webfw/TreeModel/TreeItemsBuild.h"
+#include "tests/support/WithPageDocument.h"
 
 namespace {
 
@@ -37,19 +38,7 @@ public:
     long named = 0, numbered = 0;
 };
 
-// Runs `body(adapters, document)` with the page's document, reached from the
-// window as the quick browser reaches it; the handles go after the body.
-template <class Body>
-HRESULT WithDocument(CCrRawBrowserHelper* helper, Body&& body)
-{
-    vxWebFw::NodeHandle window(helper), document(helper);
-    HRESULT hr = helper->GetWindowNode(window.Out());
-    if (SUCCEEDED(hr))
-        hr = helper->GetDocument(window.Get(), document.Out());
-    if (FAILED(hr))
-        return hr;
-    return body(*helper->Adapters(), document.Get());
-}
+using testsupport::WithPageDocument;
 
 struct WalkContext
 {
@@ -61,7 +50,7 @@ struct WalkContext
 HRESULT STDMETHODCALLTYPE WalkAll(void* context)
 {
     auto* walk = static_cast<WalkContext*>(context);
-    return WithDocument(walk->helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+    return WithPageDocument(walk->helper, [&](CCrFwAdapters& a, NodeImpl* document) {
         CCrFwDocumentAllEnumerator all(walk->helper, a.nodeLifetime.get(), document);
         walk->result = a.domAllWalk->DomAllBuild(all, walk->builder, a.nodeAcceptor.get());
         return walk->result;
@@ -112,7 +101,7 @@ HRESULT STDMETHODCALLTYPE ExpandTree(void* context)
 {
     auto* tree = static_cast<TreeContext*>(context);
     CCrRawBrowserHelper* helper = tree->helper;
-    return WithDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+    return WithPageDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
         ExpandingTreeBuilder builder(helper);
         builder.pending.emplace_back(helper);
         helper->CloneNode(document, builder.pending.back().Out());

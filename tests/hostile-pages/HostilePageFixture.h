@@ -8,27 +8,22 @@
 #include <string>
 #include <vector>
 
-#include "harness/nativeobject/SnapshotNativeObject.h"
-#include "openapphook/StubManager.h"
-#include "platform/com/Variant.h"
-#include "quickbrowser/accessor/RawBrowserHelper.h"
 #include "tests/hostile-pages/PageWalks.h"
+#include "tests/xpath-dom/XPathPageFixture.h"
 
 namespace hostile {
 
-class HostilePageTest : public ::testing::Test
+class HostilePageTest : public XPathPageFixture
 {
 protected:
     // Loads OUT/snapshots/<name>.json made by the page generator.
     void Load(const std::string& name);
-    void TearDown() override;
 
     AllWalk WalkAll();
     long WalkFrames(HRESULT* result);
     // Expands the Tree model level by level below the document, every
     // expandable item, and counts items and levels.
     TreeWalk ExpandTree();
-    HRESULT Evaluate(const std::wstring& expression, vx::com::Variant& result);
     // The number an XPath expression evaluates to (fails the test otherwise).
     double Number(const std::wstring& expression);
 
@@ -36,11 +31,6 @@ protected:
     // top document, and elements of every document with this node name.
     long TopDocumentElements() const;
     long CountElements(const wchar_t* nodeName) const;
-
-    Microsoft::WRL::ComPtr<harness::SnapshotNativeObject> native_;
-    Microsoft::WRL::ComPtr<vxOpenAppHook::CStubManager> stubs_;
-    Microsoft::WRL::ComPtr<CCrRawBrowserHelper> helper_;
-    long startHandles_ = 0;
 };
 
 } // namespace hostile

@@ -9,24 +9,13 @@
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwEnumerators.h"
 #include "webfw/chrome/CrFwXPathEvaluation.h"
+#include "tests/support/WithPageDocument.h"
 
 namespace hostile {
 
 namespace {
 
-// Runs `body(adapters, document)` with the page's document, reached from its
-// window as the quick browser reaches it.
-template <class Body>
-HRESULT WithDocument(CCrRawBrowserHelper* helper, Body&& body)
-{
-    vxWebFw::NodeHandle window(helper), document(helper);
-    HRESULT hr = helper->GetWindowNode(window.Out());
-    if (SUCCEEDED(hr))
-        hr = helper->GetDocument(window.Get(), document.Out());
-    if (FAILED(hr))
-        return hr;
-    return body(*helper->Adapters(), document.Get());
-}
+using testsupport::WithPageDocument;
 
 class NameCollector : public vxWebFw::DOMModel::IDOMAllBuilder, public vxWebFw::DOMModel::IDOMFramesBuilder
 {
@@ -103,7 +92,7 @@ private:
 AllWalk WalkAll(CCrRawBrowserHelper* helper)
 {
     NameCollector collector;
-    collector.walk.result = WithDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+    collector.walk.result = WithPageDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
         CCrFwDocumentAllEnumerator all(helper, a.nodeLifetime.get(), document);
         return a.domAllWalk->DomAllBuild(all, collector, a.nodeAcceptor.get());
     });
@@ -113,7 +102,7 @@ AllWalk WalkAll(CCrRawBrowserHelper* helper)
 long WalkFrames(CCrRawBrowserHelper* helper, HRESULT* result)
 {
     NameCollector collector;
-    *result = WithDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+    *result = WithPageDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
         CCrFwDocumentAllEnumerator all(helper, a.nodeLifetime.get(), document);
         return a.domFramesWalk->DomFramesBuild(all, collector, a.nodeAcceptor.get());
     });
@@ -123,7 +112,7 @@ long WalkFrames(CCrRawBrowserHelper* helper, HRESULT* result)
 TreeWalk ExpandTree(CCrRawBrowserHelper* helper)
 {
     TreeWalk walk;
-    walk.result = WithDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
+    walk.result = WithPageDocument(helper, [&](CCrFwAdapters& a, NodeImpl* document) {
         ExpandingBuilder builder(helper);
         builder.pending.push_back({vxWebFw::NodeHandle(helper), 0});
         helper->CloneNode(document, builder.pending.back().node.Out());

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/quick-browser/QuickBrowserFixture.h"
+#include "tests/support/PagePath.h"
 
 namespace qbtests {
 namespace {
@@ -18,14 +19,6 @@ namespace {
 std::string HostileFile(const std::string& relative)
 {
     return std::string(VX_HOSTILE_PAGES_DIR) + "/" + relative;
-}
-
-std::wstring WindowsPath(const std::string& path)
-{
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
 }
 
 double Number(const harness::SnapshotPage& page, long node, const wchar_t* member)
@@ -41,7 +34,7 @@ protected:
     {
         const std::string file = HostileFile("snapshots/" + name + ".json");
         ASSERT_TRUE(std::ifstream(file).good()) << file << " is missing: ./vxcr makes it before the tests";
-        LoadFile(WindowsPath(file));
+        LoadFile(testsupport::WindowsPath(file));
     }
 };
 

@@ -19,16 +19,13 @@
 #include "webfw/chrome/CrFwXPathEvaluation.h"
 #include "webfw/chrome/CrFwAdapters.h"
 #include "webfw/chrome/CrFwNativeModel.h"
+#include "tests/support/PagePath.h"
 
 namespace xpathtests {
 
 inline std::wstring SnapshotPath(const std::string& relative)
 {
-    std::string path = std::string(VX_PAGES_DIR) + "/" + relative;
-    std::wstring out = L"Z:";
-    for (char c : path)
-        out.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-    return out;
+    return testsupport::PagePath(relative);
 }
 
 // Reads a property of an automation object by DISPID or by name.
@@ -95,11 +92,13 @@ class XPathPageFixture : public ::testing::Test
 protected:
     static constexpr const wchar_t* kObjectModelKey = L"{66F235D3-108D-4961-A923-03333575E40E}";
 
-    void Load(const std::string& snapshot)
+    void Load(const std::string& snapshot) { LoadFile(xpathtests::SnapshotPath(snapshot)); }
+
+    // A snapshot anywhere, by its path as this program sees it.
+    void LoadFile(const std::wstring& path)
     {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        ASSERT_TRUE(SUCCEEDED(
-            vx::com::CreateComObject(native_, harness::SnapshotPage::Load(xpathtests::SnapshotPath(snapshot)))));
+        ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(native_, harness::SnapshotPage::Load(path))));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(stubs_)));
         ASSERT_TRUE(SUCCEEDED(vx::com::CreateComObject(helper_)));
         ASSERT_EQ(S_OK, helper_->AttachNative(static_cast<vxOpenAppHook::IStubManager*>(stubs_.Get()), native_.Get(),
