@@ -1,10 +1,10 @@
 #include "webfw/TreeModel/TreeItemsBuild.h"
 
+#include <vector>
+
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 #include "webfw/NativeModel/NodeHandle.h"
-
-#include <vector>
 
 namespace vxWebFw::TreeModel {
 

@@ -160,6 +160,12 @@ TEST_F(EvaluationCost, NestingChecksOnDeepTreesClimbEachNodeOnce)
     const std::string fan = repeat(depth, "<d>") + repeat(depth, "<e><f/></e>") + repeat(depth, "</d>");
     EXPECT_EQ(count(fan, L"//e/f"), static_cast<std::size_t>(depth));
     EXPECT_LE(navigator_.parentSteps, linear);
+    // Nearest siblings of context nodes in separate parents deep down: the
+    // check that no parent holds the next one climbs only to their common
+    // parent.
+    const std::string groups = repeat(depth, "<d>") + repeat(depth, "<g><h/><i/></g>") + repeat(depth, "</d>");
+    EXPECT_EQ(count(groups, L"//h/following-sibling::i[1]"), static_cast<std::size_t>(depth));
+    EXPECT_LE(navigator_.parentSteps, linear);
 }
 
 TEST_F(EvaluationCost, BlankTestsStopAtTheFirstOtherCharacter)

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "XPathAst.h"
+#include "XPathSubtreeTracker.h"
 
 namespace vxWebFw {
 namespace XPath {
@@ -65,12 +66,13 @@ std::vector<Node> parentsOf(const Navigator& navigator, const std::vector<Node>&
 // context node inside the previous one).
 bool nearestFollowingInOrder(const Navigator& navigator, const std::vector<Node>& context,
                              const std::vector<Node>& parents) {
+    SubtreeTracker subtrees(navigator);
     for (std::size_t k = 0; k + 1 < context.size(); ++k) {
         const Node parent = parents[k];
         if (!parent || !parents[k + 1]) return false;
         if (parents[k + 1] == parent) continue;
-        for (Node above = parents[k + 1]; above; above = navigator.parent(above))
-            if (above == parent) return false;
+        subtrees.setRoot(parent);
+        if (subtrees.inside(parents[k + 1])) return false;
     }
     return true;
 }
