@@ -2,12 +2,12 @@
 // What every test object below the page has: its tab and model, its moniker
 // and creation value, the quick-browser object that answers for it and its
 // native object (both kept in the global interface table, so any thread can
-// call them), its expandable flag and the tab's change counter at creation.
+// call them, and kept for the MTA once called from there), its expandable flag and the tab's change counter at creation.
 #include <windows.h>
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include "comhelp/GlobalInterfaceCookie.h"
+#include "comhelp/MtaCachedInterface.h"
 #include "platform/com/BStr.h"
 #include "quickbrowser/InformationRecords.h"
 #include "testobjects/HookObjectCom.h"
@@ -47,8 +47,8 @@ private:
     bool treeModel_ = false;
     LONG creationValue_ = -1;
     vx::com::BStr moniker_;
-    GlobalInterfaceCookie quickBrowserObject_;
-    GlobalInterfaceCookie nativeObject_;
+    MtaCachedInterface quickBrowserObject_;
+    MtaCachedInterface nativeObject_;
     bool expandable_ = false;
     LONG changeCounter_ = 0;
 };
