@@ -59,6 +59,15 @@ class CCrHookObject_DOMItem final : public DomIdentifiedCom<CCrHookObject_DOMIte
 public:
     static constexpr const wchar_t* kMethodName = L"Item";
     static constexpr const wchar_t* kAliasPrefix = L"item";
+
+    // A DOM item is a leaf: the renderer's DOM item answers no children,
+    // so asking it would cost a call into the renderer process for every
+    // element of a walk and could only ever give an empty list.
+    STDMETHODIMP GetChildObjects(VxCrTestObjectList* list) noexcept override
+    try {
+        return list ? S_OK : E_POINTER;
+    }
+    VX_COM_CATCH
 };
 
 class CCrHookObject_DOMFrame final : public DomIdentifiedCom<CCrHookObject_DOMFrame>

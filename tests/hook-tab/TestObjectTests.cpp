@@ -377,6 +377,18 @@ TEST_F(TestObjectsTest, AResetRendererLeavesEveryEarlierChildInvalidForGood)
     EXPECT_FALSE(Exists(after[0].Get()));
 }
 
+TEST_F(TestObjectsTest, ADomItemIsALeafThatNeverAsksTheRendererForChildren)
+{
+    StartRenderer("snapshots/naming.json");
+    const std::vector<ComPtr<IvxObject>> items = AllItems();
+    ASSERT_FALSE(items.empty());
+    ASSERT_EQ(S_OK, Standin().KillRenderer(kTabId));
+    VxCrTestObjectList list;
+    EXPECT_EQ(S_OK, As<IvxCrBrowserObject>(items[0].Get())->GetChildObjects(&list)) << "no call into the renderer";
+    EXPECT_TRUE(list.objects.empty());
+    EXPECT_EQ(E_POINTER, As<IvxCrBrowserObject>(items[0].Get())->GetChildObjects(nullptr));
+}
+
 TEST_F(TestObjectsTest, PageNamingFollowsTheGroupIndexInTheTreeModelOnly)
 {
     ComPtr<IvxObject> tree = Page(true);
