@@ -111,6 +111,14 @@ void ChromeStandin::Shutdown()
 
 HRESULT ChromeStandin::OpenTab(LONG tabId, const std::wstring& url, bool loading, bool activate)
 {
+    HRESULT hr = AddTab(tabId, url, loading, activate);
+    if (FAILED(hr) || options_.rendererPage.empty())
+        return hr;
+    return StartRenderer(tabId, options_.rendererPage);
+}
+
+HRESULT ChromeStandin::AddTab(LONG tabId, const std::wstring& url, bool loading, bool activate)
+{
     CriticalSectionLock lock(lock_);
     if (!running_)
         return E_UNEXPECTED;
@@ -203,12 +211,22 @@ HRESULT ChromeStandin::SetNavigationBehaviour(LONG tabId, const NavigationBehavi
 
 HRESULT ChromeStandin::RemoveBrowser(LONG tabId, std::wstring* oldKey, std::wstring* newKey)
 {
+    // The next renderer is up before the new key is given out.
+    std::unique_ptr<harness::RendererProcess> nextRenderer;
+    ComPtr<IDispatch> nextQuickBrowser;
+    if (!options_.rendererPage.empty()) {
+        HRESULT hr = LaunchRenderer(tabId, options_.rendererPage, nextRenderer, nextQuickBrowser);
+        if (FAILED(hr))
+            return hr;
+    }
     CriticalSectionLock lock(lock_);
     TabState* tab = FindTab(tabId);
     if (!tab)
         return E_INVALIDARG;
     std::wstring removed = tab->BrowserKey();
     DisconnectRenderer(*tab);
+    tab->renderer = std::move(nextRenderer);
+    tab->rendererQuickBrowser = std::move(nextQuickBrowser);
     ++tab->keyGeneration;
     if (oldKey)
         *oldKey = removed;

@@ -1,10 +1,11 @@
 #pragma once
 // A stand-in for Chrome's browser process with the product's Chrome component
 // inside it: real browser windows (ChromeWindows), the tabs and browser
-// services published under a browser process id, a minimal quick browser per
-// renderer connection, and a control API through which tests open, change
-// and close tabs, shape navigation timing, remove renderer connections,
-// refuse or delay calls and read what the services saw.
+// services published under a browser process id, a renderer process per tab
+// with the library in it (or, for tests that count or refuse its calls, a
+// minimal quick browser per renderer connection), and a control API through
+// which tests open, change and close tabs, shape navigation timing, remove
+// renderer connections, refuse or delay calls and read what the services saw.
 //
 // Changes reach every registered notifier from the stand-in's own thread, in
 // the order in which they happen: tabs notifiers get OnTabCreated (1,
@@ -30,6 +31,10 @@
 #include "platform/com/CriticalSection.h"
 #include "platform/com/Variant.h"
 
+namespace harness {
+class RendererProcess;
+}
+
 namespace chrome_standin {
 
 class StandinQuickBrowser;
@@ -48,6 +53,13 @@ struct StandinOptions
     RECT frame = {40, 30, 940, 670}; // screen rectangle of the browser frame
     bool compositorWindows = true;   // each tab window gets a compositor child
     NavigationBehaviour navigation;  // behaviour of new tabs
+    // A captured page (Windows path) that every tab shows in a renderer
+    // process of its own, started with the tab and started anew when the
+    // tab's browser connection is removed, as Chrome gives a tab a new
+    // renderer: the tab's browser key then answers with the library's own
+    // quick browser in that process. Empty: the stand-in's minimal quick
+    // browser answers, which tests use to count or refuse its calls.
+    std::wstring rendererPage;
 };
 
 struct TabSnapshot
@@ -102,8 +114,9 @@ public:
     HRESULT SetNavigationBehaviour(LONG tabId, const NavigationBehaviour& behaviour);
     HRESULT Activate(LONG tabId) { return ActivateTab(tabId); }
     // The renderer connection of the tab goes away: its quick browser stops
-    // answering, the tab gets a new browser key, and OnRemoveBrowser(old key)
-    // goes out.
+    // answering, the tab gets a new browser key (with a new renderer process
+    // on the options' renderer page, when there is one), and
+    // OnRemoveBrowser(old key) goes out.
     HRESULT RemoveBrowser(LONG tabId, std::wstring* oldKey = nullptr, std::wstring* newKey = nullptr);
     // The rectangle tabs DISPID 7 reports for the tab; null restores the
     // default (the browser frame's window rectangle).
@@ -175,6 +188,12 @@ private:
     void LoadingStarts(LONG tabId, unsigned serial, const std::optional<std::wstring>& url, LONG stopAfterMs);
     void LoadingStops(LONG tabId, unsigned serial);
     void DisconnectRenderer(TabState& tab);
+    // OpenTab without its renderer process.
+    HRESULT AddTab(LONG tabId, const std::wstring& url, bool loading, bool activate);
+    // Starts a renderer process for the tab's window (without the lock).
+    HRESULT LaunchRenderer(LONG tabId, const std::wstring& snapshotPath,
+                           std::unique_ptr<harness::RendererProcess>& renderer,
+                           Microsoft::WRL::ComPtr<IDispatch>& quickBrowser);
 
     const StandinOptions options_;
     LinkPtr link_;

@@ -127,6 +127,8 @@ HRESULT ChromeStandin::QuickBrowserForKey(const std::wstring& key, ComPtr<IDispa
             quickBrowser = tab->rendererQuickBrowser;
             return S_OK;
         }
+        if (!options_.rendererPage.empty())
+            return E_FAIL; // its renderer process is not up (yet)
         if (!tab->quickBrowser) {
             HRESULT hr = CreateDispatchObject(tab->quickBrowser, link_, tab->id, tab->RendererWindow(), tab->url);
             if (FAILED(hr))
@@ -162,9 +164,24 @@ void ChromeStandin::DisconnectRenderer(TabState& tab)
     tab.renderer.reset();
 }
 
-HRESULT ChromeStandin::StartRenderer(LONG tabId, const std::wstring& snapshotPath)
+HRESULT ChromeStandin::LaunchRenderer(LONG tabId, const std::wstring& snapshotPath,
+                                      std::unique_ptr<harness::RendererProcess>& renderer,
+                                      ComPtr<IDispatch>& quickBrowser)
 {
     ULONG window = 0;
+    {
+        CriticalSectionLock lock(lock_);
+        TabState* tab = FindTab(tabId);
+        if (!tab)
+            return E_INVALIDARG;
+        window = tab->RendererWindow();
+    }
+    // Started without the lock: the process takes a while to come up.
+    return harness::RendererProcess::Start(snapshotPath, window, renderer, quickBrowser);
+}
+
+HRESULT ChromeStandin::StartRenderer(LONG tabId, const std::wstring& snapshotPath)
+{
     {
         CriticalSectionLock lock(lock_);
         TabState* tab = FindTab(tabId);
@@ -174,12 +191,10 @@ HRESULT ChromeStandin::StartRenderer(LONG tabId, const std::wstring& snapshotPat
         if (tab->renderer)
             tab->renderer->Kill();
         tab->renderer.reset();
-        window = tab->RendererWindow();
     }
-    // Started without the lock: the process takes a while to come up.
     std::unique_ptr<harness::RendererProcess> renderer;
     ComPtr<IDispatch> quickBrowser;
-    HRESULT hr = harness::RendererProcess::Start(snapshotPath, window, renderer, quickBrowser);
+    HRESULT hr = LaunchRenderer(tabId, snapshotPath, renderer, quickBrowser);
     if (FAILED(hr))
         return hr;
     CriticalSectionLock lock(lock_);

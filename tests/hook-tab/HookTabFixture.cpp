@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/com/ComObject.h"
+#include "tests/support/PagePath.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -11,6 +12,13 @@ namespace hook_tab_tests {
 DWORD ElapsedSince(DWORD start)
 {
     return GetTickCount() - start;
+}
+
+chrome_standin::StandinOptions StandinTabTest::Options()
+{
+    chrome_standin::StandinOptions options;
+    options.rendererPage = testsupport::PagePath("snapshots/naming.json");
+    return options;
 }
 
 void StandinTabTest::SetUp()

@@ -96,7 +96,11 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
-    virtual chrome_standin::StandinOptions Options() { return {}; }
+    // Every tab shows the naming page in a renderer process of its own with
+    // the library in it; a test that counts or refuses the quick browser's
+    // calls uses the stand-in's own quick browser instead.
+    virtual chrome_standin::StandinOptions Options();
+    static chrome_standin::StandinOptions WithStandinQuickBrowser() { return {}; }
 
     // A second hook tab for another stand-in tab (closed at tear-down).
     Microsoft::WRL::ComPtr<CCrHookTab> MakeTab(LONG tabId);

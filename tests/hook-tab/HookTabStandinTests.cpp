@@ -20,6 +20,9 @@ constexpr DISPID kBrowserKeyDispid = 5;
 class HookTabRenderer : public StandinTabTest
 {
 protected:
+    // Where the page in the tab's renderer (the naming snapshot) was captured.
+    static constexpr wchar_t kRendererPageUrl[] = L"http://fixtures.test/naming.html";
+
     LONG BrowserKeyCalls() { return Standin().CallCount(StandinService::Browser, kBrowserKeyDispid); }
 
     // The "URL" of the page's document, through the page's script object.
@@ -51,7 +54,7 @@ TEST_F(HookTabRenderer, ConnectKeepsKeyWindowAndPageObjectsAndConnectsOnce)
     ComPtr<IDispatch> page;
     ASSERT_EQ(Tab().GetPageQuickBrowserObject(page), S_OK);
     ASSERT_TRUE(page);
-    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(DocumentUrl(), kRendererPageUrl);
 
     // Held: no second connection.
     ASSERT_EQ(Tab().ConnectRenderer(), S_OK);
@@ -89,7 +92,14 @@ TEST_F(HookTabRenderer, AConnectionWaitingOnTheBrowserLeavesTheTabFreeAndAResetM
     EXPECT_TRUE(Tab().HoldsBrowserKey(BStr(StandinTab().browserKey.c_str()).Get()));
 }
 
-TEST_F(HookTabRenderer, FailedConnectionLeavesTheTabUnconnected)
+// The stand-in's own quick browser, which refuses and counts calls on demand.
+class HookTabRendererCalls : public HookTabRenderer
+{
+protected:
+    chrome_standin::StandinOptions Options() override { return WithStandinQuickBrowser(); }
+};
+
+TEST_F(HookTabRendererCalls, FailedConnectionLeavesTheTabUnconnected)
 {
     Standin().RefuseCalls(StandinService::QuickBrowser, 3, E_ACCESSDENIED);
     const LONG counter = Tab().ChangeCounter(false);
@@ -102,7 +112,7 @@ TEST_F(HookTabRenderer, FailedConnectionLeavesTheTabUnconnected)
     EXPECT_EQ(Tab().ConnectRenderer(), S_OK);
 }
 
-TEST_F(HookTabRenderer, NoBrowserKeyStopsBeforeAnyRendererCall)
+TEST_F(HookTabRendererCalls, NoBrowserKeyStopsBeforeAnyRendererCall)
 {
     Standin().RefuseCalls(StandinService::Browser, kBrowserKeyDispid, E_INVALIDARG);
     const LONG counter = Tab().ChangeCounter(true);
@@ -113,13 +123,13 @@ TEST_F(HookTabRenderer, NoBrowserKeyStopsBeforeAnyRendererCall)
 
 TEST_F(HookTabRenderer, ResetThenThePageOperationConnectsAgain)
 {
-    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(DocumentUrl(), kRendererPageUrl);
     EXPECT_EQ(BrowserKeyCalls(), 1);
     const LONG counter = Tab().ChangeCounter(true);
     Tab().ResetRenderer();
     EXPECT_FALSE(Tab().IsRendererConnected());
     EXPECT_EQ(Tab().ChangeCounter(true), counter + 1);
-    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(DocumentUrl(), kRendererPageUrl);
     EXPECT_EQ(BrowserKeyCalls(), 2);
     EXPECT_TRUE(Tab().IsRendererConnected());
 }
@@ -139,7 +149,7 @@ TEST_F(HookTabRenderer, RemovedBrowserResetsOnlyTheTabThatHoldsIt)
     EXPECT_TRUE(other->IsRendererConnected());
 
     // The next page operation reaches the new renderer connection.
-    EXPECT_EQ(DocumentUrl(), kFirstUrl);
+    EXPECT_EQ(DocumentUrl(), kRendererPageUrl);
     EXPECT_TRUE(Tab().HoldsBrowserKey(BStr(newKey.c_str()).Get()));
 }
 

@@ -63,9 +63,11 @@ TEST(TabOptionValues, ChangedKeysAreThoseWhoseValueDiffers)
     EXPECT_TRUE(IsEqualGUID(changed[1], ProcessOptionKeys::MaskedUrlParameters));
 }
 
+// The stand-in's quick browser keeps every UpdateOption call it got, in order.
 class TabOptionPush : public StandinTabTest
 {
 protected:
+    chrome_standin::StandinOptions Options() override { return WithStandinQuickBrowser(); }
     std::vector<chrome_standin::ReceivedOption> Received() { return Standin().OptionsReceived(kTabId); }
 };
 
