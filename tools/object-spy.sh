@@ -80,9 +80,11 @@ add_html() {
     echo "inspect: capturing $page with headless Chromium" >&2
     local extra=()
     [ -z "$report" ] || extra=(--screenshot "$work/screenshot.png")
+    local started=$SECONDS
     node "$root/tools/capture/capture.mjs" "$page" --name "$name" --out "$work" --timeout 20000 "${extra[@]}" \
         >/dev/null 2>"$work/capture.log" ||
         fail "capturing $page failed: $(tail -n 1 "$work/capture.log")"
+    echo "inspect: captured in $((SECONDS - started)) s" >&2
     snapshots+=("$work/$name.json")
 }
 for page in "${pages[@]}"; do
