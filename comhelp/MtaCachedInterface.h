@@ -11,6 +11,9 @@
 // Callers in other apartments fetch from the table as before. The kept
 // pointer is released in the MTA: directly on an MTA thread, otherwise
 // through the COM utility module's MTA invoker.
+//
+// Fetch may run on any number of threads at once; Register and Reset (and
+// the destructor) must not run while another thread fetches.
 #include <windows.h>
 #include <objidl.h>
 #include <wrl/client.h>
