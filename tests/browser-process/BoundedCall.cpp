@@ -38,6 +38,8 @@ BoundedResult CallWithin(DWORD limitMs, const char* what, std::function<HRESULT(
 
     std::unique_lock<std::mutex> guard(state->mutex);
     if (!state->done.wait_for(guard, std::chrono::milliseconds(limitMs), [&] { return state->finished; })) {
+        // What the test reported so far goes out first: _Exit drops buffers.
+        std::fflush(stdout);
         std::fprintf(stderr, "FATAL: %s did not return within %lu ms\n", what, static_cast<unsigned long>(limitMs));
         std::fflush(stderr);
         std::_Exit(3);
