@@ -1,4 +1,4 @@
-// `./vxcr inspect` on the large captured page: the engine walker goes
+// The object spy on the large captured page: the engine walker goes
 // through the whole hook (browser-process stand-in, one renderer process,
 // the library on both sides) and must reach every member of "all" with the
 // identifier the in-process walk of the same snapshot gives it.
@@ -97,7 +97,7 @@ std::wstring Wide(const std::string& utf8)
     return out;
 }
 
-TEST(LargePageInspect, EveryMemberOfAllHasTheIdentifierOfTheInProcessWalk)
+TEST(LargePageSpyWalk, EveryMemberOfAllHasTheIdentifierOfTheInProcessWalk)
 {
     const std::string snapshot = "large/snapshots/capi3ref.json";
     const std::vector<std::pair<std::wstring, std::wstring>> expected = hook_tab_tests::InProcessAll(snapshot);
@@ -145,7 +145,7 @@ TEST(LargePageInspect, EveryMemberOfAllHasTheIdentifierOfTheInProcessWalk)
                             Wide(parameters.begin()->get<std::string>()));
     }
     EXPECT_EQ(walked, expected);
-    printf("inspect of the large page, DOM model: %zu members of all in %.1f s (%.2f ms per object)\n",
+    printf("object spy on the large page, DOM model: %zu members of all in %.1f s (%.2f ms per object)\n",
            walked.size(), seconds, seconds * 1000 / static_cast<double>(walked.size()));
 }
 
