@@ -73,14 +73,6 @@ protected:
         CCrFwDocumentAllEnumerator all(helper_.Get(), Adapters().nodeLifetime.get(), document.Get());
         return Adapters().domFramesWalk->DomFramesBuild(all, builder, Adapters().nodeAcceptor.get());
     }
-    void PreferNames()
-    {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BOOL;
-        V_BOOL(&v) = VARIANT_TRUE;
-        ASSERT_EQ(S_OK, helper_->Options().UpdateOption(L"{864E3A4C-B68F-4D37-84A9-3DA543AE07D4}", v));
-    }
 };
 
 class LinksImagesTest : public PageFixture

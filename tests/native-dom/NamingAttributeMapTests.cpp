@@ -36,14 +36,6 @@ class NamingAttributeMap : public PageFixture
 protected:
     void SetUp() override { LoadJson(kNamingPage); }
 
-    void PreferNames()
-    {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BOOL;
-        V_BOOL(&v) = VARIANT_TRUE;
-        ASSERT_EQ(S_OK, helper_->Options().UpdateOption(L"{864E3A4C-B68F-4D37-84A9-3DA543AE07D4}", v));
-    }
 
     // What the two fallbacks give when each reads the attributes on its own,
     // in the order the option says.

@@ -51,6 +51,16 @@ protected:
         native_.Reset();
     }
 
+    // The host's option that names elements by their name before their id.
+    void PreferNames()
+    {
+        VARIANT v;
+        VariantInit(&v);
+        V_VT(&v) = VT_BOOL;
+        V_BOOL(&v) = VARIANT_TRUE;
+        ASSERT_EQ(S_OK, helper_->Options().UpdateOption(L"{864E3A4C-B68F-4D37-84A9-3DA543AE07D4}", v));
+    }
+
     // An owned handle of the element with this id attribute/property.
     vxWebFw::NodeHandle Element(const wchar_t* id)
     {
