@@ -1,0 +1,76 @@
+#pragma once
+// One tab of the live-page sidecar: a loopback TCP connection that carries
+// line-delimited JSON (harness/livepage/README.md). Requests wait for the
+// answer with their id; events the sidecar sends at any time go to the
+// event sink, on the connection's reader thread.
+#include <winsock2.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+namespace harness {
+
+class LiveConnection
+{
+public:
+    using Json = nlohmann::json;
+    using EventSink = std::function<void(const Json&)>;
+
+    // Connects to the sidecar on 127.0.0.1:port and opens a tab with the open
+    // message (`{"open": url, ...}`); throws std::runtime_error with the
+    // sidecar's reason when either fails.
+    LiveConnection(unsigned short port, const Json& openMessage, EventSink sink, DWORD timeoutMs);
+    ~LiveConnection();
+    LiveConnection(const LiveConnection&) = delete;
+    LiveConnection& operator=(const LiveConnection&) = delete;
+
+    // The open message's answer (`ok`, `loaded`, `url`).
+    const Json& Opened() const { return opened_; }
+
+    // Sends `body` with a new id and waits for its answer. S_OK with the
+    // answer; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when none came in time;
+    // RPC_E_DISCONNECTED once the connection is gone; E_FAIL with the answer
+    // when the sidecar answered with an error.
+    HRESULT Call(Json body, Json& answer, DWORD timeoutMs);
+
+    bool Connected() const { return !closed_; }
+    long RoundTrips() const { return roundTrips_; }
+
+private:
+    struct Waiter
+    {
+        bool done = false;
+        Json answer;
+    };
+
+    void Send(const std::string& line);
+    void ReadLoop();
+    void Deliver(Json message);
+    void CloseSocket();
+
+    SOCKET socket_ = INVALID_SOCKET; // set before the reader starts, closed after it ended
+    bool shutDown_ = false;          // under sendMutex_
+    EventSink sink_;
+    Json opened_;
+    std::mutex sendMutex_;
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    std::map<long long, std::shared_ptr<Waiter>> waiting_;
+    long long nextId_ = 1;
+    std::atomic<bool> closed_{false};
+    std::atomic<long> roundTrips_{0};
+    std::thread reader_;
+    bool winsockStarted_ = false;
+};
+
+} // namespace harness

@@ -1,0 +1,195 @@
+#pragma once
+// Stand-in of the Chrome component's renderer-side native object
+// (IvxCrNativeChromeObject) answering from a live page in headless
+// Chromium, through the live-page sidecar (harness/livepage/README.md).
+//
+// Reads inside one RunOnRendererThread task see a page that only our own
+// calls change (in a real renderer the page's main thread is busy with the
+// task). So within a task the object fetches ahead: the sidecar sends the
+// members the library reads next along with every handle, collection items
+// and sibling runs come in batches, and every read it can answer from that
+// costs no round trip. Everything fetched is dropped before any call that
+// can change the page and when the task ends; handles fetched and not used
+// are given back to the page. Outside tasks every read is a round trip.
+// With fetching ahead turned off every read is one round trip, which gives
+// the answers fetching ahead must match.
+//
+// Node handles given to the library are counted (LiveHandles) as the
+// snapshot stand-in counts them; releases are sent with the next request.
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "generated/vxCrHook.h"
+#include "harness/livepage/LiveConnection.h"
+#include "harness/nativeobject/RendererThread.h"
+#include "platform/com/ComObject.h"
+
+namespace harness {
+
+struct LivePageOptions
+{
+    unsigned short port = 0; // the sidecar's
+    std::wstring url;
+    int width = 1024; // viewport, CSS pixels
+    int height = 768;
+    bool fetchAhead = true;
+    DWORD callTimeoutMs = 15000; // one round trip
+    DWORD loadTimeoutMs = 5000;
+    std::wstring exclusionAttributeName = L"data-vxcr-exclude";
+};
+
+// The sidecar's port from the environment (VXCR_LIVE_PORT); 0 when unset.
+unsigned short LiveSidecarPortFromEnvironment();
+
+class LiveNativeObject : public vx::com::ComObject<LiveNativeObject, IvxCrNativeChromeObject>
+{
+public:
+    // Opens the page in a new tab; throws std::runtime_error when it cannot.
+    explicit LiveNativeObject(const LivePageOptions& options);
+    ~LiveNativeObject() override;
+
+    // IvxCrNativeChromeObject
+    HRESULT STDMETHODCALLTYPE GetVersion(LONG* version) override;
+    LONG STDMETHODCALLTYPE GetBrowserWindow() override;
+    HRESULT STDMETHODCALLTYPE GetInfoString(BSTR* info) override;
+    HRESULT STDMETHODCALLTYPE GetExclusionAttributeName(BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE GetWindowNode(NodeImpl** window) override;
+    HRESULT STDMETHODCALLTYPE CloneNode(NodeImpl* node, NodeImpl** clone) override;
+    HRESULT STDMETHODCALLTYPE ReleaseNode(NodeImpl* node) override;
+    HRESULT STDMETHODCALLTYPE GetNodeId(NodeImpl* node, LONG* id) override;
+    HRESULT STDMETHODCALLTYPE GetIDOfName(BSTR name, LONG* member) override;
+    HRESULT STDMETHODCALLTYPE GetNameOfID(LONG member, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE HasMember(NodeImpl* node, LONG member, BOOL* present) override;
+    HRESULT STDMETHODCALLTYPE GetProperty(NodeImpl* node, LONG member, VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE PutProperty(NodeImpl* node, LONG member, VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE Invoke(NodeImpl* node, LONG member, DISPPARAMS* params, VARIANT* result) override;
+    HRESULT STDMETHODCALLTYPE GetNodeScriptObject(NodeImpl* node, IDispatch** object) override;
+    HRESULT STDMETHODCALLTYPE GetNodeScriptObjectEx(NodeImpl* node, BSTR members, IDispatch** object) override;
+    HRESULT STDMETHODCALLTYPE RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,
+                                                  ULONG timeout) override;
+    HRESULT STDMETHODCALLTYPE CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie,
+                                                   NodeImpl** function) override;
+    HRESULT STDMETHODCALLTYPE ReleaseScriptCallback(ULONGLONG cookie) override;
+    HRESULT STDMETHODCALLTYPE IsNodeAlive(NodeImpl* node, BOOL* alive) override;
+
+    // ---- observation
+    long LiveHandles();         // handles the library holds (script objects' included)
+    long ScriptObjectHandles(); // of those, the ones script objects hold
+    long Faults();              // unknown handles passed in
+    long DomCalls();            // calls of the DOM slots (GetWindowNode on)
+    long RoundTrips();          // requests sent to the sidecar
+    // Requests per read that needed one ("get parentNode", "call item",
+    // "release" for releases sent alone), most first.
+    std::vector<std::pair<std::string, long>> RoundTripsPerRead();
+    void ResetCounters(); // DOM calls, round trips and their reads
+    // Handles the page's registry holds, after the releases still queued
+    // have been sent; -1 when the page does not answer.
+    long PageHandles();
+    std::wstring Url() const { return url_; }
+    // Dialogs the page opened (accepted by the sidecar), as "type: message".
+    std::vector<std::wstring> Dialogs();
+    bool PageGone() const { return pageGone_; } // crashed, browser gone or connection lost
+
+    // ---- steering (test equipment)
+    // The value of a script expression in the top window; an object comes
+    // back as a node handle the caller owns (VT_PTR).
+    HRESULT Evaluate(const std::wstring& expression, VARIANT* result);
+    // A control message of the sidecar (click, type, key, crash, kill,
+    // navigate); drops what was fetched ahead.
+    HRESULT Control(const std::string& control, const nlohmann::json& arguments = nlohmann::json::object());
+    void SetBrowserWindow(LONG window) { browserWindow_ = window; }
+    RendererThread& Renderer() { return renderer_; }
+
+    // Script-object accounting (the script object takes a handle as its own).
+    void AdoptScriptObjectHandle();
+    void ReleaseScriptObjectHandle(NodeImpl* handle);
+
+private:
+    using Json = nlohmann::json;
+
+    // A handle of the library's (or fetched ahead and not yet given out).
+    struct Handle
+    {
+        long long remote = 0; // the page registry's handle
+        bool ahead = false;   // fetched ahead, not the library's yet
+    };
+    // A read answered ahead: a primitive value, or a handle fetched ahead.
+    struct AheadValue
+    {
+        Json value;
+        Handle* handle = nullptr;
+    };
+
+    Handle* Find(NodeImpl* node);
+    Handle* Adopt(const Json& value, bool ahead);
+    void NoteAhead(Handle* owner, const std::string& key, const Json& value);
+    void QueueNestedReleases(const Json& value);
+    void Retire(Handle* h);
+    void QueueRelease(long long remote);
+    bool FetchingAhead() const;
+    void DropAhead();
+    bool TakeAhead(Handle* owner, const std::string& key, AheadValue& out);
+    HRESULT Request(Json ops, Json& results);
+    HRESULT Answer(const Json& value, VARIANT* out);
+    HRESULT ReadOne(Json op, VARIANT* out);
+    HRESULT ReadRun(Handle* h, const std::string& member, VARIANT* out);
+    HRESULT ReadItems(Handle* h, long index, VARIANT* out);
+    HRESULT Argument(const VARIANT& argument, Json& out);
+    std::string NameOf(LONG member);
+    void OnEvent(const Json& message);
+    void DispatchEvents();
+    void EndTask();
+    struct TaskCall;
+    static HRESULT STDMETHODCALLTYPE RunTask(void* context);
+    struct FiredCallback
+    {
+        IvxCrScriptCallback0* callback;
+        ULONGLONG cookie;
+    };
+    static HRESULT STDMETHODCALLTYPE FireCallback(void* context);
+
+    LivePageOptions options_;
+    std::wstring url_;
+    std::unique_ptr<LiveConnection> connection_;
+    std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
+    std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
+    std::unordered_map<long long, int> remoteRefs_; // handles per page handle
+    std::unordered_map<long long, LONG> nodeIds_;   // per page handle
+    std::unordered_map<Handle*, std::unordered_map<std::string, AheadValue>> ahead_;
+    std::vector<long long> releases_;
+    long libraryHandles_ = 0;
+    long scriptObjectHandles_ = 0;
+    long faults_ = 0;
+    std::atomic<long> domCalls_{0};
+    std::map<std::string, long> tripsByRead_;
+    long tripsAtReset_ = 0;
+    std::unordered_map<std::string, LONG> memberIds_;
+    std::vector<std::string> memberNames_;
+    std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;
+    ULONGLONG nextCookie_ = 0x100000001ULL;
+    std::vector<std::wstring> dialogs_;
+    std::atomic<bool> pageGone_{false};
+    LONG browserWindow_ = 0x00C0FFEE;
+    int taskDepth_ = 0; // on the renderer thread only
+
+    // Script callbacks run on the renderer thread, posted by a thread of
+    // their own: the connection's reader must never wait for them.
+    std::mutex eventMutex_;
+    std::condition_variable eventQueued_;
+    std::deque<ULONGLONG> events_;
+    bool stopping_ = false;
+    RendererThread renderer_;
+    std::thread eventThread_;
+};
+
+} // namespace harness

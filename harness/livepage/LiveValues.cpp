@@ -1,0 +1,183 @@
+#include "harness/livepage/LiveValues.h"
+
+#include <cmath>
+#include <limits>
+
+#include "platform/com/Variant.h"
+
+namespace harness::live {
+
+std::wstring Wide(const std::string& utf8)
+{
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide)
+{
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr,
+                            nullptr);
+    return text;
+}
+
+namespace {
+
+bool WellFormed(const std::wstring& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+                return false;
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double NumberOf(const Json& n)
+{
+    if (n.is_number())
+        return n.get<double>();
+    const std::string text = n.is_string() ? n.get<std::string>() : std::string();
+    if (text == "Infinity")
+        return std::numeric_limits<double>::infinity();
+    if (text == "-Infinity")
+        return -std::numeric_limits<double>::infinity();
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+} // namespace
+
+Json StringValue(const std::wstring& text)
+{
+    if (WellFormed(text))
+        return Json{{"s", Utf8(text)}};
+    Json units = Json::array();
+    for (wchar_t c : text)
+        units.push_back(static_cast<unsigned>(c));
+    return Json{{"u", units}};
+}
+
+HRESULT ValueStatus(const Json& value)
+{
+    if (!value.is_object())
+        return E_UNEXPECTED;
+    if (value.contains("missing"))
+        return DISP_E_MEMBERNOTFOUND;
+    if (value.contains("err"))
+        return DISP_E_EXCEPTION;
+    if (value.contains("bad"))
+        return E_INVALIDARG;
+    return S_OK;
+}
+
+bool IsHandleValue(const Json& value)
+{
+    return value.is_object() && value.contains("h");
+}
+
+HRESULT PrimitiveToVariant(const Json& value, VARIANT* out)
+{
+    VariantInit(out);
+    if (!value.is_object())
+        return E_UNEXPECTED;
+    if (auto n = value.find("n"); n != value.end()) {
+        const double d = NumberOf(*n);
+        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
+            V_VT(out) = VT_I4;
+            V_I4(out) = static_cast<LONG>(d);
+        } else {
+            V_VT(out) = VT_R8;
+            V_R8(out) = d;
+        }
+        return S_OK;
+    }
+    if (auto s = value.find("s"); s != value.end() && s->is_string()) {
+        const std::wstring text = Wide(s->get<std::string>());
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+    }
+    if (auto u = value.find("u"); u != value.end() && u->is_array()) {
+        std::wstring text;
+        for (const Json& unit : *u)
+            text.push_back(static_cast<wchar_t>(unit.get<unsigned>()));
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+    }
+    if (auto b = value.find("b"); b != value.end() && b->is_boolean()) {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = b->get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    if (value.contains("null")) {
+        V_VT(out) = VT_NULL;
+        return S_OK;
+    }
+    if (value.contains("undef"))
+        return S_OK; // VT_EMPTY
+    return E_UNEXPECTED;
+}
+
+HRESULT PrimitiveArgument(const VARIANT& argument, Json& out)
+{
+    const VARIANT* v = &argument;
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v))
+        v = V_VARIANTREF(v);
+    switch (V_VT(v)) {
+    case VT_EMPTY:
+        out = Json{{"undef", 1}};
+        return S_OK;
+    case VT_NULL:
+        out = Json{{"null", 1}};
+        return S_OK;
+    case VT_BOOL:
+        out = Json{{"b", V_BOOL(v) != VARIANT_FALSE}};
+        return S_OK;
+    case VT_BSTR:
+        out = StringValue(std::wstring(V_BSTR(v) ? V_BSTR(v) : L"", V_BSTR(v) ? SysStringLen(V_BSTR(v)) : 0));
+        return S_OK;
+    default:
+        break;
+    }
+    vx::com::Variant number;
+    if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(v), 0, VT_R8)))
+        return DISP_E_TYPEMISMATCH;
+    const double d = V_R8(number.Get());
+    if (std::isnan(d))
+        out = Json{{"n", "NaN"}};
+    else if (std::isinf(d))
+        out = Json{{"n", d > 0 ? "Infinity" : "-Infinity"}};
+    else
+        out = Json{{"n", d}};
+    return S_OK;
+}
+
+bool ArgumentKey(const Json& argument, std::string& key)
+{
+    if (auto s = argument.find("s"); s != argument.end()) {
+        key = s->get<std::string>();
+        return true;
+    }
+    if (auto n = argument.find("n"); n != argument.end() && n->is_number()) {
+        const double d = n->get<double>();
+        if (d != std::floor(d) || std::fabs(d) > 1e15)
+            return false; // fractions print differently in script
+        key = std::to_string(static_cast<long long>(d));
+        return true;
+    }
+    return false;
+}
+
+} // namespace harness::live

@@ -1,0 +1,44 @@
+#pragma once
+// Values of the live-page protocol (harness/livepage/README.md, "Values")
+// to and from VARIANTs. Handles are the native object's business: these
+// functions convert everything else.
+#include <windows.h>
+
+#include <oleauto.h>
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+namespace harness::live {
+
+using Json = nlohmann::json;
+
+std::wstring Wide(const std::string& utf8);
+std::string Utf8(const std::wstring& wide);
+
+// {"s": text}, or {"u": [code units]} for text that is not well-formed
+// UTF-16 (lone surrogates), which UTF-8 cannot carry.
+Json StringValue(const std::wstring& text);
+
+// The HRESULT a value stands for: DISP_E_MEMBERNOTFOUND ("missing"),
+// DISP_E_EXCEPTION ("err"), E_INVALIDARG ("bad"), E_UNEXPECTED for a value
+// that is not one of the protocol's; S_OK for every other value.
+HRESULT ValueStatus(const Json& value);
+
+bool IsHandleValue(const Json& value);
+
+// A number, string, boolean, null or undefined value as a VARIANT (numbers
+// that are whole and fit 32 bits as VT_I4, others VT_R8); E_UNEXPECTED for
+// anything else.
+HRESULT PrimitiveToVariant(const Json& value, VARIANT* out);
+
+// A VARIANT argument that is no handle as a value; DISP_E_TYPEMISMATCH for
+// types the page cannot take.
+HRESULT PrimitiveArgument(const VARIANT& argument, Json& out);
+
+// The text of a primitive argument as the sidecar keys fetched-ahead calls
+// (String(arg) in the page); false when it has none that is certain.
+bool ArgumentKey(const Json& argument, std::string& key);
+
+} // namespace harness::live

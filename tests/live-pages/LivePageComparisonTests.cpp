@@ -1,0 +1,159 @@
+// The same pages read through the library twice: from their snapshots and
+// live in headless Chromium. Both give the same object trees in both models
+// (names, state, sizes and places on the top viewport) and the same XPath
+// answers; the live page gives the same whether its native object fetches
+// ahead or reads one thing per round trip. Every walk leaves no node handle
+// behind, on our side nor in the page.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "PageUnderTest.h"
+#include "harness/livepage/LiveValues.h"
+#include "tests/support/PagePath.h"
+
+namespace livetests {
+namespace {
+
+struct ComparedPage
+{
+    const char* snapshot; // below tests/pages
+    const char* label;
+};
+
+std::string Utf8(const std::wstring& text)
+{
+    return harness::live::Utf8(text);
+}
+
+// Lines of two listings side by side from the first that differs, so that a
+// failure shows where the walks part.
+std::string FirstDifference(const std::wstring& expected, const std::wstring& actual)
+{
+    std::wistringstream a(expected), b(actual);
+    std::wstring x, y;
+    for (int line = 1;; ++line) {
+        const bool more = static_cast<bool>(std::getline(a, x));
+        const bool moreActual = static_cast<bool>(std::getline(b, y));
+        if (!more && !moreActual)
+            return "no difference";
+        if (!more || !moreActual || x != y)
+            return "line " + std::to_string(line) + ":\n  snapshot: " + (more ? Utf8(x) : "(end)") +
+                   "\n  live:     " + (moreActual ? Utf8(y) : "(end)");
+    }
+}
+
+// With VXCR_LIVE_LISTINGS set to a folder, both listings of a failed
+// comparison are written there for a closer look.
+void KeepListings(const std::string& label, const std::wstring& expected, const std::wstring& actual)
+{
+    const char* folder = std::getenv("VXCR_LIVE_LISTINGS");
+    if (!folder || !*folder)
+        return;
+    for (const auto& [side, text] : {std::pair<const char*, const std::wstring*>{"snapshot", &expected},
+                                     std::pair<const char*, const std::wstring*>{"live", &actual}}) {
+        std::ofstream file(std::string(folder) + "/" + label + "." + side + ".txt", std::ios::binary);
+        file << Utf8(*text);
+    }
+}
+
+const std::vector<std::wstring> kExpressions = {
+    L"count(//*)", L"count(//text())", L"count(//@*)", L"string(//TITLE)", L"//BODY/*[1]", L"//BODY/*[last()]",
+    L"//A/@href", L"(//A)[last()]", L"//*[@id][last()]/@id", L"//INPUT[@type='text']", L"//INPUT/@type",
+    L"//INPUT/following::*[1]", L"//INPUT/preceding::*[1]", L"//LABEL/ancestor::*", L"//TD[2]", L"//TR[last()]/*",
+    L"//*[contains(@class, 'box')]", L"id('plainBox')", L"//IFRAME", L"sum(//TD/@colspan)",
+    L"count(//BODY//node()[not(*)])"};
+
+std::wstring LiveUrl(const std::string& snapshot)
+{
+    return harness::SnapshotPage::Load(testsupport::PagePath(snapshot)).url;
+}
+
+class LiveAgainstSnapshot : public ::testing::TestWithParam<ComparedPage>
+{
+protected:
+    void TearDown() override
+    {
+        if (!live_)
+            return;
+        harness::LiveNativeObject* native = live_->LiveNative();
+        live_->Close();
+        EXPECT_EQ(0, native->LiveHandles()) << "node handles left behind";
+        EXPECT_EQ(0, native->Faults());
+        // Whatever the library gave back and whatever was fetched ahead and
+        // not used is gone from the page too.
+        EXPECT_EQ(0, native->PageHandles()) << "handles left in the page's registry";
+    }
+    std::unique_ptr<PageUnderTest> live_;
+};
+
+TEST_P(LiveAgainstSnapshot, BothModelsAndXPathAnswerAsTheSnapshotDoes)
+{
+    const ComparedPage page = GetParam();
+    std::unique_ptr<PageUnderTest> snapshot = PageUnderTest::Snapshot(page.snapshot);
+    live_ = PageUnderTest::Live(LiveUrl(page.snapshot));
+    ASSERT_TRUE(live_);
+    for (LONG model : {0L, 3L}) {
+        SCOPED_TRACE(model == 0 ? "DOM model" : "Tree model");
+        snapshot->UseObjectModel(model);
+        live_->UseObjectModel(model);
+        const std::wstring expected = snapshot->Listing();
+        const std::wstring actual = live_->Listing();
+        EXPECT_GT(std::count(expected.begin(), expected.end(), L'\n'), 10) << "too small to compare";
+        EXPECT_TRUE(expected == actual) << FirstDifference(expected, actual);
+        if (expected != actual || std::getenv("VXCR_LIVE_LISTINGS_ALL"))
+            KeepListings(std::string(page.label) + (model == 0 ? ".dom" : ".tree"), expected, actual);
+    }
+    const std::wstring expected = snapshot->XPathAnswers(kExpressions);
+    const std::wstring actual = live_->XPathAnswers(kExpressions);
+    EXPECT_TRUE(expected == actual) << FirstDifference(expected, actual);
+    if (expected != actual)
+        KeepListings(std::string(page.label) + ".xpath", expected, actual);
+    snapshot->Close();
+    EXPECT_EQ(0, snapshot->LibraryHandles());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, LiveAgainstSnapshot,
+                         ::testing::Values(ComparedPage{"snapshots/naming.json", "naming"},
+                                           ComparedPage{"snapshots/geometry.json", "geometry"},
+                                           ComparedPage{"snapshots/iframes.json", "iframes"},
+                                           ComparedPage{"snapshots/viewport.json", "viewport"},
+                                           ComparedPage{"snapshots/tables.json", "tables"},
+                                           ComparedPage{"snapshots/inputs.json", "inputs"},
+                                           ComparedPage{"snapshots/text-blocks.json", "text_blocks"},
+                                           ComparedPage{"snapshots/real/checkout-form.json", "checkout_form"}),
+                         [](const ::testing::TestParamInfo<ComparedPage>& info) { return info.param.label; });
+
+// Fetching ahead must give exactly the answers of one read per round trip.
+TEST(LiveFetchAhead, GivesTheAnswersOfOneReadAtATimeInFewerRoundTrips)
+{
+    const std::wstring url = LiveUrl("snapshots/real/checkout-form.json");
+    std::unique_ptr<PageUnderTest> ahead = PageUnderTest::Live(url, true);
+    std::unique_ptr<PageUnderTest> single = PageUnderTest::Live(url, false);
+    ASSERT_TRUE(ahead && single);
+    for (LONG model : {0L, 3L}) {
+        ahead->UseObjectModel(model);
+        single->UseObjectModel(model);
+        const long aheadTrips = ahead->LiveNative()->RoundTrips();
+        const long singleTrips = single->LiveNative()->RoundTrips();
+        const std::wstring expected = single->Listing();
+        const std::wstring actual = ahead->Listing();
+        EXPECT_TRUE(expected == actual) << FirstDifference(expected, actual);
+        const long saved = single->LiveNative()->RoundTrips() - singleTrips;
+        const long used = ahead->LiveNative()->RoundTrips() - aheadTrips;
+        EXPECT_LT(used * 2, saved) << "fetching ahead should at least halve the round trips";
+    }
+    const std::wstring expected = single->XPathAnswers(kExpressions);
+    const std::wstring actual = ahead->XPathAnswers(kExpressions);
+    EXPECT_TRUE(expected == actual) << FirstDifference(expected, actual);
+    for (PageUnderTest* page : {ahead.get(), single.get()}) {
+        page->Close();
+        EXPECT_EQ(0, page->LiveNative()->LiveHandles());
+        EXPECT_EQ(0, page->LiveNative()->PageHandles());
+    }
+}
+
+} // namespace
+} // namespace livetests
