@@ -80,6 +80,9 @@ export class Browser {
 
   get stderrTail() { return this.#stderrTail; }
 
+  // Resolves when the browser's main process has exited, however it ended.
+  get exited() { return this.#exited; }
+
   // Asks the browser to close, then kills its process group if it has not
   // gone within two seconds, and removes the temporary profile.
   async close() {
