@@ -51,19 +51,36 @@ export class BrowserHost {
 
   // Kills the browser's process group at once; resolves when it has exited.
   async kill(entry) {
-    if (entry.gone) return;
     const exited = entry.browser.exited;
     entry.browser.killNow();
     await exited;
+    await groupGone(entry.browser.pid);
   }
 
   async close() {
     this.#closing = true;
     await this.#starting?.catch(() => {});
-    await this.#current?.browser.close();
+    const browser = this.#current?.browser;
+    if (!browser) return;
+    await browser.close();
+    await groupGone(browser.pid);
   }
 
   killNow() {
     this.#current?.browser.killNow();
+  }
+}
+
+// Waits (at most two seconds) until no process of the group is left: the
+// renderers and helpers of a killed browser take a moment to end.
+async function groupGone(pgid) {
+  if (!pgid) return;
+  for (let waited = 0; waited < 2000; waited += 20) {
+    try {
+      process.kill(-pgid, 0);
+    } catch {
+      return;
+    }
+    await new Promise((resolve) => setTimeout(resolve, 20));
   }
 }

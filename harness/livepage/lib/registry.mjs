@@ -5,10 +5,12 @@
 // page scripts that enumerate the window do not see it.
 //
 // registry.run(ops) runs a whole request in one go and returns
-// [nextHandle, json]: json is the answer {"results":[...]} made with the
+// [firstHandle, nextHandle, json]: json is the answer {"results":[...]} made with the
 // page's JSON.stringify, so strings arrive exactly as the page had them;
 // nextHandle lets the sidecar start the next document's registry after the
-// handles of this one, so that an old handle is never mistaken for a new one.
+// handles of this one, so that an old handle is never mistaken for a new one;
+// with firstHandle the sidecar can discard the batch's handles when its
+// answer came too late to be sent.
 //
 // This function is sent as source text: it must not refer to anything outside
 // itself.
@@ -318,8 +320,23 @@ export function installRegistry(config) {
     }
   }
 
+  // Handles of a batch that was stopped part way (Runtime.terminateExecution
+  // ends it without running any of our code) are never seen by the client:
+  // the next batch releases them.
+  let unfinished = null;
+  function discard(from, to) {
+    for (let h = from; h < to; h++) handles.delete(h);
+  }
+
   return {
+    // Releases the handles made by a batch whose answer came too late to be
+    // sent.
+    discard,
+
     run(ops) {
+      if (unfinished !== null) discard(unfinished, nextHandle);
+      const start = nextHandle;
+      unfinished = start;
       const results = [];
       for (const op of ops) {
         let result;
@@ -330,7 +347,9 @@ export function installRegistry(config) {
         }
         results.push(result);
       }
-      return [nextHandle, stringify({ results })];
+      const json = stringify({ results });
+      unfinished = null;
+      return [start, nextHandle, json];
     },
   };
 }

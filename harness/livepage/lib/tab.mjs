@@ -74,6 +74,7 @@ export class Tab {
   #gone = false;
   #crashWaiters = new Set();
   #onGoneListener = () => this.#onGone();
+  #late = null;           // a request that timed out and may still answer
 
   constructor(socket, { host, log, requestTimeoutMs }) {
     this.#socket = socket;
@@ -356,8 +357,14 @@ export class Tab {
         reject(new Failure(`no answer within ${this.#requestTimeoutMs} ms`));
       }, this.#requestTimeoutMs);
     });
+    const running = work(deadline);
     try {
-      return await Promise.race([work(deadline), timeout, this.#broken.promise]);
+      return await Promise.race([running, timeout, this.#broken.promise]);
+    } catch (err) {
+      // What is still running goes on in the page; the next request waits
+      // for it first (within its own time), so that they do not overlap.
+      this.#late = running.catch(() => {});
+      throw err;
     } finally {
       clearTimeout(timer);
     }
@@ -366,8 +373,13 @@ export class Tab {
   async #request(id, ops) {
     if (!Array.isArray(ops)) return this.#send({ id, error: '"ops" must be a list' });
     let running = false;
+    let timedOut = false;
     try {
       const json = await this.#bounded(async (deadline) => {
+        if (this.#late) {
+          await Promise.race([this.#late, delay(Math.max(0, deadline - Date.now()))]);
+          this.#late = null;
+        }
         for (;;) {
           const registry = await this.#currentRegistry(deadline);
           try {
@@ -380,8 +392,16 @@ export class Tab {
             });
             running = false;
             if (exceptionDetails) throw new Failure(exceptionDetails.exception?.description ?? exceptionDetails.text);
-            const [next, text] = result.value;
+            const [first, next, text] = result.value;
             if (next > this.#nextHandle) this.#nextHandle = next;
+            if (timedOut && next > first) {
+              // The client has had its error answer: these handles are nobody's.
+              this.#cdpSend('Runtime.callFunctionOn', {
+                functionDeclaration: 'function (from, to) { this.discard(from, to); }',
+                objectId: registry.objectId,
+                arguments: [{ value: first }, { value: next }],
+              }).catch(() => {});
+            }
             return text;
           } catch (err) {
             running = false;
@@ -392,12 +412,14 @@ export class Tab {
           }
         }
       }, () => {
+        timedOut = true;
         // Stops our batch (or a page script that keeps the page busy) so
         // that the tab can answer the next request.
         if (running) this.#cdpSend('Runtime.terminateExecution').catch(() => {});
       });
       this.#sendRaw(`{"id":${JSON.stringify(id)},${json.slice(1)}`);
     } catch (err) {
+      this.#log(`request ${JSON.stringify(id)}: ${err.message}`);
       this.#send({ id, error: err.message });
     }
   }

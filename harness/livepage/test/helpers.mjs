@@ -44,7 +44,10 @@ export class Sidecar {
     });
     sidecar.child = child;
     sidecar.stderr = '';
-    child.stderr.on('data', (d) => { sidecar.stderr += d; });
+    child.stderr.on('data', (d) => {
+      sidecar.stderr += d;
+      if (process.env.LIVEPAGE_DEBUG) process.stderr.write(d);
+    });
     sidecar.exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
     let out = '';
     sidecar.port = await withTimeout(new Promise((resolve, reject) => {

@@ -273,3 +273,150 @@ describe('fetching ahead with the plan', () => {
     assert.deepEqual(await c.op('count'), start);
   });
 });
+
+describe('frames', () => {
+  let c;
+  let win;
+  before(async () => {
+    c = await sidecar.connect({ open: 'http://fixtures.test/iframes.html' });
+    win = (await c.op('window')).h;
+  });
+  after(() => c.close());
+
+  test('the documents of same-origin frames are reachable, also nested ones', async () => {
+    const outer = (await c.op('eval', 'document.getElementById("outerFrame")')).h;
+    const outerDoc = await c.op('get', outer, 'contentDocument');
+    const [box, inner] = await c.ops(
+      ['call', outerDoc.h, 'getElementById', { s: 'outerBox' }],
+      ['call', outerDoc.h, 'getElementById', { s: 'innerFrame' }],
+    );
+    assert.deepEqual(await c.op('get', box.h, 'textContent'), { s: 'outer' });
+    const innerDoc = await c.op('get', inner.h, 'contentDocument');
+    const [url, alive] = await c.ops(['get', innerDoc.h, 'URL'], ['alive', box.h]);
+    assert.deepEqual(url, { s: 'http://fixtures.test/frames/inner.html' });
+    assert.deepEqual(alive, { b: true });
+    const srcdoc = (await c.op('eval', 'document.getElementById("srcdocFrame").contentDocument')).h;
+    assert.ok((await c.op('call', srcdoc, 'getElementById', { s: 'fromSrcdoc' })).h > 0);
+  });
+
+  test('a cross-origin frame has no contentDocument, and its window keeps its members', async () => {
+    const foreign = (await c.op('eval', 'document.getElementById("foreignFrame")')).h;
+    const [doc, fwin] = await c.ops(['get', foreign, 'contentDocument'], ['get', foreign, 'contentWindow']);
+    assert.deepEqual(doc, { null: 1 });
+    assert.ok(fwin.h > 0);
+    assert.match((await c.op('get', fwin.h, 'document')).err, /SecurityError|cross-origin/i);
+  });
+
+  test('only the registry\'s callbacks make callback events, not the page calling the binding', async () => {
+    const cb = await c.op('callback', '7');
+    await c.ops(['put', win, 'realCallback', { h: cb.h }]);
+    // The frame's window still has the binding; calling it must not pass for a callback.
+    const forged = await c.ops(
+      ['eval', 'typeof frames[1].__vxLiveEvent === "function" ? (frames[1].__vxLiveEvent("7"), frames[1].__vxLiveEvent(":7"), "called") : "none"'],
+      ['eval', 'realCallback()'],
+    );
+    assert.deepEqual(forged, [{ s: 'called' }, { undef: 1 }]);
+    await c.event((e) => e.event === 'callback');
+    await c.ops(['eval', '1']);
+    assert.deepEqual(c.events.filter((e) => e.event === 'callback'), [{ event: 'callback', cookie: '7' }],
+      `after ${JSON.stringify(forged[0])}`);
+  });
+});
+
+describe('callbacks, input and dialogs', () => {
+  let c;
+  let win;
+  before(async () => {
+    c = await sidecar.connect({ open: LIVE });
+    win = (await c.op('window')).h;
+  });
+  after(() => c.close());
+
+  const callbacks = (cookie) => c.events.filter((e) => e.event === 'callback' && e.cookie === cookie).length;
+  const ok = async (answer) => assert.equal((await answer).ok, true, JSON.stringify(await answer));
+
+  test('a real click calls the callback; after dropcallback it does nothing', async () => {
+    const big = '18446744073709551615';
+    const button = (await c.op('eval', 'document.getElementById("button")')).h;
+    const cb = await c.op('callback', big);
+    assert.deepEqual(await c.op('call', button, 'addEventListener', { s: 'click' }, { h: cb.h }), { undef: 1 });
+    await ok(c.control('click', { x: 60, y: 30 }));
+    await c.event((e) => e.event === 'callback' && e.cookie === big);
+    assert.deepEqual(await c.op('dropcallback', big), { ok: 1 });
+    // A second listener on the same button shows when the click has been handled.
+    const witness = await c.op('callback', '2');
+    await c.op('call', button, 'addEventListener', { s: 'click' }, { h: witness.h });
+    await ok(c.control('click', { x: 60, y: 30 }));
+    await c.event((e) => e.event === 'callback' && e.cookie === '2');
+    assert.equal(callbacks(big), 1);
+    // Dropping a cookie leaves the others working.
+    assert.deepEqual(await c.op('call', cb.h, 'call', { null: 1 }), { undef: 1 });
+    assert.equal(callbacks(big), 1);
+  });
+
+  test('a callback survives being called with any arguments, also as a constructor', async () => {
+    const cb = await c.op('callback', 31);
+    await c.op('put', win, 'oddCallback', { h: cb.h });
+    const results = await c.ops(
+      ['eval', 'oddCallback.call(42, Symbol("s"), undefined, {}, () => 1)'],
+      ['eval', 'typeof new oddCallback(1)'],
+    );
+    assert.deepEqual(results, [{ undef: 1 }, { s: 'object' }]);
+    await c.ops(['eval', '0']);
+    await c.event((e) => e.event === 'callback' && e.cookie === '31' && callbacks('31') === 2);
+    assert.match((await c.op('callback', 'not a number')).err, /decimal/);
+  });
+
+  test('typing and keys reach the focused field', async () => {
+    const field = (await c.op('eval', 'document.getElementById("field")')).h;
+    await c.ops(['put', field, 'value', { s: '' }], ['call', field, 'focus']);
+    await ok(c.control('type', { text: 'héllo' }));
+    await ok(c.control('key', { key: 'Backspace' }));
+    await ok(c.control('key', { key: '!' }));
+    assert.deepEqual(await c.op('get', field, 'value'), { s: 'héll!' });
+    assert.match((await c.control('key', { key: 'NoSuchKey' })).error, /unknown key/);
+  });
+
+  test('dialogs are accepted at once and reported, also from inside a request', async () => {
+    const results = await c.ops(
+      ['eval', 'alert("from an op"), 7'],
+      ['eval', 'confirm("sure?")'],
+      ['eval', 'prompt("name?", "given")'],
+    );
+    assert.deepEqual(results, [{ n: 7 }, { b: true }, { s: 'given' }]);
+    await ok(c.control('click', { x: 60, y: 80 }));
+    await c.event((e) => e.event === 'dialog' && e.message === 'from a click');
+    const dialogs = c.events.filter((e) => e.event === 'dialog').map((e) => [e.type, e.message]);
+    assert.deepEqual(dialogs, [['alert', 'from an op'], ['confirm', 'sure?'], ['prompt', 'name?'], ['alert', 'from a click']]);
+  });
+});
+
+describe('navigation', () => {
+  test('after the page navigates, old handles are unknown and new ones are new numbers', async () => {
+    const c = await sidecar.connect({ open: LIVE });
+    try {
+      const [win, doc] = await c.ops(['window'], ['eval', 'document']);
+      const answer = await c.control('navigate', { url: 'http://fixtures.test/geometry.html' });
+      assert.equal(answer.ok, true, JSON.stringify(answer));
+      const after = await c.ops(['get', doc.h, 'title'], ['get', win.h, 'document'], ['window'], ['count']);
+      assert.deepEqual(after.slice(0, 2), [{ bad: 1 }, { bad: 1 }]);
+      assert.ok(after[2].h > doc.h, 'handle numbers go on after the old document\'s');
+      assert.deepEqual(after[3], { n: 1 });
+      assert.deepEqual(await c.op('eval', 'document.title'), { s: 'Geometry' });
+      // The page navigating by itself: the next request runs on the new document.
+      const newDoc = (await c.op('eval', 'document')).h;
+      await c.op('eval', 'setTimeout(() => { location.href = "/naming.html"; }, 0), 0');
+      let title;
+      for (let k = 0; k < 50; k++) {
+        title = await c.op('eval', 'document.readyState === "complete" && document.title !== "Geometry" && document.title');
+        if (title.s) break;
+        await new Promise((r) => setTimeout(r, 50));
+      }
+      assert.deepEqual(title, { s: 'Naming: ids and names' });
+      assert.deepEqual(await c.op('get', newDoc, 'title'), { bad: 1 });
+      assert.match((await c.control('navigate', { url: 'file:///etc/passwd' })).error, /not opened/);
+    } finally {
+      c.close();
+    }
+  });
+});
