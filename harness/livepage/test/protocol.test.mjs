@@ -391,6 +391,18 @@ describe('callbacks, input and dialogs', () => {
   });
 });
 
+describe('a cross-origin frame that opens a dialog while loading', () => {
+  test('the dialog is accepted and reported, and the page loads', async () => {
+    const c = await sidecar.connect({ open: 'http://fixtures.test/foreign-alert.html', loadTimeoutMs: 5000 });
+    try {
+      assert.equal(c.openAnswer.loaded, true);
+      assert.deepEqual(c.events, [{ event: 'dialog', type: 'alert', message: 'from a frame' }]);
+    } finally {
+      c.close();
+    }
+  });
+});
+
 describe('navigation', () => {
   test('after the page navigates, old handles are unknown and new ones are new numbers', async () => {
     const c = await sidecar.connect({ open: LIVE });
