@@ -320,7 +320,7 @@ export function installRegistry(config) {
     }
   }
 
-  // Handles of a batch that was stopped part way (Runtime.terminateExecution
+  // Handles of a batch that was stopped before its end (Runtime.terminateExecution
   // ends it without running any of our code) are never seen by the client:
   // the next batch releases them.
   let unfinished = null;
