@@ -80,6 +80,12 @@ export class Browser {
 
   get stderrTail() { return this.#stderrTail; }
 
+  // Resolves when the browser's main process has exited, however it ended.
+  get exited() { return this.#exited; }
+
+  // The browser's process id, which is also its process group's id.
+  get pid() { return this.#child?.pid; }
+
   // Asks the browser to close, then kills its process group if it has not
   // gone within two seconds, and removes the temporary profile.
   async close() {

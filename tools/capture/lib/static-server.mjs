@@ -38,10 +38,20 @@ export function resolveRequestPath(root, urlPath) {
   }
 }
 
+// rootDir may also be a list of directories: a path is looked up in each in
+// turn, and the first is the server's root.
 export async function startStaticServer(rootDir) {
-  const root = path.resolve(rootDir);
+  const roots = (Array.isArray(rootDir) ? rootDir : [rootDir]).map((dir) => path.resolve(dir));
+  const root = roots[0];
+  const lookUp = (urlPath) => {
+    for (const dir of roots) {
+      const file = resolveRequestPath(dir, urlPath);
+      if (file) return file;
+    }
+    return null;
+  };
   const server = http.createServer((req, res) => {
-    const file = req.method === 'GET' || req.method === 'HEAD' ? resolveRequestPath(root, req.url) : null;
+    const file = req.method === 'GET' || req.method === 'HEAD' ? lookUp(req.url) : null;
     if (!file) {
       res.writeHead(404, { 'Content-Type': 'text/plain', 'Cache-Control': 'no-store' });
       res.end('not found');

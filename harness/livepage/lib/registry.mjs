@@ -1,0 +1,355 @@
+// The page registry: a function that the sidecar runs in the top window's
+// main world (Runtime.callFunctionOn with the window's execution context) each
+// time the top document gets a new one. It returns the registry object, which
+// the sidecar keeps by its remote object id and never stores in a global, so
+// page scripts that enumerate the window do not see it.
+//
+// registry.run(ops) runs a whole request in one go and returns
+// [firstHandle, nextHandle, json]: json is the answer {"results":[...]} made with the
+// page's JSON.stringify, so strings arrive exactly as the page had them;
+// nextHandle lets the sidecar start the next document's registry after the
+// handles of this one, so that an old handle is never mistaken for a new one;
+// with firstHandle the sidecar can discard the batch's handles when its
+// answer came too late to be sent.
+//
+// This function is sent as source text: it must not refer to anything outside
+// itself.
+
+export function installRegistry(config) {
+  'use strict';
+  const { base, token, plan, binding } = config;
+
+  // Built-ins taken now, so that page scripts that replace them later do not
+  // change what the registry answers.
+  const stringify = JSON.stringify;
+  const objectToString = Object.prototype.toString;
+  const apply = Reflect.apply;
+  const isWellFormed = String.prototype.isWellFormed;
+  const toWellFormed = String.prototype.toWellFormed;
+  const charCodeAt = String.prototype.charCodeAt;
+  const fromCharCode = String.fromCharCode;
+  const finite = Number.isFinite;
+  const isArray = Array.isArray;
+  const globalEval = globalThis.eval;
+  const topWindow = globalThis;
+
+  // The binding that reports callback calls to the sidecar. It is taken off
+  // the window so that the page's globals stay the page's own.
+  let report = topWindow[binding];
+  try { delete topWindow[binding]; } catch { /* not configurable: leave it */ }
+
+  const handles = new Map();
+  let nextHandle = base;
+  const nodeIds = new WeakMap();
+  let nextNodeId = 1;
+  const callbackStates = new Map(); // cookie -> [{ live }]
+  const BAD = {};                   // thrown for an unknown handle
+  const planKeys = plan ? Object.keys(plan) : [];
+  const MAX_LEVEL = 3;
+
+  function text(value) {
+    let s;
+    try { s = String(value); } catch { s = 'unprintable value'; }
+    return apply(toWellFormed, s, []);
+  }
+
+  function errorText(error) {
+    try {
+      if (error !== null && (typeof error === 'object' || typeof error === 'function') && 'message' in error) {
+        const name = error.name ? text(error.name) + ': ' : '';
+        return name + text(error.message);
+      }
+    } catch { /* fall through to the plain conversion */ }
+    return text(error);
+  }
+
+  function stringValue(s) {
+    if (apply(isWellFormed, s, [])) return { s };
+    const units = new Array(s.length);
+    for (let i = 0; i < s.length; i++) units[i] = apply(charCodeAt, s, [i]);
+    return { u: units };
+  }
+
+  // Objects and functions get handles. document.all is an object whose typeof
+  // is "undefined", so the test is on identity with undefined, not on typeof.
+  function isObject(v) {
+    return v !== undefined && v !== null && typeof v !== 'number' && typeof v !== 'string'
+      && typeof v !== 'boolean' && typeof v !== 'bigint' && typeof v !== 'symbol';
+  }
+
+  function isNode(obj) {
+    try { return typeof obj.nodeType === 'number'; } catch { return false; }
+  }
+
+  function className(obj) {
+    try { return apply(objectToString, obj, []).slice(8, -1); } catch { return ''; }
+  }
+
+  function value(v, level) {
+    if (v === undefined) return { undef: 1 };
+    if (v === null) return { null: 1 };
+    switch (typeof v) {
+      case 'number': return { n: finite(v) ? v : String(v) };
+      case 'string': return stringValue(v);
+      case 'boolean': return { b: v };
+      case 'bigint': return value(Number(v), level);
+      case 'symbol': return { err: 'a symbol cannot be passed' };
+      default: return handleValue(v, level);
+    }
+  }
+
+  function newHandle(obj) {
+    const h = nextHandle++;
+    handles.set(h, obj);
+    return h;
+  }
+
+  // A new handle of obj, with the members the plan names for it.
+  function handleValue(obj, level) {
+    const result = { h: newHandle(obj) };
+    if (!planKeys.length) return result;
+    let node;
+    let cls;
+    for (const key of planKeys) {
+      if (key === 'Node') {
+        if (node === undefined) node = isNode(obj);
+        if (!node) continue;
+      } else {
+        if (cls === undefined) cls = className(obj);
+        if (cls !== key) continue;
+      }
+      const entry = plan[key];
+      for (const name of entry.get) {
+        const got = member(obj, name, level, false);
+        if (got) (result.p ??= Object.create(null))[name] = got;
+      }
+      if (level >= MAX_LEVEL) continue;
+      for (const name of entry.objects) {
+        (result.o ??= Object.create(null))[name] = member(obj, name, level + 1, true);
+      }
+      for (const [name, ...args] of entry.calls) {
+        const key2 = [name, ...args.map((a) => String(a))].join('\u0001');
+        (result.c ??= Object.create(null))[text(key2)] = callMember(obj, name, args, level + 1);
+      }
+    }
+    return result;
+  }
+
+  // One member read ahead: missing, the error it threw, or its value;
+  // objects only where they are wanted (undefined otherwise).
+  function member(obj, name, level, objects) {
+    try {
+      if (!(name in obj)) return { missing: 1 };
+      const v = obj[name];
+      if (!objects && isObject(v)) return undefined;
+      return value(v, level);
+    } catch (error) {
+      return { err: errorText(error) };
+    }
+  }
+
+  function callMember(obj, name, args, level) {
+    try {
+      if (!(name in obj)) return { missing: 1 };
+      const f = obj[name];
+      if (typeof f !== 'function') return { err: `${text(name)} is not a function` };
+      return value(apply(f, obj, args), level);
+    } catch (error) {
+      return { err: errorText(error) };
+    }
+  }
+
+  function target(h) {
+    if (typeof h !== 'number' || !handles.has(h)) throw BAD;
+    return handles.get(h);
+  }
+
+  function memberName(name) {
+    if (typeof name === 'string') return name;
+    if (typeof name === 'number' && Number.isInteger(name) && name >= 0) return name;
+    throw new TypeError('member name must be a string or an index');
+  }
+
+  function count(n, what) {
+    if (typeof n !== 'number' || !Number.isInteger(n) || n < 0) throw new TypeError(`${what} must be a whole number >= 0`);
+    return n;
+  }
+
+  // A value sent by the client as an argument.
+  function argument(a) {
+    if (a === null || typeof a !== 'object' || isArray(a)) throw new TypeError('bad argument');
+    if ('h' in a) return target(a.h);
+    if ('n' in a) {
+      if (typeof a.n === 'number') return a.n;
+      if (a.n === 'NaN') return NaN;
+      if (a.n === 'Infinity') return Infinity;
+      if (a.n === '-Infinity') return -Infinity;
+      throw new TypeError('bad number argument');
+    }
+    if ('s' in a) {
+      if (typeof a.s !== 'string') throw new TypeError('bad string argument');
+      return a.s;
+    }
+    if ('u' in a) {
+      if (!isArray(a.u)) throw new TypeError('bad code unit argument');
+      let s = '';
+      for (const unit of a.u) {
+        if (typeof unit !== 'number' || !Number.isInteger(unit) || unit < 0 || unit > 0xffff) {
+          throw new TypeError('bad code unit argument');
+        }
+        s += fromCharCode(unit);
+      }
+      return s;
+    }
+    if ('b' in a) {
+      if (typeof a.b !== 'boolean') throw new TypeError('bad boolean argument');
+      return a.b;
+    }
+    if ('null' in a) return null;
+    if ('undef' in a) return undefined;
+    throw new TypeError('bad argument');
+  }
+
+  function cookieText(cookie) {
+    if (typeof cookie === 'string' && /^[0-9]{1,20}$/.test(cookie)) return cookie;
+    if (typeof cookie === 'number' && Number.isSafeInteger(cookie) && cookie >= 0) return String(cookie);
+    throw new TypeError('cookie must be a decimal string');
+  }
+
+  function makeCallback(cookie) {
+    const state = { live: true };
+    let states = callbackStates.get(cookie);
+    if (!states) callbackStates.set(cookie, states = []);
+    states.push(state);
+    // Called by page code with any arguments and any this; it only reports.
+    return function vxLiveCallback() {
+      if (!state.live) return undefined;
+      try {
+        if (typeof report !== 'function') report = topWindow[binding];
+        report(`${token}:${cookie}`);
+      } catch { /* the sidecar is gone: nothing to report to */ }
+      return undefined;
+    };
+  }
+
+  function isAlive(obj) {
+    if (isNode(obj)) {
+      try { return obj.isConnected === true; } catch { return false; }
+    }
+    return true;
+  }
+
+  function runOp(op) {
+    if (!isArray(op) || typeof op[0] !== 'string') throw new TypeError('an op is an array that starts with its name');
+    switch (op[0]) {
+      case 'window': return handleValue(topWindow, 0);
+      case 'get': {
+        const obj = target(op[1]);
+        const name = memberName(op[2]);
+        if (!(name in obj)) return { missing: 1 };
+        return value(obj[name], 0);
+      }
+      case 'has': {
+        const obj = target(op[1]);
+        return { b: memberName(op[2]) in obj };
+      }
+      case 'put': {
+        const obj = target(op[1]);
+        const name = memberName(op[2]);
+        obj[name] = argument(op[3]);
+        return { ok: 1 };
+      }
+      case 'call': {
+        const obj = target(op[1]);
+        const name = memberName(op[2]);
+        const args = op.slice(3).map(argument);
+        if (!(name in obj)) return { missing: 1 };
+        const f = obj[name];
+        if (typeof f !== 'function') return { err: `${text(name)} is not a function` };
+        return value(apply(f, obj, args), 0);
+      }
+      case 'items': {
+        const obj = target(op[1]);
+        const start = count(op[2], 'start');
+        const most = count(op[3], 'count');
+        const length = obj.length;
+        const list = [];
+        for (let i = start; i < length && list.length < most; i++) list.push(value(obj.item(i), 0));
+        return { list };
+      }
+      case 'chain': {
+        let obj = target(op[1]);
+        const name = memberName(op[2]);
+        const most = count(op[3], 'count');
+        const list = [];
+        while (list.length < most) {
+          if (!(name in obj)) { list.push({ missing: 1 }); break; }
+          const v = obj[name];
+          list.push(value(v, 0));
+          if (!isObject(v)) break;
+          obj = v;
+        }
+        return { list };
+      }
+      case 'release': {
+        target(op[1]);
+        handles.delete(op[1]);
+        return { ok: 1 };
+      }
+      case 'clone': return handleValue(target(op[1]), 0);
+      case 'alive': return { b: isAlive(target(op[1])) };
+      case 'nodeid': {
+        const obj = target(op[1]);
+        let id = nodeIds.get(obj);
+        if (id === undefined) nodeIds.set(obj, id = nextNodeId++);
+        return { n: id };
+      }
+      case 'callback': return handleValue(makeCallback(cookieText(op[1])), 0);
+      case 'dropcallback': {
+        const cookie = cookieText(op[1]);
+        for (const state of callbackStates.get(cookie) ?? []) state.live = false;
+        callbackStates.delete(cookie);
+        return { ok: 1 };
+      }
+      case 'eval': {
+        if (typeof op[1] !== 'string') throw new TypeError('eval takes source text');
+        return value(globalEval(op[1]), 0);
+      }
+      case 'count': return { n: handles.size };
+      default: throw new TypeError(`unknown op ${text(op[0])}`);
+    }
+  }
+
+  // Handles of a batch that was stopped before its end (Runtime.terminateExecution
+  // ends it without running any of our code) are never seen by the client:
+  // the next batch releases them.
+  let unfinished = null;
+  function discard(from, to) {
+    for (let h = from; h < to; h++) handles.delete(h);
+  }
+
+  return {
+    // Releases the handles made by a batch whose answer came too late to be
+    // sent.
+    discard,
+
+    run(ops) {
+      if (unfinished !== null) discard(unfinished, nextHandle);
+      const start = nextHandle;
+      unfinished = start;
+      const results = [];
+      for (const op of ops) {
+        let result;
+        try {
+          result = runOp(op);
+        } catch (error) {
+          result = error === BAD ? { bad: 1 } : { err: errorText(error) };
+        }
+        results.push(result);
+      }
+      const json = stringify({ results });
+      unfinished = null;
+      return [start, nextHandle, json];
+    },
+  };
+}
