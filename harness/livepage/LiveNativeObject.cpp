@@ -20,8 +20,11 @@ namespace {
 // map with the id and name attributes), a text node's text, a rectangle's
 // sides, the style members visibility asks for and a window's viewport.
 const char* const kPlan = R"({
-  "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes"]},
-  "Text": {"get": ["nodeValue"]},
+  "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes", "firstChild"],
+           "nodeid": true},
+  "Text": {"get": ["nodeValue", "data"]},
+  "HTMLTableCellElement": {"get": ["cellIndex"]},
+  "HTMLTableRowElement": {"get": ["rowIndex"]},
   "NamedNodeMap": {"calls": [["getNamedItem", "id"], ["getNamedItem", "name"]]},
   "Attr": {"get": ["name", "value", "nodeValue", "specified"]},
   "DOMRect": {"get": ["left", "top", "right", "bottom", "x", "y", "width", "height"]},
@@ -40,6 +43,8 @@ const std::set<std::string> kPureCalls = {
 // Members read in runs: a sibling walk reads the next sibling of each.
 constexpr int kRunLength = 64;
 constexpr int kItemBatch = 64;
+// Releases waiting for a request are sent on their own from this many on.
+constexpr size_t kReleaseBacklog = 4096;
 
 std::string CallKey(const std::string& name, const std::vector<std::string>& arguments)
 {
@@ -114,6 +119,8 @@ LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value, bool ahead)
     ++remoteRefs_[h->remote];
     if (!ahead)
         ++libraryHandles_;
+    if (auto id = value.find("i"); id != value.end() && id->is_number_integer())
+        nodeIds_[h->remote] = id->get<LONG>(); // fixed for the object's life: no task needed
     const bool keep = FetchingAhead();
     if (auto p = value.find("p"); p != value.end() && keep)
         for (auto& [name, member] : p->items())
@@ -139,7 +146,7 @@ void LiveNativeObject::NoteAhead(Handle* owner, const std::string& key, const Js
         entry.handle = Adopt(value, true);
     else
         entry.value = value;
-    ahead_[owner][key] = std::move(entry);
+    ahead_[owner->remote][key] = std::move(entry);
 }
 
 void LiveNativeObject::QueueNestedReleases(const Json& value)
@@ -157,12 +164,12 @@ void LiveNativeObject::Retire(Handle* h)
 {
     if (!h->ahead)
         --libraryHandles_;
-    ahead_.erase(h);
     const long long remote = h->remote;
     handles_.erase(h);
     if (--remoteRefs_[remote] == 0) {
         remoteRefs_.erase(remote);
         nodeIds_.erase(remote);
+        ahead_.erase(remote);
         QueueRelease(remote);
     }
 }
@@ -192,7 +199,7 @@ bool LiveNativeObject::TakeAhead(Handle* owner, const std::string& key, AheadVal
 {
     if (!FetchingAhead())
         return false;
-    auto reads = ahead_.find(owner);
+    auto reads = ahead_.find(owner->remote);
     if (reads == ahead_.end())
         return false;
     auto it = reads->second.find(key);
@@ -282,7 +289,7 @@ HRESULT LiveNativeObject::ReadRun(Handle* h, const std::string& member, VARIANT*
     Handle* previous = V_VT(out) == VT_PTR ? static_cast<Handle*>(V_BYREF(out)) : nullptr;
     for (size_t i = 1; i < list.size() && previous; ++i) {
         NoteAhead(previous, "g:" + member, list[i]);
-        previous = ahead_[previous]["g:" + member].handle;
+        previous = ahead_[previous->remote]["g:" + member].handle;
     }
     return hr;
 }
@@ -449,6 +456,7 @@ HRESULT LiveNativeObject::GetIDOfName(BSTR name, LONG* member)
         return DISP_E_UNKNOWNNAME;
     const std::string key = live::Utf8(std::wstring(name, SysStringLen(name)));
     std::lock_guard<std::mutex> lock(mutex_);
+    ++domCalls_;
     auto it = memberIds_.find(key);
     if (it == memberIds_.end()) {
         memberNames_.push_back(key);
@@ -486,7 +494,7 @@ HRESULT LiveNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present)
     if (!h)
         return E_INVALIDARG;
     if (FetchingAhead())
-        if (auto reads = ahead_.find(h); reads != ahead_.end())
+        if (auto reads = ahead_.find(h->remote); reads != ahead_.end())
             if (auto it = reads->second.find("g:" + name); it != reads->second.end()) {
                 *present = it->second.handle || !it->second.value.contains("missing");
                 return S_OK;
@@ -630,13 +638,14 @@ HRESULT STDMETHODCALLTYPE LiveNativeObject::RunTask(void* context)
     return hr;
 }
 
-// The page may change once the task is over: drop what was fetched ahead
-// and give back the handles nobody took.
+// The page may change once the task is over: drop what was fetched ahead.
+// The handles nobody took go back to the page with the next request, or
+// alone once enough of them are waiting.
 void LiveNativeObject::EndTask()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     DropAhead();
-    if (!releases_.empty() && !pageGone_) {
+    if (releases_.size() >= kReleaseBacklog && !pageGone_) {
         Json results;
         Request(Json::array(), results);
     }

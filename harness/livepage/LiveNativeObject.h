@@ -165,7 +165,9 @@ private:
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
     std::unordered_map<long long, int> remoteRefs_; // handles per page handle
     std::unordered_map<long long, LONG> nodeIds_;   // per page handle
-    std::unordered_map<Handle*, std::unordered_map<std::string, AheadValue>> ahead_;
+    // Reads answered ahead, per page handle: every handle of the same page
+    // handle (clones) is answered from them.
+    std::unordered_map<long long, std::unordered_map<std::string, AheadValue>> ahead_;
     std::vector<long long> releases_;
     long libraryHandles_ = 0;
     long scriptObjectHandles_ = 0;

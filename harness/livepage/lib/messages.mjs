@@ -56,7 +56,8 @@ export function parsePlan(plan) {
         && c.slice(1).every((a) => a === null || ['string', 'number', 'boolean'].includes(typeof a)))) {
       throw new Error(`plan "${key}".calls must be a list of [name, argument...] with plain arguments`);
     }
-    result[key] = { get: names('get'), objects: names('objects'), calls };
+    if (entry.nodeid !== undefined && typeof entry.nodeid !== 'boolean') throw new Error(`plan "${key}".nodeid must be true or false`);
+    result[key] = { get: names('get'), objects: names('objects'), calls, nodeid: entry.nodeid === true };
   }
   return result;
 }

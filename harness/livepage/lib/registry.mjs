@@ -104,6 +104,12 @@ export function installRegistry(config) {
     return h;
   }
 
+  function nodeIdOf(obj) {
+    let id = nodeIds.get(obj);
+    if (id === undefined) nodeIds.set(obj, id = nextNodeId++);
+    return id;
+  }
+
   // A new handle of obj, with the members the plan names for it.
   function handleValue(obj, level) {
     const result = { h: newHandle(obj) };
@@ -119,6 +125,7 @@ export function installRegistry(config) {
         if (cls !== key) continue;
       }
       const entry = plan[key];
+      if (entry.nodeid && result.i === undefined) result.i = nodeIdOf(obj);
       for (const name of entry.get) {
         const got = member(obj, name, level, false);
         if (got) (result.p ??= Object.create(null))[name] = got;
@@ -298,12 +305,7 @@ export function installRegistry(config) {
       }
       case 'clone': return handleValue(target(op[1]), 0);
       case 'alive': return { b: isAlive(target(op[1])) };
-      case 'nodeid': {
-        const obj = target(op[1]);
-        let id = nodeIds.get(obj);
-        if (id === undefined) nodeIds.set(obj, id = nextNodeId++);
-        return { n: id };
-      }
+      case 'nodeid': return { n: nodeIdOf(target(op[1])) };
       case 'callback': return handleValue(makeCallback(cookieText(op[1])), 0);
       case 'dropcallback': {
         const cookie = cookieText(op[1]);
