@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows test program under wine64 with a live-page sidecar beside
-# it: starts harness/livepage/sidecar.mjs on tests/pages, passes its port
+# it: starts harness/livepage/sidecar.mjs on tests/pages (and on
+# tests/live-pages/site, the pages only live tests use), passes its port
 # in VXCR_LIVE_PORT and ends it (and its Chromium) when the program ends.
 # Listing the tests needs no browser.
 set -u
@@ -16,7 +17,8 @@ done
 
 # The sidecar ends when its standard input closes: it is a pipe this script
 # holds, so it goes with the script whatever ends it.
-coproc SIDECAR { exec node "$repo/harness/livepage/sidecar.mjs" --root "$repo/tests/pages" 2>&2; }
+coproc SIDECAR { exec node "$repo/harness/livepage/sidecar.mjs" --root "$repo/tests/pages" \
+    --root "$repo/tests/live-pages/site" 2>&2; }
 port=""
 while read -r -t 60 word value <&"${SIDECAR[0]}"; do
     if [ "$word" = "listening" ]; then
