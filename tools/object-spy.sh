@@ -12,11 +12,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
     cat <<'USAGE'
-usage: ./vxcr inspect [PAGE...] [--model dom|tree] [--json] [--html OUT.html] [--xpath EXPR] [--at X,Y] [--focused]
-       ./vxcr inspect --record SCRIPT [PAGE]
+usage: ./vxcr inspect [PAGE...] [--live] [--model dom|tree] [--json] [--html OUT.html] [--xpath EXPR] [--at X,Y] [--focused]
+       ./vxcr inspect --record SCRIPT [--live] [PAGE]
   PAGE      an HTML file, a folder of HTML files, an http(s) address or a snapshot
             (.json) written by tools/capture; without one, the bundled example
             tests/pages/naming.html
+  --live    read the pages live in headless Chromium instead of from captures
+            (HTML files and http(s) addresses; files are served from their folder
+            as http://fixtures.test/NAME): geometry, scrolling, focus and script are
+            the browser's own while the hook reads
   --model   walk one model only (default: both)
   --json    the tree as JSON: {"pages": [{"model", "tree": object}]}, each object
             {kind, method, parameters, identifier, alias, moniker, rectangle
@@ -42,9 +46,11 @@ pages=()
 args=()
 report=""
 record=""
+live=0
 while [ $# -gt 0 ]; do
     case "$1" in
         --help|-h) usage; exit 0 ;;
+        --live) live=1; shift ;;
         --model) [ $# -ge 2 ] || fail "--model needs dom or tree"
                  [ "$2" = dom ] || [ "$2" = tree ] || fail "--model needs dom or tree, not $2"
                  args+=("--model=$2"); shift 2 ;;
@@ -71,6 +77,34 @@ fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# Live pages: a sidecar with headless Chromium serves them while the hook
+# reads; nothing is captured.
+if [ $live -eq 1 ]; then
+    [ -z "$report" ] || fail "--html shows a captured page's screenshot; it does not go with --live"
+    . "$root/harness/livepage/sidecar-control.sh"
+    roots=()
+    page_args=()
+    for page in "${pages[@]}"; do
+        if [[ "$page" == http://* || "$page" == https://* ]]; then
+            url=$page
+        elif [ -f "$page" ] && [[ "$page" == *.htm || "$page" == *.html ]]; then
+            roots+=("$(cd "$(dirname "$page")" && pwd)")
+            url="http://fixtures.test/$(basename "$page")"
+        else
+            fail "$page: --live takes HTML files and http(s) addresses"
+        fi
+        page_args+=("--page=live:$url|$url")
+    done
+    [ ${#roots[@]} -gt 0 ] || roots=("$root/tests/pages")
+    started=$SECONDS
+    start_live_sidecar "${roots[@]}" 2>"$work/sidecar.log" || fail "the live-page sidecar did not start: $(tail -n 1 "$work/sidecar.log")"
+    echo "inspect: headless Chromium ready in $((SECONDS - started)) s" >&2
+    "$root/cmake/wine-run.sh" "$build/bin/vxobjectspy.exe" "${page_args[@]}" "${args[@]}" </dev/null | tr -d '\r'
+    status=${PIPESTATUS[0]}
+    stop_live_sidecar
+    exit "$status"
+fi
 
 # Snapshots, one per page, in order.
 snapshots=()

@@ -69,7 +69,7 @@ std::wstring ProgramFolder()
 
 } // namespace
 
-HRESULT RendererProcess::Start(const std::wstring& snapshotPath, ULONG browserWindow,
+HRESULT RendererProcess::Start(const std::wstring& page, ULONG browserWindow,
                                std::unique_ptr<RendererProcess>& process, ComPtr<IDispatch>& quickBrowser,
                                DWORD timeoutMs)
 {
@@ -88,10 +88,13 @@ HRESULT RendererProcess::Start(const std::wstring& snapshotPath, ULONG browserWi
     SetHandleInformation(started->output_, HANDLE_FLAG_INHERIT, 0);
 
     // The renderer's own Chrome switches come first, as Chrome passes them.
+    const std::wstring livePrefix = L"live:";
+    const std::wstring pageOption = page.rfind(livePrefix, 0) == 0
+                                        ? L"--vxrenderer-live=" + page.substr(livePrefix.size())
+                                        : L"--vxrenderer-snapshot=" + page;
     std::wstring commandLine = L"\"" + ProgramFolder() +
-                               L"vxrendererstandin.exe\" --type=renderer --channel=1.2.3"
-                               L" \"--vxrenderer-snapshot=" +
-                               snapshotPath + L"\" --vxrenderer-window=" + std::to_wstring(browserWindow);
+                               L"vxrendererstandin.exe\" --type=renderer --channel=1.2.3 \"" + pageOption +
+                               L"\" --vxrenderer-window=" + std::to_wstring(browserWindow);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;

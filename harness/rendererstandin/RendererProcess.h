@@ -22,10 +22,13 @@ HRESULT UnmarshalFromText(const std::string& text, REFIID iid, void** object);
 class RendererProcess
 {
 public:
-    // Starts vxrendererstandin.exe (next to this program) on the snapshot,
-    // reporting `browserWindow` as its window in the browser process, and
-    // waits for its quick browser (a proxy in the caller's apartment).
-    static HRESULT Start(const std::wstring& snapshotPath, ULONG browserWindow,
+    // Starts vxrendererstandin.exe (next to this program) on a page: a
+    // snapshot's path, or "live:" and an address for the page live in
+    // headless Chromium (through the live-page sidecar whose port is in
+    // VXCR_LIVE_PORT). It reports `browserWindow` as its window in the
+    // browser process; waits for its quick browser (a proxy in the
+    // caller's apartment).
+    static HRESULT Start(const std::wstring& page, ULONG browserWindow,
                          std::unique_ptr<RendererProcess>& process, Microsoft::WRL::ComPtr<IDispatch>& quickBrowser,
                          DWORD timeoutMs = 30000);
     ~RendererProcess(); // asks it to quit, kills it when it does not

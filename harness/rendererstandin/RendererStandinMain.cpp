@@ -1,6 +1,7 @@
 // vxrendererstandin: plays one Chrome renderer process with the product's
 // Chrome component inside. It loads a captured page into the snapshot native
-// object, has the host stand-in attach the library (the process's command
+// object (or opens a live page with the live one), has the host stand-in
+// attach the library (the process's command
 // line carries Chrome's renderer switches, so the library sees a renderer),
 // takes the raw-browser extender from the module interface and offers the
 // quick browser it hands out to the browser process:
@@ -13,7 +14,11 @@
 //   shutdown       ok <HRESULT>: the extender's Shutdown
 //   busy           ok <microseconds the renderer thread ran callbacks since the last busy>
 //   quit           ends (so does the end of the input)
-// Options: --vxrenderer-snapshot=PATH (required), --vxrenderer-window=N (the
+// On a live page the page commands run as the page's own script would:
+// "fire" answers -1 listeners (the page's own are not known) and
+// "listeners" is refused.
+// Options: --vxrenderer-snapshot=PATH or --vxrenderer-live=URL (the page,
+// live through the sidecar whose port is in VXCR_LIVE_PORT), --vxrenderer-window=N (the
 // renderer's window in the browser process, as the native object reports
 // it), --vxrenderer-dll=PATH (default ..\layout\vxCrHook.dll).
 #include <windows.h>
@@ -31,7 +36,7 @@
 #include "generated/ovModule.h"
 #include "generated/vxCrHook.h"
 #include "harness/host/TestHost.h"
-#include "harness/nativeobject/SnapshotNativeObject.h"
+#include "harness/rendererstandin/PageSteering.h"
 #include "harness/rendererstandin/RendererProcess.h"
 
 using Microsoft::WRL::ComPtr;
@@ -61,15 +66,6 @@ std::wstring Option(const std::wstring& name)
     return value;
 }
 
-std::wstring Utf8ToWide(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
-
 int Fail(const char* what, HRESULT hr)
 {
     Say("failed %s 0x%08lX", what, static_cast<unsigned long>(hr));
@@ -82,22 +78,21 @@ int wmain()
 {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     const std::wstring snapshot = Option(L"snapshot");
+    const std::wstring liveUrl = Option(L"live");
     std::wstring libraryPath = Option(L"dll");
     if (libraryPath.empty())
         libraryPath = harness::DefaultLibraryPath();
 
-    ComPtr<harness::SnapshotNativeObject> native;
+    std::unique_ptr<harness::PageSteering> page;
     try {
-        HRESULT hr = vx::com::CreateComObject(native, harness::SnapshotPage::Load(snapshot));
-        if (FAILED(hr))
-            return Fail("native-object", hr);
+        page = liveUrl.empty() ? harness::SteerSnapshot(snapshot) : harness::SteerLivePage(liveUrl);
     } catch (const std::exception& e) {
-        Say("failed snapshot %s", e.what());
+        Say("failed %s %s", liveUrl.empty() ? "snapshot" : "live-page", e.what());
         return 1;
     }
 
     if (const std::wstring window = Option(L"window"); !window.empty())
-        native->SetBrowserWindow(static_cast<LONG>(std::wcstoul(window.c_str(), nullptr, 10)));
+        page->SetBrowserWindow(static_cast<LONG>(std::wcstoul(window.c_str(), nullptr, 10)));
 
     HMODULE library = LoadLibraryW(libraryPath.c_str());
     if (!library)
@@ -120,7 +115,7 @@ int wmain()
         return Fail("attach", E_FAIL);
 
     ComPtr<IvxCrRawBrowserExtender> extender;
-    if (FAILED(hr = extenderModule->CreateRawBrowserExtender(static_cast<IvxCrNativeChromeObject*>(native.Get()),
+    if (FAILED(hr = extenderModule->CreateRawBrowserExtender(page->Native(),
                                                              extender.GetAddressOf())))
         return Fail("CreateRawBrowserExtender", hr);
     ComPtr<IDispatch> quickBrowser;
@@ -142,50 +137,31 @@ int wmain()
         if (line == "quit")
             break;
         if (line == "handles") {
-            const long scriptObjects = native->ScriptObjectHandles();
-            Say("ok %ld %ld", native->LiveHandles() - scriptObjects, scriptObjects);
+            const long scriptObjects = page->ScriptObjectHandles();
+            Say("ok %ld %ld", page->LibraryHandles() - scriptObjects, scriptObjects);
         } else if (line == "listeners") {
-            Say("ok %ld %ld", native->ListenerCount(), native->ScriptCallbackCount());
+            Say("%s", page->Steer("listeners", "", "").c_str());
         } else if (line.rfind("remove ", 0) == 0) {
-            const std::string id = line.substr(7);
-            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
-            if (node)
-                native->RemoveNode(node);
-            Say(node ? "ok" : "error no element");
-        } else if (line.rfind("fire ", 0) == 0) {
-            const size_t space = line.find(' ', 5);
-            const std::string id = line.substr(5, space == std::string::npos ? std::string::npos : space - 5);
-            const std::string type = space == std::string::npos ? "" : line.substr(space + 1);
-            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
-            if (node)
-                Say("ok %d", native->FireEvent(node, std::wstring(type.begin(), type.end())));
-            else
-                Say("error no element");
-        } else if (line.rfind("type ", 0) == 0 || line.rfind("choose ", 0) == 0 || line.rfind("toggle ", 0) == 0) {
-            // A user's action on an element: "type <id> <text>", "choose
-            // <id> <option index>", "toggle <id>" (a check box's click).
+            Say("%s", page->Steer("remove", line.substr(7), "").c_str());
+        } else if (line.rfind("fire ", 0) == 0 || line.rfind("type ", 0) == 0 || line.rfind("choose ", 0) == 0 ||
+                   line.rfind("toggle ", 0) == 0) {
+            // "fire <id> <type>", and a user's action on an element: "type
+            // <id> <text>", "choose <id> <option index>", "toggle <id>" (a
+            // check box's click).
             const size_t verbEnd = line.find(' ');
             const std::string verb = line.substr(0, verbEnd);
             const size_t idEnd = line.find(' ', verbEnd + 1);
             const std::string id =
                 line.substr(verbEnd + 1, idEnd == std::string::npos ? std::string::npos : idEnd - verbEnd - 1);
             const std::string rest = idEnd == std::string::npos ? "" : line.substr(idEnd + 1);
-            const long node = native->Page().FindById(std::wstring(id.begin(), id.end()));
-            bool done = false;
-            if (node && verb == "type")
-                done = native->TypeText(node, Utf8ToWide(rest));
-            else if (node && verb == "choose")
-                done = native->ChooseOption(node, std::atol(rest.c_str()));
-            else if (node)
-                done = native->ToggleChecked(node);
-            Say(!node ? "error no element" : done ? "ok" : "error refused");
+            Say("%s", page->Steer(verb, id, rest).c_str());
         } else if (line.rfind("block ", 0) == 0) {
             const DWORD ms = static_cast<DWORD>(std::stoul(line.substr(6)));
             // Answered once the renderer thread is taken, so that the next
             // call surely waits.
             HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            blockers.emplace_back([held = native, ms, taken] {
-                harness::RendererThread::Block block(held->Renderer());
+            blockers.emplace_back([renderer = &page->Renderer(), ms, taken] {
+                harness::RendererThread::Block block(*renderer);
                 SetEvent(taken);
                 Sleep(ms);
             });
@@ -193,8 +169,8 @@ int wmain()
             CloseHandle(taken);
             Say("ok");
         } else if (line == "busy") {
-            Say("ok %.0f", native->Renderer().BusySeconds() * 1e6);
-            native->Renderer().ResetBusy();
+            Say("ok %.0f", page->Renderer().BusySeconds() * 1e6);
+            page->Renderer().ResetBusy();
         } else if (line == "shutdown") {
             Say("ok 0x%08lX", static_cast<unsigned long>(extender->Shutdown()));
         } else {
@@ -210,7 +186,7 @@ int wmain()
     extension.Reset();
     extenderModule.Reset();
     moduleUnknown.Reset();
-    native.Reset();
+    page.reset();
     CoUninitialize();
     return 0;
 }

@@ -23,6 +23,12 @@ struct ComparedPage
     const char* label;
 };
 
+// Test names and ctest's listing show the page by its label.
+void PrintTo(const ComparedPage& page, std::ostream* out)
+{
+    *out << page.label;
+}
+
 std::string Utf8(const std::wstring& text)
 {
     return harness::live::Utf8(text);
