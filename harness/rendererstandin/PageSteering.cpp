@@ -30,9 +30,12 @@ public:
     void SetBrowserWindow(LONG window) override { native_->SetBrowserWindow(window); }
     long LibraryHandles() override { return native_->LiveHandles(); }
     long ScriptObjectHandles() override { return native_->ScriptObjectHandles(); }
+    bool PageGone() override { return false; }
 
     std::string Steer(const std::string& verb, const std::string& id, const std::string& rest) override
     {
+        if (verb == "crash")
+            return "error a captured page cannot crash";
         if (verb == "listeners")
             return "ok " + std::to_string(native_->ListenerCount()) + " " +
                    std::to_string(native_->ScriptCallbackCount());
@@ -82,11 +85,14 @@ public:
     void SetBrowserWindow(LONG window) override { native_->SetBrowserWindow(window); }
     long LibraryHandles() override { return native_->LiveHandles(); }
     long ScriptObjectHandles() override { return native_->ScriptObjectHandles(); }
+    bool PageGone() override { return native_->PageGone(); }
 
     std::string Steer(const std::string& verb, const std::string& id, const std::string& rest) override
     {
         if (verb == "listeners")
             return "error the page's listeners are the page's own";
+        if (verb == "crash")
+            return SUCCEEDED(native_->Control("crash")) ? "ok" : "error the page did not crash";
         const std::string element = "document.getElementById(" + Quoted(id) + ")";
         std::string script;
         if (verb == "remove")

@@ -22,8 +22,11 @@ public:
     // Node handles the library holds, and of those the script objects'.
     virtual long LibraryHandles() = 0;
     virtual long ScriptObjectHandles() = 0;
+    // The page went away under the process (a live page's renderer crashed,
+    // or its browser): a renderer process does not outlive its page.
+    virtual bool PageGone() = 0;
     // One command's answer ("ok ..." or "error ..."): remove, fire, type,
-    // choose, toggle, listeners (see RendererStandinMain.cpp).
+    // choose, toggle, listeners, crash (see RendererStandinMain.cpp).
     virtual std::string Steer(const std::string& verb, const std::string& id, const std::string& rest) = 0;
 };
 

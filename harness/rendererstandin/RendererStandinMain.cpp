@@ -16,7 +16,9 @@
 //   quit           ends (so does the end of the input)
 // On a live page the page commands run as the page's own script would:
 // "fire" answers -1 listeners (the page's own are not known) and
-// "listeners" is refused.
+// "listeners" is refused. There "crash" crashes the page's renderer in
+// Chromium; the process then ends at once, as a renderer process goes with
+// its page (exit code 3).
 // Options: --vxrenderer-snapshot=PATH or --vxrenderer-live=URL (the page,
 // live through the sidecar whose port is in VXCR_LIVE_PORT), --vxrenderer-window=N (the
 // renderer's window in the browser process, as the native object reports
@@ -25,6 +27,7 @@
 
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -129,6 +132,19 @@ int wmain()
     quickBrowser.Reset();
     Say("ready %lu %s", GetCurrentProcessId(), marshalled.c_str());
 
+    // A renderer process does not outlive its page: once the live page has
+    // gone, the process ends as a crashed renderer would, without clean-up.
+    std::atomic<bool> commandsDone{false};
+    std::thread pageWatch([&] {
+        while (!commandsDone) {
+            if (page->PageGone()) {
+                fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+            Sleep(20);
+        }
+    });
+
     std::vector<std::thread> blockers;
     std::string line;
     while (std::getline(std::cin, line)) {
@@ -141,6 +157,8 @@ int wmain()
             Say("ok %ld %ld", page->LibraryHandles() - scriptObjects, scriptObjects);
         } else if (line == "listeners") {
             Say("%s", page->Steer("listeners", "", "").c_str());
+        } else if (line == "crash") {
+            Say("%s", page->Steer("crash", "", "").c_str());
         } else if (line.rfind("remove ", 0) == 0) {
             Say("%s", page->Steer("remove", line.substr(7), "").c_str());
         } else if (line.rfind("fire ", 0) == 0 || line.rfind("type ", 0) == 0 || line.rfind("choose ", 0) == 0 ||
@@ -178,6 +196,8 @@ int wmain()
         }
     }
 
+    commandsDone = true;
+    pageWatch.join();
     for (std::thread& blocker : blockers)
         blocker.join();
     extender->Shutdown();
