@@ -20,7 +20,7 @@ namespace {
 // map with the id and name attributes), a text node's text, a rectangle's
 // sides, the style members visibility asks for and a window's viewport.
 const char* const kPlan = R"({
-  "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes", "firstChild"],
+  "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes"],
            "nodeid": true},
   "Text": {"get": ["nodeValue", "data"]},
   "HTMLTableCellElement": {"get": ["cellIndex"]},
@@ -100,53 +100,83 @@ LiveNativeObject::~LiveNativeObject()
 LiveNativeObject::Handle* LiveNativeObject::Find(NodeImpl* node)
 {
     auto it = handles_.find(reinterpret_cast<Handle*>(node));
-    if (it == handles_.end() || it->second->ahead) {
+    if (it == handles_.end()) {
         ++faults_;
         return nullptr;
     }
     return it->first;
 }
 
-// Takes a handle value as a handle record; what came along with it is kept
-// for reads ahead while fetching ahead, and given back otherwise.
-LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value, bool ahead)
+// A new handle record of the library's for a page handle.
+LiveNativeObject::Handle* LiveNativeObject::NewHandle(long long remote)
 {
     auto record = std::make_unique<Handle>();
-    record->remote = value["h"].get<long long>();
-    record->ahead = ahead;
+    record->remote = remote;
     Handle* h = record.get();
     handles_.emplace(h, std::move(record));
-    ++remoteRefs_[h->remote];
-    if (!ahead)
-        ++libraryHandles_;
+    ++remoteRefs_[remote];
+    ++libraryHandles_;
+    return h;
+}
+
+// Takes a handle value as the library's handle; what came along with it is
+// kept for reads ahead while fetching ahead, and given back otherwise.
+LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value)
+{
+    const long long remote = Remember(value);
+    Handle* h = NewHandle(remote);
+    ReleaseRef(remote); // the record holds it now
+    return h;
+}
+
+// Keeps a handle value's page handle (one reference, given back by
+// ReleaseRef) and notes what came along with it.
+long long LiveNativeObject::Remember(const Json& value)
+{
+    const long long remote = value["h"].get<long long>();
+    ++remoteRefs_[remote];
     if (auto id = value.find("i"); id != value.end() && id->is_number_integer())
-        nodeIds_[h->remote] = id->get<LONG>(); // fixed for the object's life: no task needed
+        nodeIds_[remote] = id->get<LONG>(); // fixed for the object's life: no task needed
     const bool keep = FetchingAhead();
     if (auto p = value.find("p"); p != value.end() && keep)
         for (auto& [name, member] : p->items())
-            NoteAhead(h, "g:" + name, member);
+            NoteAhead(remote, "g:" + name, member);
     for (const char* group : {"o", "c"}) {
         auto members = value.find(group);
         if (members == value.end())
             continue;
         for (auto& [name, member] : members->items()) {
             if (keep)
-                NoteAhead(h, (group[0] == 'o' ? "g:" : "c:") + name, member);
+                NoteAhead(remote, (group[0] == 'o' ? "g:" : "c:") + name, member);
             else
                 QueueNestedReleases(member);
         }
     }
-    return h;
+    return remote;
 }
 
-void LiveNativeObject::NoteAhead(Handle* owner, const std::string& key, const Json& value)
+// A read of `owner` answered ahead. An object is held (aheadHolds_) until
+// what was fetched ahead is dropped; each read of it gives the library a
+// handle of its own.
+void LiveNativeObject::NoteAhead(long long owner, const std::string& key, const Json& value)
 {
     AheadValue entry;
-    if (live::IsHandleValue(value))
-        entry.handle = Adopt(value, true);
-    else
+    if (live::IsHandleValue(value)) {
+        entry.remote = Remember(value);
+        aheadHolds_.push_back(entry.remote);
+    } else {
         entry.value = value;
-    ahead_[owner->remote][key] = std::move(entry);
+    }
+    ahead_[owner][key] = std::move(entry);
+}
+
+void LiveNativeObject::NoteAheadObject(long long owner, const std::string& key, long long remote)
+{
+    AheadValue entry;
+    entry.remote = remote;
+    ++remoteRefs_[remote];
+    aheadHolds_.push_back(remote);
+    ahead_[owner][key] = std::move(entry);
 }
 
 void LiveNativeObject::QueueNestedReleases(const Json& value)
@@ -162,10 +192,14 @@ void LiveNativeObject::QueueNestedReleases(const Json& value)
 
 void LiveNativeObject::Retire(Handle* h)
 {
-    if (!h->ahead)
-        --libraryHandles_;
+    --libraryHandles_;
     const long long remote = h->remote;
     handles_.erase(h);
+    ReleaseRef(remote);
+}
+
+void LiveNativeObject::ReleaseRef(long long remote)
+{
     if (--remoteRefs_[remote] == 0) {
         remoteRefs_.erase(remote);
         nodeIds_.erase(remote);
@@ -187,12 +221,10 @@ bool LiveNativeObject::FetchingAhead() const
 void LiveNativeObject::DropAhead()
 {
     ahead_.clear();
-    std::vector<Handle*> unused;
-    for (auto& [h, record] : handles_)
-        if (record->ahead)
-            unused.push_back(h);
-    for (Handle* h : unused)
-        Retire(h);
+    std::vector<long long> holds;
+    holds.swap(aheadHolds_);
+    for (long long remote : holds)
+        ReleaseRef(remote);
 }
 
 bool LiveNativeObject::TakeAhead(Handle* owner, const std::string& key, AheadValue& out)
@@ -206,12 +238,19 @@ bool LiveNativeObject::TakeAhead(Handle* owner, const std::string& key, AheadVal
     if (it == reads->second.end())
         return false;
     out = it->second;
-    if (out.handle) { // a handle is given out once; the next read asks again
-        out.handle->ahead = false;
-        ++libraryHandles_;
-        reads->second.erase(it);
-    }
     return true;
+}
+
+HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
+{
+    VariantInit(out);
+    if (ahead.remote) {
+        V_VT(out) = VT_PTR;
+        V_BYREF(out) = NewHandle(ahead.remote);
+        return S_OK;
+    }
+    HRESULT hr = live::ValueStatus(ahead.value);
+    return FAILED(hr) ? hr : live::PrimitiveToVariant(ahead.value, out);
 }
 
 // ------------------------------------------------------------ requests
@@ -258,7 +297,7 @@ HRESULT LiveNativeObject::Answer(const Json& value, VARIANT* out)
         return hr;
     if (live::IsHandleValue(value)) {
         V_VT(out) = VT_PTR;
-        V_BYREF(out) = Adopt(value, false);
+        V_BYREF(out) = Adopt(value);
         return S_OK;
     }
     return live::PrimitiveToVariant(value, out);
@@ -286,12 +325,66 @@ HRESULT LiveNativeObject::ReadRun(Handle* h, const std::string& member, VARIANT*
     if (list.empty())
         return live::ValueStatus(results[0]) != S_OK ? live::ValueStatus(results[0]) : E_UNEXPECTED;
     hr = Answer(list[0], out);
-    Handle* previous = V_VT(out) == VT_PTR ? static_cast<Handle*>(V_BYREF(out)) : nullptr;
+    long long previous = V_VT(out) == VT_PTR ? static_cast<Handle*>(V_BYREF(out))->remote : 0;
     for (size_t i = 1; i < list.size() && previous; ++i) {
         NoteAhead(previous, "g:" + member, list[i]);
-        previous = ahead_[previous->remote]["g:" + member].handle;
+        previous = ahead_[previous]["g:" + member].remote;
     }
     return hr;
+}
+
+// The nodes below `h` in one request: the first child is the answer; every
+// child, sibling and parent link among them is noted, so that a walk of the
+// subtree (firstChild, nextSibling, parentNode, previousSibling) needs no
+// further round trip. Links past the end of a list cut short are left out.
+HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
+{
+    Json results;
+    HRESULT hr = Request(Json::array({Json::array({"subtree", h->remote, options_.subtreeNodes})}), results);
+    if (FAILED(hr))
+        return hr;
+    const Json& answer = results[0];
+    if (!answer.contains("list") || !answer.contains("depths") || answer["list"].size() != answer["depths"].size())
+        return live::ValueStatus(answer) != S_OK ? live::ValueStatus(answer) : E_UNEXPECTED;
+    const Json& list = answer["list"];
+    const bool complete = answer.value("complete", false);
+    const long long root = h->remote;
+    std::vector<long long> lastAtDepth{root}; // the last node seen at each depth, the root at 0
+    const Json none = Json{{"null", 1}};
+    for (size_t i = 0; i < list.size(); ++i) {
+        const size_t depth = answer["depths"][i].get<size_t>();
+        if (!live::IsHandleValue(list[i]) || depth < 1 || depth > lastAtDepth.size())
+            return E_UNEXPECTED;
+        const long long node = Remember(list[i]);
+        aheadHolds_.push_back(node);
+        const long long parent = lastAtDepth[depth - 1];
+        NoteAheadObject(node, "g:parentNode", parent);
+        if (i == 0 || answer["depths"][i - 1].get<size_t>() == depth - 1) {
+            NoteAheadObject(parent, "g:firstChild", node);
+            NoteAhead(node, "g:previousSibling", none);
+        } else {
+            NoteAheadObject(lastAtDepth[depth], "g:nextSibling", node);
+            NoteAheadObject(node, "g:previousSibling", lastAtDepth[depth]);
+        }
+        lastAtDepth.resize(depth + 1);
+        lastAtDepth[depth] = node;
+        // What the next entry says of this node's children and of the runs
+        // it ends; nothing past a list that was cut short.
+        const bool last = i + 1 == list.size();
+        if (last && !complete)
+            break;
+        const size_t next = last ? 0 : answer["depths"][i + 1].get<size_t>();
+        if (next <= depth)
+            NoteAhead(node, "g:firstChild", none);
+        for (size_t ended = depth; ended > next; --ended)
+            NoteAhead(lastAtDepth[ended], "g:nextSibling", none);
+    }
+    if (list.empty() && complete)
+        NoteAhead(root, "g:firstChild", none);
+    AheadValue first;
+    if (!TakeAhead(h, "g:firstChild", first))
+        return ReadOne(Json::array({"get", root, "firstChild"}), out);
+    return AnswerAhead(first, out);
 }
 
 HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
@@ -309,7 +402,7 @@ HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
         return S_OK;
     }
     for (size_t i = 1; i < list.size(); ++i)
-        NoteAhead(h, CallKey("item", {std::to_string(index + static_cast<long>(i))}), list[i]);
+        NoteAhead(h->remote, CallKey("item", {std::to_string(index + static_cast<long>(i))}), list[i]);
     return Answer(list[0], out);
 }
 
@@ -393,7 +486,7 @@ HRESULT LiveNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone)
         return E_INVALIDARG;
     // A second handle of the same page handle: the page object lives while
     // either does.
-    *clone = reinterpret_cast<NodeImpl*>(Adopt(Json{{"h", h->remote}}, false));
+    *clone = reinterpret_cast<NodeImpl*>(NewHandle(h->remote));
     return S_OK;
 }
 
@@ -496,7 +589,7 @@ HRESULT LiveNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present)
     if (FetchingAhead())
         if (auto reads = ahead_.find(h->remote); reads != ahead_.end())
             if (auto it = reads->second.find("g:" + name); it != reads->second.end()) {
-                *present = it->second.handle || !it->second.value.contains("missing");
+                *present = it->second.remote || !it->second.value.contains("missing");
                 return S_OK;
             }
     vx::com::Variant value;
@@ -521,17 +614,12 @@ HRESULT LiveNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* valu
     if (!h)
         return E_INVALIDARG;
     AheadValue ahead;
-    if (TakeAhead(h, "g:" + name, ahead)) {
-        if (ahead.handle) {
-            V_VT(value) = VT_PTR;
-            V_BYREF(value) = ahead.handle;
-            return S_OK;
-        }
-        HRESULT hr = live::ValueStatus(ahead.value);
-        return FAILED(hr) ? hr : live::PrimitiveToVariant(ahead.value, value);
-    }
+    if (TakeAhead(h, "g:" + name, ahead))
+        return AnswerAhead(ahead, value);
     if (FetchingAhead() && (name == "nextSibling" || name == "previousSibling"))
         return ReadRun(h, name, value);
+    if (FetchingAhead() && name == "firstChild")
+        return ReadSubtree(h, value);
     return ReadOne(Json::array({"get", h->remote, name}), value);
 }
 
@@ -589,15 +677,8 @@ HRESULT LiveNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* params
         return ReadOne(std::move(op), out);
     }
     AheadValue ahead;
-    if (keyed && TakeAhead(h, CallKey(name, keys), ahead)) {
-        if (ahead.handle) {
-            V_VT(out) = VT_PTR;
-            V_BYREF(out) = ahead.handle;
-            return S_OK;
-        }
-        HRESULT hr = live::ValueStatus(ahead.value);
-        return FAILED(hr) ? hr : live::PrimitiveToVariant(ahead.value, out);
-    }
+    if (keyed && TakeAhead(h, CallKey(name, keys), ahead))
+        return AnswerAhead(ahead, out);
     if (FetchingAhead() && name == "item" && keys.size() == 1 && keyed)
         return ReadItems(h, std::strtol(keys[0].c_str(), nullptr, 10), out);
     return ReadOne(std::move(op), out);

@@ -43,6 +43,7 @@ struct LivePageOptions
     int width = 1024; // viewport, CSS pixels
     int height = 768;
     bool fetchAhead = true;
+    int subtreeNodes = 20000; // nodes of a subtree read at once when a walk goes down
     DWORD callTimeoutMs = 15000; // one round trip
     DWORD loadTimeoutMs = 5000;
     std::wstring exclusionAttributeName = L"data-vxcr-exclude";
@@ -117,24 +118,30 @@ public:
 private:
     using Json = nlohmann::json;
 
-    // A handle of the library's (or fetched ahead and not yet given out).
+    // A handle of the library's: several may share one page handle.
     struct Handle
     {
         long long remote = 0; // the page registry's handle
-        bool ahead = false;   // fetched ahead, not the library's yet
     };
-    // A read answered ahead: a primitive value, or a handle fetched ahead.
+    // A read answered ahead: a primitive value, or an object (its page
+    // handle, held until what was fetched ahead is dropped).
     struct AheadValue
     {
         Json value;
-        Handle* handle = nullptr;
+        long long remote = 0;
     };
 
     Handle* Find(NodeImpl* node);
-    Handle* Adopt(const Json& value, bool ahead);
-    void NoteAhead(Handle* owner, const std::string& key, const Json& value);
+    Handle* NewHandle(long long remote);
+    Handle* Adopt(const Json& value);
+    long long Remember(const Json& value);
+    void NoteAhead(long long owner, const std::string& key, const Json& value);
+    void NoteAheadObject(long long owner, const std::string& key, long long remote);
     void QueueNestedReleases(const Json& value);
     void Retire(Handle* h);
+    void ReleaseRef(long long remote);
+    HRESULT AnswerAhead(const AheadValue& ahead, VARIANT* out);
+    HRESULT ReadSubtree(Handle* h, VARIANT* out);
     void QueueRelease(long long remote);
     bool FetchingAhead() const;
     void DropAhead();
@@ -163,7 +170,8 @@ private:
     std::unique_ptr<LiveConnection> connection_;
     std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
-    std::unordered_map<long long, int> remoteRefs_; // handles per page handle
+    std::unordered_map<long long, int> remoteRefs_; // references per page handle: handles and holds
+    std::vector<long long> aheadHolds_;            // page handles held for reads ahead
     std::unordered_map<long long, LONG> nodeIds_;   // per page handle
     // Reads answered ahead, per page handle: every handle of the same page
     // handle (clones) is answered from them.

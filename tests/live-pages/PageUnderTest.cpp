@@ -21,7 +21,7 @@ std::unique_ptr<PageUnderTest> PageUnderTest::Snapshot(const std::string& snapsh
     return page;
 }
 
-std::unique_ptr<PageUnderTest> PageUnderTest::Live(const std::wstring& url, bool fetchAhead)
+std::unique_ptr<PageUnderTest> PageUnderTest::Live(const std::wstring& url, bool fetchAhead, int subtreeNodes)
 {
     std::unique_ptr<PageUnderTest> page(new PageUnderTest());
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -29,6 +29,8 @@ std::unique_ptr<PageUnderTest> PageUnderTest::Live(const std::wstring& url, bool
     options.port = harness::LiveSidecarPortFromEnvironment();
     options.url = url;
     options.fetchAhead = fetchAhead;
+    if (subtreeNodes > 0)
+        options.subtreeNodes = subtreeNodes;
     if (!options.port) {
         ADD_FAILURE() << "VXCR_LIVE_PORT is not set: run this program through tests/live-pages/with-live-sidecar.sh";
         return nullptr;

@@ -23,7 +23,9 @@ class PageUnderTest
 public:
     // The snapshot (path below tests/pages) or the live page at its URL.
     static std::unique_ptr<PageUnderTest> Snapshot(const std::string& snapshot);
-    static std::unique_ptr<PageUnderTest> Live(const std::wstring& url, bool fetchAhead = true);
+    // `subtreeNodes`: how many nodes of a subtree the live native object
+    // reads at once (0: its default).
+    static std::unique_ptr<PageUnderTest> Live(const std::wstring& url, bool fetchAhead = true, int subtreeNodes = 0);
     ~PageUnderTest();
 
     // The library's object model option: 0 DOM, 3 Tree.

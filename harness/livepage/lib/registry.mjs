@@ -298,6 +298,32 @@ export function installRegistry(config) {
         }
         return { list };
       }
+      case 'subtree': {
+        // The nodes below obj in document order, each with its depth below
+        // obj (1 for a child), at most `count` of them; `complete` says
+        // whether every node below obj is in the list.
+        const root = target(op[1]);
+        const most = count(op[2], 'count');
+        const list = [];
+        const depths = [];
+        let node = root.firstChild;
+        let depth = 1;
+        while (node && list.length < most) {
+          list.push(value(node, 0));
+          depths.push(depth);
+          if (node.firstChild) {
+            node = node.firstChild;
+            depth += 1;
+            continue;
+          }
+          while (node && node !== root && !node.nextSibling) {
+            node = node.parentNode;
+            depth -= 1;
+          }
+          node = node && node !== root ? node.nextSibling : null;
+        }
+        return { list, depths, complete: !node };
+      }
       case 'release': {
         target(op[1]);
         handles.delete(op[1]);

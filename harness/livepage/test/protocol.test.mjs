@@ -163,6 +163,26 @@ describe('values, handles and members', () => {
     await c.ops(...made.map((h) => ['release', h]), ['release', list], ['release', deepest]);
   });
 
+  test('subtree lists the nodes below in document order with their depths, and says when it was cut', async () => {
+    // <div id="outer"><div id="middle"><p id="deep"><span id="deepest">deep</span></p></div></div>
+    const outer = (await c.op('eval', 'document.getElementById("outer")')).h;
+    const [whole, cut, none] = await c.ops(['subtree', outer, 100], ['subtree', outer, 2], ['subtree', outer, 0]);
+    assert.deepEqual(whole.depths, [1, 2, 3, 4]);
+    assert.equal(whole.complete, true);
+    const names = await c.ops(...whole.list.map((v) => ['get', v.h, 'nodeName']));
+    assert.deepEqual(names.map((v) => v.s), ['DIV', 'P', 'SPAN', '#text']);
+    assert.deepEqual(cut.depths, [1, 2]);
+    assert.equal(cut.complete, false);
+    assert.deepEqual(none, { list: [], depths: [], complete: false });
+    // Siblings after a deeper run come back to their own depth.
+    const list = (await c.op('eval', 'document.getElementById("list")')).h;
+    const items = await c.op('subtree', list, 100);
+    assert.deepEqual(items.depths, [1, 2, 1, 2, 1, 2, 1, 2]);
+    assert.equal(items.complete, true);
+    const made = handlesIn([whole, cut, items]);
+    await c.ops(...made.map((h) => ['release', h]), ['release', outer], ['release', list]);
+  });
+
   test('a node is alive while connected; other objects while they have a handle', async () => {
     const [el, obj] = await c.ops(['eval', 'document.getElementById("i3")'], ['eval', '({})']);
     assert.deepEqual(await c.ops(['alive', el.h], ['alive', obj.h], ['alive', win]), [{ b: true }, { b: true }, { b: true }]);
