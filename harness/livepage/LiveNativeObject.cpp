@@ -7,6 +7,7 @@
 
 #include "harness/livepage/LiveValues.h"
 #include "harness/nativeobject/NodeScriptObject.h"
+#include "platform/com/ComBoundary.h"
 #include "platform/com/Variant.h"
 
 namespace harness {
@@ -35,9 +36,20 @@ const char* const kPlan = R"({
 
 // Calls that do not change the page: what was fetched ahead stays valid.
 const std::set<std::string> kPureCalls = {
-    "item",        "getNamedItem",     "getAttribute",     "hasAttribute",      "getBoundingClientRect",
-    "getComputedStyle", "getPropertyValue", "elementFromPoint", "isEqualNode", "getElementsByTagName",
-    "getElementById", "hasChildNodes", "contains", "getClientRects",
+    "item",
+    "getNamedItem",
+    "getAttribute",
+    "hasAttribute",
+    "getBoundingClientRect",
+    "getComputedStyle",
+    "getPropertyValue",
+    "elementFromPoint",
+    "isEqualNode",
+    "getElementsByTagName",
+    "getElementById",
+    "hasChildNodes",
+    "contains",
+    "getClientRects",
 };
 
 // Members read in runs: a sibling walk reads the next sibling of each.
@@ -427,37 +439,41 @@ std::string LiveNativeObject::NameOf(LONG member)
 
 // ------------------------------------------------------------ IvxCrNativeChromeObject
 
-HRESULT LiveNativeObject::GetVersion(LONG* version)
-{
+HRESULT LiveNativeObject::GetVersion(LONG* version) noexcept
+try {
     if (!version)
         return E_POINTER;
     *version = 1;
     return S_OK;
 }
+VX_COM_CATCH
 
-LONG LiveNativeObject::GetBrowserWindow()
-{
+LONG LiveNativeObject::GetBrowserWindow() noexcept
+try {
     return browserWindow_;
 }
+VX_COM_CATCH_RETURN({})
 
-HRESULT LiveNativeObject::GetInfoString(BSTR* info)
-{
+HRESULT LiveNativeObject::GetInfoString(BSTR* info) noexcept
+try {
     if (!info)
         return E_POINTER;
     *info = SysAllocString((L"live " + url_).c_str());
     return *info ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetExclusionAttributeName(BSTR* name)
-{
+HRESULT LiveNativeObject::GetExclusionAttributeName(BSTR* name) noexcept
+try {
     if (!name)
         return E_POINTER;
     *name = SysAllocString(options_.exclusionAttributeName.c_str());
     return *name ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetWindowNode(NodeImpl** window)
-{
+HRESULT LiveNativeObject::GetWindowNode(NodeImpl** window) noexcept
+try {
     if (!window)
         return E_POINTER;
     *window = nullptr;
@@ -473,9 +489,10 @@ HRESULT LiveNativeObject::GetWindowNode(NodeImpl** window)
     }
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone)
-{
+HRESULT LiveNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone) noexcept
+try {
     if (!clone)
         return E_POINTER;
     *clone = nullptr;
@@ -489,9 +506,10 @@ HRESULT LiveNativeObject::CloneNode(NodeImpl* node, NodeImpl** clone)
     *clone = reinterpret_cast<NodeImpl*>(NewHandle(h->remote));
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::ReleaseNode(NodeImpl* node)
-{
+HRESULT LiveNativeObject::ReleaseNode(NodeImpl* node) noexcept
+try {
     std::lock_guard<std::mutex> lock(mutex_);
     ++domCalls_;
     Handle* h = Find(node);
@@ -500,6 +518,7 @@ HRESULT LiveNativeObject::ReleaseNode(NodeImpl* node)
     Retire(h);
     return S_OK;
 }
+VX_COM_CATCH
 
 void LiveNativeObject::AdoptScriptObjectHandle()
 {
@@ -515,8 +534,8 @@ void LiveNativeObject::ReleaseScriptObjectHandle(NodeImpl* handle)
         Retire(h);
 }
 
-HRESULT LiveNativeObject::GetNodeId(NodeImpl* node, LONG* id)
-{
+HRESULT LiveNativeObject::GetNodeId(NodeImpl* node, LONG* id) noexcept
+try {
     if (!id)
         return E_POINTER;
     *id = 0;
@@ -539,9 +558,10 @@ HRESULT LiveNativeObject::GetNodeId(NodeImpl* node, LONG* id)
     nodeIds_[h->remote] = *id;
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetIDOfName(BSTR name, LONG* member)
-{
+HRESULT LiveNativeObject::GetIDOfName(BSTR name, LONG* member) noexcept
+try {
     if (!member)
         return E_POINTER;
     *member = 0;
@@ -558,9 +578,10 @@ HRESULT LiveNativeObject::GetIDOfName(BSTR name, LONG* member)
     *member = it->second;
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetNameOfID(LONG member, BSTR* name)
-{
+HRESULT LiveNativeObject::GetNameOfID(LONG member, BSTR* name) noexcept
+try {
     if (!name)
         return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -572,9 +593,10 @@ HRESULT LiveNativeObject::GetNameOfID(LONG member, BSTR* name)
     *name = SysAllocString(live::Wide(text).c_str());
     return *name ? S_OK : E_OUTOFMEMORY;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present)
-{
+HRESULT LiveNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present) noexcept
+try {
     if (!present)
         return E_POINTER;
     *present = FALSE;
@@ -599,9 +621,10 @@ HRESULT LiveNativeObject::HasMember(NodeImpl* node, LONG member, BOOL* present)
     *present = value.Type() == VT_BOOL && V_BOOL(value.Get()) != VARIANT_FALSE;
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* value)
-{
+HRESULT LiveNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* value) noexcept
+try {
     if (!value)
         return E_POINTER;
     VariantInit(value);
@@ -622,9 +645,10 @@ HRESULT LiveNativeObject::GetProperty(NodeImpl* node, LONG member, VARIANT* valu
         return ReadSubtree(h, value);
     return ReadOne(Json::array({"get", h->remote, name}), value);
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::PutProperty(NodeImpl* node, LONG member, VARIANT* value)
-{
+HRESULT LiveNativeObject::PutProperty(NodeImpl* node, LONG member, VARIANT* value) noexcept
+try {
     if (!value)
         return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -643,9 +667,10 @@ HRESULT LiveNativeObject::PutProperty(NodeImpl* node, LONG member, VARIANT* valu
     vx::com::Variant ignored;
     return ReadOne(Json::array({"put", h->remote, name, argument}), ignored.Get());
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* params, VARIANT* result)
-{
+HRESULT LiveNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* params, VARIANT* result) noexcept
+try {
     vx::com::Variant ignored;
     VARIANT* out = result ? result : ignored.Get();
     VariantInit(out);
@@ -683,9 +708,10 @@ HRESULT LiveNativeObject::Invoke(NodeImpl* node, LONG member, DISPPARAMS* params
         return ReadItems(h, std::strtol(keys[0].c_str(), nullptr, 10), out);
     return ReadOne(std::move(op), out);
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** object)
-{
+HRESULT LiveNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** object) noexcept
+try {
     if (!object)
         return E_POINTER;
     *object = nullptr;
@@ -695,12 +721,14 @@ HRESULT LiveNativeObject::GetNodeScriptObject(NodeImpl* node, IDispatch** object
         return hr;
     return CreateNodeScriptObject(this, own, object);
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::GetNodeScriptObjectEx(NodeImpl* node, BSTR, IDispatch** object)
-{
+HRESULT LiveNativeObject::GetNodeScriptObjectEx(NodeImpl* node, BSTR, IDispatch** object) noexcept
+try {
     // The member list only tells which members will be used; every member is answered.
     return GetNodeScriptObject(node, object);
 }
+VX_COM_CATCH
 
 struct LiveNativeObject::TaskCall
 {
@@ -709,8 +737,8 @@ struct LiveNativeObject::TaskCall
     void* context;
 };
 
-HRESULT STDMETHODCALLTYPE LiveNativeObject::RunTask(void* context)
-{
+HRESULT STDMETHODCALLTYPE LiveNativeObject::RunTask(void* context) noexcept
+try {
     auto& call = *static_cast<TaskCall*>(context);
     ++call.self->taskDepth_;
     HRESULT hr = call.callback(call.context);
@@ -718,6 +746,7 @@ HRESULT STDMETHODCALLTYPE LiveNativeObject::RunTask(void* context)
         call.self->EndTask();
     return hr;
 }
+VX_COM_CATCH
 
 // The page may change once the task is over: drop what was fetched ahead.
 // The handles nobody took go back to the page with the next request, or
@@ -732,17 +761,19 @@ void LiveNativeObject::EndTask()
     }
 }
 
-HRESULT LiveNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context, ULONG timeout)
-{
+HRESULT LiveNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,
+                                              ULONG timeout) noexcept
+try {
     if (!callback)
         return E_POINTER;
     TaskCall call{this, callback, context};
     return renderer_.Run(&RunTask, &call, timeout);
 }
+VX_COM_CATCH
 
 HRESULT LiveNativeObject::CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie,
-                                               NodeImpl** function)
-{
+                                               NodeImpl** function) noexcept
+try {
     if (!cookie || !function)
         return E_POINTER;
     *cookie = 0;
@@ -764,9 +795,10 @@ HRESULT LiveNativeObject::CreateScriptCallback(IvxCrScriptCallback0* callback, U
     V_VT(value.Get()) = VT_EMPTY;
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::ReleaseScriptCallback(ULONGLONG cookie)
-{
+HRESULT LiveNativeObject::ReleaseScriptCallback(ULONGLONG cookie) noexcept
+try {
     Microsoft::WRL::ComPtr<IvxCrScriptCallback0> dropped; // released after the lock
     std::lock_guard<std::mutex> lock(mutex_);
     ++domCalls_;
@@ -779,9 +811,10 @@ HRESULT LiveNativeObject::ReleaseScriptCallback(ULONGLONG cookie)
     ReadOne(Json::array({"dropcallback", std::to_string(cookie)}), ignored.Get());
     return S_OK;
 }
+VX_COM_CATCH
 
-HRESULT LiveNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
-{
+HRESULT LiveNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive) noexcept
+try {
     if (!alive)
         return E_POINTER;
     *alive = FALSE;
@@ -797,11 +830,14 @@ HRESULT LiveNativeObject::IsNodeAlive(NodeImpl* node, BOOL* alive)
     *alive = value.Type() == VT_BOOL && V_BOOL(value.Get()) != VARIANT_FALSE;
     return S_OK;
 }
+VX_COM_CATCH
 
 // ------------------------------------------------------------ events
 
-void LiveNativeObject::OnEvent(const Json& message)
-{
+// Runs on the connection's reader thread: an event it cannot read is
+// dropped, never let out of the thread.
+void LiveNativeObject::OnEvent(const Json& message) noexcept
+try {
     const std::string event = message.value("event", std::string());
     if (event == "callback") {
         const ULONGLONG cookie = std::strtoull(message.value("cookie", std::string("0")).c_str(), nullptr, 10);
@@ -812,18 +848,20 @@ void LiveNativeObject::OnEvent(const Json& message)
         eventQueued_.notify_all();
     } else if (event == "dialog") {
         std::lock_guard<std::mutex> lock(eventMutex_);
-        dialogs_.push_back(live::Wide(message.value("type", std::string()) + ": " +
-                                      message.value("message", std::string())));
+        dialogs_.push_back(
+            live::Wide(message.value("type", std::string()) + ": " + message.value("message", std::string())));
     } else if (event == "crashed" || event == "gone" || event == "disconnected") {
         pageGone_ = true;
     }
+} catch (...) {
 }
 
-HRESULT STDMETHODCALLTYPE LiveNativeObject::FireCallback(void* context)
-{
+HRESULT STDMETHODCALLTYPE LiveNativeObject::FireCallback(void* context) noexcept
+try {
     auto& fired = *static_cast<FiredCallback*>(context);
     return fired.callback->Invoke(fired.cookie);
 }
+VX_COM_CATCH
 
 void LiveNativeObject::DispatchEvents()
 {

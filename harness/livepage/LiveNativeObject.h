@@ -43,7 +43,7 @@ struct LivePageOptions
     int width = 1024; // viewport, CSS pixels
     int height = 768;
     bool fetchAhead = true;
-    int subtreeNodes = 20000; // nodes of a subtree read at once when a walk goes down
+    int subtreeNodes = 20000;    // nodes of a subtree read at once when a walk goes down
     DWORD callTimeoutMs = 15000; // one round trip
     DWORD loadTimeoutMs = 5000;
     std::wstring exclusionAttributeName = L"data-vxcr-exclude";
@@ -60,28 +60,29 @@ public:
     ~LiveNativeObject() override;
 
     // IvxCrNativeChromeObject
-    HRESULT STDMETHODCALLTYPE GetVersion(LONG* version) override;
-    LONG STDMETHODCALLTYPE GetBrowserWindow() override;
-    HRESULT STDMETHODCALLTYPE GetInfoString(BSTR* info) override;
-    HRESULT STDMETHODCALLTYPE GetExclusionAttributeName(BSTR* name) override;
-    HRESULT STDMETHODCALLTYPE GetWindowNode(NodeImpl** window) override;
-    HRESULT STDMETHODCALLTYPE CloneNode(NodeImpl* node, NodeImpl** clone) override;
-    HRESULT STDMETHODCALLTYPE ReleaseNode(NodeImpl* node) override;
-    HRESULT STDMETHODCALLTYPE GetNodeId(NodeImpl* node, LONG* id) override;
-    HRESULT STDMETHODCALLTYPE GetIDOfName(BSTR name, LONG* member) override;
-    HRESULT STDMETHODCALLTYPE GetNameOfID(LONG member, BSTR* name) override;
-    HRESULT STDMETHODCALLTYPE HasMember(NodeImpl* node, LONG member, BOOL* present) override;
-    HRESULT STDMETHODCALLTYPE GetProperty(NodeImpl* node, LONG member, VARIANT* value) override;
-    HRESULT STDMETHODCALLTYPE PutProperty(NodeImpl* node, LONG member, VARIANT* value) override;
-    HRESULT STDMETHODCALLTYPE Invoke(NodeImpl* node, LONG member, DISPPARAMS* params, VARIANT* result) override;
-    HRESULT STDMETHODCALLTYPE GetNodeScriptObject(NodeImpl* node, IDispatch** object) override;
-    HRESULT STDMETHODCALLTYPE GetNodeScriptObjectEx(NodeImpl* node, BSTR members, IDispatch** object) override;
+    HRESULT STDMETHODCALLTYPE GetVersion(LONG* version) noexcept override;
+    LONG STDMETHODCALLTYPE GetBrowserWindow() noexcept override;
+    HRESULT STDMETHODCALLTYPE GetInfoString(BSTR* info) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetExclusionAttributeName(BSTR* name) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetWindowNode(NodeImpl** window) noexcept override;
+    HRESULT STDMETHODCALLTYPE CloneNode(NodeImpl* node, NodeImpl** clone) noexcept override;
+    HRESULT STDMETHODCALLTYPE ReleaseNode(NodeImpl* node) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNodeId(NodeImpl* node, LONG* id) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDOfName(BSTR name, LONG* member) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNameOfID(LONG member, BSTR* name) noexcept override;
+    HRESULT STDMETHODCALLTYPE HasMember(NodeImpl* node, LONG member, BOOL* present) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetProperty(NodeImpl* node, LONG member, VARIANT* value) noexcept override;
+    HRESULT STDMETHODCALLTYPE PutProperty(NodeImpl* node, LONG member, VARIANT* value) noexcept override;
+    HRESULT STDMETHODCALLTYPE Invoke(NodeImpl* node, LONG member, DISPPARAMS* params,
+                                     VARIANT* result) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNodeScriptObject(NodeImpl* node, IDispatch** object) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetNodeScriptObjectEx(NodeImpl* node, BSTR members, IDispatch** object) noexcept override;
     HRESULT STDMETHODCALLTYPE RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,
-                                                  ULONG timeout) override;
+                                                  ULONG timeout) noexcept override;
     HRESULT STDMETHODCALLTYPE CreateScriptCallback(IvxCrScriptCallback0* callback, ULONGLONG* cookie,
-                                                   NodeImpl** function) override;
-    HRESULT STDMETHODCALLTYPE ReleaseScriptCallback(ULONGLONG cookie) override;
-    HRESULT STDMETHODCALLTYPE IsNodeAlive(NodeImpl* node, BOOL* alive) override;
+                                                   NodeImpl** function) noexcept override;
+    HRESULT STDMETHODCALLTYPE ReleaseScriptCallback(ULONGLONG cookie) noexcept override;
+    HRESULT STDMETHODCALLTYPE IsNodeAlive(NodeImpl* node, BOOL* alive) noexcept override;
 
     // ---- observation
     long LiveHandles();         // handles the library holds (script objects' included)
@@ -153,17 +154,17 @@ private:
     HRESULT ReadItems(Handle* h, long index, VARIANT* out);
     HRESULT Argument(const VARIANT& argument, Json& out);
     std::string NameOf(LONG member);
-    void OnEvent(const Json& message);
+    void OnEvent(const Json& message) noexcept;
     void DispatchEvents();
     void EndTask();
     struct TaskCall;
-    static HRESULT STDMETHODCALLTYPE RunTask(void* context);
+    static HRESULT STDMETHODCALLTYPE RunTask(void* context) noexcept;
     struct FiredCallback
     {
         IvxCrScriptCallback0* callback;
         ULONGLONG cookie;
     };
-    static HRESULT STDMETHODCALLTYPE FireCallback(void* context);
+    static HRESULT STDMETHODCALLTYPE FireCallback(void* context) noexcept;
 
     LivePageOptions options_;
     std::wstring url_;
@@ -171,7 +172,7 @@ private:
     std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
     std::unordered_map<long long, int> remoteRefs_; // references per page handle: handles and holds
-    std::vector<long long> aheadHolds_;            // page handles held for reads ahead
+    std::vector<long long> aheadHolds_;             // page handles held for reads ahead
     std::unordered_map<long long, LONG> nodeIds_;   // per page handle
     // Reads answered ahead, per page handle: every handle of the same page
     // handle (clones) is answered from them.
