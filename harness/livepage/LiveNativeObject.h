@@ -7,8 +7,9 @@
 // calls change (in a real renderer the page's main thread is busy with the
 // task). So within a task the object fetches ahead: the sidecar sends the
 // members the library reads next along with every handle, collection items
-// and sibling runs come in batches, and every read it can answer from that
-// costs no round trip. Everything fetched is dropped before any call that
+// and sibling runs come in batches, a walk going down gets the whole subtree
+// in one request, and every read it can answer from that costs no round
+// trip. Everything fetched is dropped before any call that
 // can change the page and when the task ends; handles fetched and not used
 // are given back to the page. Outside tasks every read is a round trip.
 // With fetching ahead turned off every read is one round trip, which gives
@@ -133,6 +134,10 @@ private:
     };
 
     Handle* Find(NodeImpl* node);
+    template <class Body>
+    HRESULT OnHandle(NodeImpl* node, Body&& body);
+    template <class Body>
+    HRESULT OnMember(NodeImpl* node, LONG member, Body&& body);
     Handle* NewHandle(long long remote);
     Handle* Adopt(const Json& value);
     long long Remember(const Json& value);
@@ -146,7 +151,7 @@ private:
     void QueueRelease(long long remote);
     bool FetchingAhead() const;
     void DropAhead();
-    bool TakeAhead(Handle* owner, const std::string& key, AheadValue& out);
+    bool FindAhead(Handle* owner, const std::string& key, AheadValue& out);
     HRESULT Request(Json ops, Json& results);
     HRESULT Answer(const Json& value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);

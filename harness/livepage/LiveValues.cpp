@@ -180,4 +180,12 @@ bool ArgumentKey(const Json& argument, std::string& key)
     return false;
 }
 
+std::string CallKey(const std::string& name, const std::vector<std::string>& arguments)
+{
+    std::string key = "c:" + name;
+    for (const std::string& argument : arguments)
+        key += "\x01" + argument;
+    return key;
+}
+
 } // namespace harness::live

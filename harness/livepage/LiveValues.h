@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -40,5 +41,9 @@ HRESULT PrimitiveArgument(const VARIANT& argument, Json& out);
 // The text of a primitive argument as the sidecar keys fetched-ahead calls
 // (String(arg) in the page); false when it has none that is certain.
 bool ArgumentKey(const Json& argument, std::string& key);
+
+// The key of a call's answer fetched ahead: "c:", the member name and the
+// arguments' texts, joined by U+0001 (the sidecar keys them alike).
+std::string CallKey(const std::string& name, const std::vector<std::string>& arguments);
 
 } // namespace harness::live

@@ -46,8 +46,9 @@ protected:
         page_->Close();
         EXPECT_EQ(0, native->LiveHandles()) << "node handles left behind";
         EXPECT_EQ(0, native->Faults());
-        if (!native->PageGone())
+        if (!native->PageGone()) {
             EXPECT_EQ(0, native->PageHandles()) << "handles left in the page's registry";
+        }
     }
 
     // The value of a script expression in the page, as a number or text.
@@ -70,8 +71,9 @@ protected:
         ComPtr<IvxCrQuickBrowserObject_Control> control;
         ObjectThisInformation element = page_->DomElement(elementId);
         EXPECT_TRUE(element.object) << "no object for " << harness::live::Utf8(elementId);
-        if (element.object)
+        if (element.object) {
             EXPECT_EQ(S_OK, element.object.As(&control));
+        }
         return control;
     }
     size_t AllCount()

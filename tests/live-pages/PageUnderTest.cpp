@@ -58,8 +58,9 @@ void PageUnderTest::Attach(IvxCrNativeChromeObject* native)
 void PageUnderTest::Close()
 {
     quickBrowser_.Reset();
-    if (extender_)
+    if (extender_) {
         EXPECT_EQ(S_OK, extender_->Shutdown());
+    }
     extender_.Reset();
 }
 
