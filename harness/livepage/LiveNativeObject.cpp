@@ -75,6 +75,7 @@ LiveNativeObject::LiveNativeObject(const LivePageOptions& options) : options_(op
         options.port, open, [this](const Json& message) { OnEvent(message); },
         options.loadTimeoutMs + options.callTimeoutMs);
     url_ = live::Wide(connection_->Opened().value("url", live::Utf8(options.url)));
+    loaded_ = connection_->Opened().value("loaded", false);
     eventThread_ = std::thread([this] { DispatchEvents(); });
 }
 

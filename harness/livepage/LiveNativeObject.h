@@ -99,6 +99,9 @@ public:
     // have been sent; -1 when the page does not answer.
     long PageHandles();
     std::wstring Url() const { return url_; }
+    // Whether the page's load event came within the load time-out (the page
+    // is read all the same when it did not).
+    bool Loaded() const { return loaded_; }
     // Dialogs the page opened (accepted by the sidecar), as "type: message".
     std::vector<std::wstring> Dialogs();
     bool PageGone() const { return pageGone_; } // crashed, browser gone or connection lost
@@ -173,6 +176,7 @@ private:
 
     LivePageOptions options_;
     std::wstring url_;
+    bool loaded_ = false;
     std::unique_ptr<LiveConnection> connection_;
     std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;

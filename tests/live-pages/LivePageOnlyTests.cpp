@@ -5,6 +5,8 @@
 // the library reads it.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
+
 #include <atomic>
 #include <thread>
 
@@ -253,6 +255,42 @@ TEST_F(LivePageTest, AKilledBrowserFailsTheCallsAtOnce)
     object->GetExists(&exists);
     EXPECT_EQ(VARIANT_FALSE, exists);
     EXPECT_LT(GetTickCount() - start, 2000u);
+}
+
+// A page whose load never ends (an image whose server never answers) opens
+// after the load time-out, and the library reads it.
+TEST(LivePageLoading, APageThatNeverStopsLoadingIsReadAfterTheLoadTimeOut)
+{
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    WSADATA data;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &data));
+    // A server that takes the connection and never answers.
+    SOCKET silent = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(0, bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, listen(silent, 4));
+    int length = sizeof address;
+    ASSERT_EQ(0, getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length));
+    const std::wstring page =
+        L"http://fixtures.test/never-loads.html?port=" + std::to_wstring(ntohs(address.sin_port));
+    {
+        const DWORD start = GetTickCount();
+        std::unique_ptr<PageUnderTest> live = PageUnderTest::Live(page); // load time-out: 5 s
+        ASSERT_TRUE(live);
+        EXPECT_LT(GetTickCount() - start, 10000u);
+        EXPECT_FALSE(live->LiveNative()->Loaded());
+        vx::com::Variant state;
+        EXPECT_EQ(S_OK, live->LiveNative()->Evaluate(L"document.readyState", state.Get()));
+        EXPECT_EQ(L"interactive", ValueText(*state)) << "the page should still wait for its image";
+        live->UseObjectModel(0);
+        EXPECT_TRUE(live->DomElement(L"early").object) << "the library reads the page";
+        live->Close();
+        EXPECT_EQ(0, live->LiveNative()->LiveHandles());
+    }
+    closesocket(silent);
+    WSACleanup();
 }
 
 } // namespace
