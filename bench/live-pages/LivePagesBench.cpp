@@ -35,28 +35,30 @@ struct WalkResult
     long count = 0; // elements or items
 };
 
-WalkResult TimeAll(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper)
+// Times one walk as one renderer-thread task; `count` reads what it counted.
+template <class Context, class Count>
+WalkResult TimeWalk(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper,
+                    VxCrRendererThreadCallback walk, Count count)
 {
-    WalkContext walk;
-    walk.helper = helper;
+    Context context;
+    context.helper = helper;
     WalkResult result;
     const double start = Now();
-    result.hr = native->RunOnRendererThread(&WalkAll, &walk, 600000);
+    result.hr = native->RunOnRendererThread(walk, &context, 600000);
     result.seconds = Now() - start;
-    result.count = walk.builder.named + walk.builder.numbered;
+    result.count = count(context);
     return result;
+}
+
+WalkResult TimeAll(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper)
+{
+    return TimeWalk<WalkContext>(native, helper, &WalkAll,
+                                 [](const WalkContext& walk) { return walk.builder.named + walk.builder.numbered; });
 }
 
 WalkResult TimeTree(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper)
 {
-    TreeContext tree;
-    tree.helper = helper;
-    WalkResult result;
-    const double start = Now();
-    result.hr = native->RunOnRendererThread(&ExpandTree, &tree, 600000);
-    result.seconds = Now() - start;
-    result.count = tree.items;
-    return result;
+    return TimeWalk<TreeContext>(native, helper, &ExpandTree, [](const TreeContext& tree) { return tree.items; });
 }
 
 ComPtr<CCrRawBrowserHelper> Attach(IvxCrNativeChromeObject* native)
