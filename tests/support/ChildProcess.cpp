@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <cstdio>
+
 #include "platform/com/UniqueHandle.h"
 
 namespace testsupport {
@@ -82,7 +84,9 @@ std::wstring BuildEnvironment(const ChildOptions& options)
 
 } // namespace
 
-ChildResult RunChild(const std::wstring& commandLine, const ChildOptions& options)
+namespace {
+
+ChildResult RunChildOnce(const std::wstring& commandLine, const ChildOptions& options)
 {
     ChildResult result;
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
@@ -146,6 +150,25 @@ ChildResult RunChild(const std::wstring& commandLine, const ChildOptions& option
     }
     drainAvailable();
     GetExitCodeProcess(process.Get(), &result.exitCode);
+    return result;
+}
+
+} // namespace
+
+// Wine itself can, rarely and only under load, fail to start a process: it
+// ends with an error status before the program's main runs, having written
+// nothing. Such a start is tried once more (and said so); a child that wrote
+// anything, or that failed after a moment, keeps its own result.
+ChildResult RunChild(const std::wstring& commandLine, const ChildOptions& options)
+{
+    const DWORD start = GetTickCount();
+    ChildResult result = RunChildOnce(commandLine, options);
+    if (result.started && !result.timedOut && result.exitCode != 0 && result.output.empty() &&
+        GetTickCount() - start < 1000) {
+        fprintf(stderr, "[RunChild] the child ended with status %lu at once without any output; starting it again\n",
+                static_cast<unsigned long>(result.exitCode));
+        result = RunChildOnce(commandLine, options);
+    }
     return result;
 }
 
