@@ -7,7 +7,12 @@ import { messageLine, parseOpen } from './messages.mjs';
 
 const BINDING = '__vxLiveEvent';
 const REGISTRY_SOURCE = installRegistry.toString();
-const RUN_SOURCE = 'function (ops) { return this.run(ops); }';
+const RUN_SOURCE = 'function (ops, slice) { return this.run(ops, slice); }';
+const SLICE_SOURCE = 'function (from) { return this.slice(from); }';
+// Answers come from the page in slices of this many characters: Chromium
+// returns a large string several times slower per character than a run of
+// strings of about this size.
+const ANSWER_SLICE = 32 * 1024;
 const MAX_LINE = 64 * 1024 * 1024;
 const SETTLE_MS = 3000;
 const CRASH_WAIT_MS = 5000;
@@ -387,12 +392,14 @@ export class Tab {
             const { result, exceptionDetails } = await this.#cdpSend('Runtime.callFunctionOn', {
               functionDeclaration: RUN_SOURCE,
               objectId: registry.objectId,
-              arguments: [{ value: ops }],
+              arguments: [{ value: JSON.stringify(ops) }, { value: ANSWER_SLICE }],
               returnByValue: true,
             });
             running = false;
             if (exceptionDetails) throw new Failure(exceptionDetails.exception?.description ?? exceptionDetails.text);
-            const [first, next, text] = result.value;
+            const [first, next, firstSlice, length] = result.value;
+            let text = firstSlice;
+            if (text.length < length) text = await this.#restOfAnswer(registry, text, length);
             if (next > this.#nextHandle) this.#nextHandle = next;
             if (timedOut && next > first) {
               // The client has had its error answer: these handles are nobody's.
@@ -422,6 +429,26 @@ export class Tab {
       this.#log(`request ${JSON.stringify(id)}: ${err.message}`);
       this.#send({ id, error: err.message });
     }
+  }
+
+  // The answer's slices after the first; the page keeps the text until its
+  // last slice is taken or the next request replaces it.
+  async #restOfAnswer(registry, first, length) {
+    const slices = [first];
+    let taken = first.length;
+    while (taken < length) {
+      const { result, exceptionDetails } = await this.#cdpSend('Runtime.callFunctionOn', {
+        functionDeclaration: SLICE_SOURCE,
+        objectId: registry.objectId,
+        arguments: [{ value: taken }],
+        returnByValue: true,
+      });
+      if (exceptionDetails) throw new Failure(exceptionDetails.exception?.description ?? exceptionDetails.text);
+      if (typeof result.value !== 'string' || result.value.length === 0) throw new Failure('the answer ended early');
+      slices.push(result.value);
+      taken += result.value.length;
+    }
+    return slices.join('');
   }
 
   // ---- Control -------------------------------------------------------------

@@ -115,6 +115,15 @@ describe('values, handles and members', () => {
     await c.ops(['release', doc], ['eval', 'delete window.storedDoc']);
   });
 
+  test('an answer larger than one slice arrives whole, also with slice boundaries inside surrogate pairs', async () => {
+    // One letter more or less moves every slice boundary by one unit, so
+    // one of the two puts a boundary inside a pair whatever the slice size.
+    const source = (n) => `"a".repeat(${n}) + "\u{1F600}".repeat(40000)`;
+    const [odd, even] = await c.ops(['eval', source(1)], ['eval', source(2)]);
+    assert.ok(odd.s === 'a' + '\u{1F600}'.repeat(40000), 'an odd run of letters');
+    assert.ok(even.s === 'aa' + '\u{1F600}'.repeat(40000), 'an even run of letters');
+  });
+
   test('every answer gives new handles, and releasing them brings the count back', async () => {
     const [start] = await c.ops(['count']);
     const [a, b, n] = await c.ops(['get', win, 'document'], ['get', win, 'document'], ['count']);
@@ -128,6 +137,11 @@ describe('values, handles and members', () => {
     assert.deepEqual(releases, [{ ok: 1 }, { ok: 1 }, { ok: 1 }, { bad: 1 }, start]);
     assert.deepEqual(await c.op('get', a.h, 'title'), { bad: 1 });
     assert.deepEqual(await c.op('clone', 0), { bad: 1 });
+    // One release op may carry many handles; an unknown one among them
+    // makes it answer bad, and the known ones go all the same.
+    const many = await c.ops(['get', win, 'document'], ['get', win, 'document'], ['get', win, 'document']);
+    const [together, twice, after] = await c.ops(['release', many[0].h, many[1].h], ['release', many[1].h, many[2].h], ['count']);
+    assert.deepEqual([together, twice, after], [{ ok: 1 }, { bad: 1 }, start]);
   });
 
   test('node ids are fixed per object and numbered in order of first use', async () => {
