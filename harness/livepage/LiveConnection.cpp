@@ -123,6 +123,7 @@ HRESULT LiveConnection::Call(Json body, Json& answer, DWORD timeoutMs)
 void LiveConnection::ReadLoop()
 {
     std::string pending;
+    size_t searched = 0; // no line end before here: a long line is searched once
     std::vector<char> buffer(64 * 1024);
     for (;;) {
         int n = ::recv(socket_, buffer.data(), static_cast<int>(buffer.size()), 0);
@@ -130,7 +131,7 @@ void LiveConnection::ReadLoop()
             break;
         pending.append(buffer.data(), static_cast<size_t>(n));
         size_t start = 0;
-        for (size_t end = pending.find('\n', start); end != std::string::npos; end = pending.find('\n', start)) {
+        for (size_t end = pending.find('\n', searched); end != std::string::npos; end = pending.find('\n', start)) {
             Json message = Json::parse(pending.begin() + static_cast<std::ptrdiff_t>(start),
                                        pending.begin() + static_cast<std::ptrdiff_t>(end), nullptr, false);
             start = end + 1;
@@ -138,6 +139,7 @@ void LiveConnection::ReadLoop()
                 Deliver(std::move(message));
         }
         pending.erase(0, start);
+        searched = pending.size();
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);

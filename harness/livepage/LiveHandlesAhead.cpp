@@ -4,6 +4,8 @@
 
 #include "harness/livepage/LiveValues.h"
 
+#include <algorithm>
+
 namespace harness {
 
 using live::Json;
@@ -13,7 +15,8 @@ namespace {
 // Members read in runs: a sibling walk reads the next sibling of each, a
 // collection walk the next item.
 constexpr int kRunLength = 64;
-constexpr int kItemBatch = 64;
+constexpr long kFirstItemBatch = 64;
+constexpr long kLargestItemBatch = 4096;
 
 } // namespace
 
@@ -149,18 +152,15 @@ void LiveNativeObject::DropAhead()
         ReleaseRef(remote);
 }
 
-bool LiveNativeObject::FindAhead(Handle* owner, const std::string& key, AheadValue& out)
+const LiveNativeObject::AheadValue* LiveNativeObject::FindAhead(Handle* owner, const std::string& key)
 {
     if (!FetchingAhead())
-        return false;
+        return nullptr;
     auto reads = ahead_.find(owner->remote);
     if (reads == ahead_.end())
-        return false;
+        return nullptr;
     auto it = reads->second.find(key);
-    if (it == reads->second.end())
-        return false;
-    out = it->second;
-    return true;
+    return it == reads->second.end() ? nullptr : &it->second;
 }
 
 HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
@@ -182,10 +182,14 @@ HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
 HRESULT LiveNativeObject::Request(Json ops, Json& results)
 {
     Json all = Json::array();
-    for (long long remote : releases_)
-        all.push_back(Json::array({"release", remote}));
-    const size_t released = releases_.size();
-    releases_.clear();
+    const size_t released = releases_.empty() ? 0 : 1;
+    if (released) {
+        Json release = Json::array({"release"});
+        for (long long remote : releases_)
+            release.push_back(remote);
+        all.push_back(std::move(release));
+        releases_.clear();
+    }
     if (ops.empty()) {
         ++tripsByRead_["release"];
     } else {
@@ -204,6 +208,8 @@ HRESULT LiveNativeObject::Request(Json ops, Json& results)
             pageGone_ = true;
         return hr == E_FAIL ? RPC_E_DISCONNECTED : hr;
     }
+    if (auto ms = answer.find("ms"); ms != answer.end() && ms->is_number())
+        pageMilliseconds_ += ms->get<double>();
     const Json& list = answer["results"];
     if (!list.is_array() || list.size() != released + ops.size())
         return E_UNEXPECTED;
@@ -303,16 +309,20 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
     }
     if (list.empty() && complete)
         NoteAhead(root, "g:firstChild", none);
-    AheadValue first;
-    if (!FindAhead(h, "g:firstChild", first))
+    const AheadValue* first = FindAhead(h, "g:firstChild");
+    if (!first)
         return ReadOne(Json::array({"get", root, "firstChild"}), out);
-    return AnswerAhead(first, out);
+    return AnswerAhead(*first, out);
 }
 
 HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
 {
+    const bool goesOn = itemsCollection_ == h->remote && itemsNext_ == index;
+    itemsBatch_ = goesOn ? std::min(itemsBatch_ * 2, kLargestItemBatch) : kFirstItemBatch;
+    itemsCollection_ = h->remote;
+    itemsNext_ = index + itemsBatch_;
     Json results;
-    HRESULT hr = Request(Json::array({Json::array({"items", h->remote, index, kItemBatch})}), results);
+    HRESULT hr = Request(Json::array({Json::array({"items", h->remote, index, itemsBatch_})}), results);
     if (FAILED(hr))
         return hr;
     if (!results[0].contains("list"))

@@ -276,9 +276,8 @@ try {
         return E_POINTER;
     *present = FALSE;
     const HRESULT hr = OnMember(node, member, [&](Handle* h, const std::string& name) {
-        AheadValue ahead;
-        if (FindAhead(h, "g:" + name, ahead)) {
-            *present = ahead.remote || !ahead.value.contains("missing");
+        if (const AheadValue* ahead = FindAhead(h, "g:" + name)) {
+            *present = ahead->remote || !ahead->value.contains("missing");
             return S_OK;
         }
         vx::com::Variant value;
@@ -296,9 +295,8 @@ try {
         return E_POINTER;
     VariantInit(value);
     return OnMember(node, member, [&](Handle* h, const std::string& name) {
-        AheadValue ahead;
-        if (FindAhead(h, "g:" + name, ahead))
-            return AnswerAhead(ahead, value);
+        if (const AheadValue* ahead = FindAhead(h, "g:" + name))
+            return AnswerAhead(*ahead, value);
         if (FetchingAhead() && (name == "nextSibling" || name == "previousSibling"))
             return ReadRun(h, name, value);
         if (FetchingAhead() && name == "firstChild")
@@ -349,9 +347,8 @@ try {
             DropAhead(); // the call may change the page
             return ReadOne(std::move(op), out);
         }
-        AheadValue ahead;
-        if (keyed && FindAhead(h, live::CallKey(name, keys), ahead))
-            return AnswerAhead(ahead, out);
+        if (const AheadValue* ahead = keyed ? FindAhead(h, live::CallKey(name, keys)) : nullptr)
+            return AnswerAhead(*ahead, out);
         if (FetchingAhead() && name == "item" && keys.size() == 1 && keyed)
             return ReadItems(h, std::strtol(keys[0].c_str(), nullptr, 10), out);
         return ReadOne(std::move(op), out);
@@ -565,6 +562,12 @@ long LiveNativeObject::RoundTrips()
     return connection_->RoundTrips() - tripsAtReset_;
 }
 
+double LiveNativeObject::PageMilliseconds()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pageMilliseconds_;
+}
+
 std::vector<std::pair<std::string, long>> LiveNativeObject::RoundTripsPerRead()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -578,6 +581,7 @@ void LiveNativeObject::ResetCounters()
     std::lock_guard<std::mutex> lock(mutex_);
     tripsByRead_.clear();
     domCalls_ = 0;
+    pageMilliseconds_ = 0;
     tripsAtReset_ = connection_->RoundTrips();
 }
 

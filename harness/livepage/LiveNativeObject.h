@@ -91,10 +91,11 @@ public:
     long Faults();              // unknown handles passed in
     long DomCalls();            // calls of the DOM slots (GetWindowNode on)
     long RoundTrips();          // requests sent to the sidecar
+    double PageMilliseconds();  // time the page spent running their ops
     // Requests per read that needed one ("get parentNode", "call item",
     // "release" for releases sent alone), most first.
     std::vector<std::pair<std::string, long>> RoundTripsPerRead();
-    void ResetCounters(); // DOM calls, round trips and their reads
+    void ResetCounters(); // DOM calls, round trips, their reads and page time
     // Handles the page's registry holds, after the releases still queued
     // have been sent; -1 when the page does not answer.
     long PageHandles();
@@ -154,7 +155,9 @@ private:
     void QueueRelease(long long remote);
     bool FetchingAhead() const;
     void DropAhead();
-    bool FindAhead(Handle* owner, const std::string& key, AheadValue& out);
+    // The read answered ahead, or null; valid until the next change of what
+    // was fetched ahead.
+    const AheadValue* FindAhead(Handle* owner, const std::string& key);
     HRESULT Request(Json ops, Json& results);
     HRESULT Answer(const Json& value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);
@@ -193,6 +196,13 @@ private:
     std::atomic<long> domCalls_{0};
     std::map<std::string, long> tripsByRead_;
     long tripsAtReset_ = 0;
+    double pageMilliseconds_ = 0;
+    // The collection walk in progress: a walk that goes on where the last
+    // batch ended gets batches twice as large each time, so a long walk
+    // needs few round trips and a short read few items.
+    long long itemsCollection_ = 0;
+    long itemsNext_ = -1;
+    long itemsBatch_ = 0;
     std::unordered_map<std::string, LONG> memberIds_;
     std::vector<std::string> memberNames_;
     std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;
