@@ -4,7 +4,10 @@
 // 100,000 siblings (pages made by tests/pages/hostile/make-pages.mjs). Prints
 // microseconds per element for each size and the ratio to the smallest size
 // of its family: about 1 means linear growth, a ratio that grows with the
-// size means a walk slower than linear.
+// size means a walk slower than linear. Beside each, the walk's DOM calls per
+// element: when they stay the same from size to size while the time per
+// element grows, the walk does the same work per element and each call costs
+// more (memory), rather than doing more work.
 //
 // Run by hand: bin/hostile_pages_bench.exe [hostile-pages folder]
 #include <windows.h>
@@ -85,10 +88,10 @@ int wmain(int argc, wchar_t** argv)
     const char* titles[] = {"All", "Tree", "//DIV|//SPAN", "preceding::*", "ancestor::*", "following-sibling"};
     std::printf("%-16s %9s", "page", "elements");
     for (const char* title : titles)
-        std::printf(" %18s", title);
+        std::printf(" %25s", title);
     std::printf("\n%-26s", "");
     for (size_t i = 0; i < std::size(titles); ++i)
-        std::printf(" %10s %7s", "us/elem", "ratio");
+        std::printf(" %8s %6s %9s", "us/elem", "ratio", "calls/el");
     std::printf("\n");
 
     for (const auto& [names, probes] : families) {
@@ -132,9 +135,13 @@ int wmain(int argc, wchar_t** argv)
                 }
                 const double library = Now() - start - native->OwnSeconds();
                 const double perElement = library * 1e6 / static_cast<double>(elements);
+                long calls = 0;
+                for (const auto& member : native->CallsPerMember())
+                    calls += member.second;
                 if (p == 0)
                     firstPerElement.push_back(perElement);
-                std::printf(" %10.2f %7.2f", perElement, perElement / firstPerElement[w]);
+                std::printf(" %8.2f %6.2f %9.2f", perElement, perElement / firstPerElement[w],
+                            static_cast<double>(calls) / static_cast<double>(elements));
             }
             std::printf("\n");
             std::fflush(stdout);
