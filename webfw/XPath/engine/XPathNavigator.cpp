@@ -119,6 +119,42 @@ int Navigator::compareAttachedNodes(Node owner, Node a, Node b) const {
 
 // Order of two distinct tree nodes (root, element, text, comment, PI).
 int Navigator::compareTreePositions(Node a, Node b) const {
+    // Neighbours in a node-set are mostly close in the tree (a node and its
+    // descendant or sibling, cousins), however deep they lie: their lowest
+    // common ancestor is looked for within a few steps up from both first,
+    // so that ordering them does not cost the walk to the root the depths
+    // take. Across a deep tree that walk would make a set's order check or
+    // sort cost its size times the depth.
+    constexpr std::size_t kNearSteps = 8;
+    Node pathA[kNearSteps + 1];
+    Node pathB[kNearSteps + 1];
+    std::size_t lengthA = 0;
+    std::size_t lengthB = 0;
+    Node topA = a;
+    Node topB = b;
+    // The ancestor common to both is pathA[i] == pathB[j]: a comes first
+    // when it is that ancestor itself, b when it is.
+    auto orderBelow = [&](std::size_t i, std::size_t j) {
+        if (i == 0) return -1;
+        if (j == 0) return 1;
+        return compareSiblings(pathA[i - 1], pathB[j - 1]);
+    };
+    for (std::size_t step = 0; step <= kNearSteps; ++step) {
+        if (topA) {
+            for (std::size_t j = 0; j < lengthB; ++j)
+                if (pathB[j] == topA) return orderBelow(lengthA, j);
+            pathA[lengthA++] = topA;
+        }
+        if (topB) {
+            for (std::size_t i = 0; i < lengthA; ++i)
+                if (pathA[i] == topB) return orderBelow(i, lengthB);
+            pathB[lengthB++] = topB;
+        }
+        if ((!topA && !topB) || step == kNearSteps) break;
+        if (topA) topA = parent(topA);
+        if (topB) topB = parent(topB);
+    }
+
     std::size_t depthA = depthOf(*this, a);
     std::size_t depthB = depthOf(*this, b);
     Node upA = a;
@@ -136,17 +172,21 @@ int Navigator::compareTreePositions(Node a, Node b) const {
         upA = parentA;
         upB = parentB;
     }
-    // upA and upB are distinct siblings: scan both ways from upA so that the
-    // cost follows their distance, not the length of the sibling list.
-    Node forward = nextSibling(upA);
-    Node backward = previousSibling(upA);
+    return compareSiblings(upA, upB);
+}
+
+// a and b are distinct siblings: scan both ways from a so that the cost
+// follows their distance, not the length of the sibling list.
+int Navigator::compareSiblings(Node a, Node b) const {
+    Node forward = nextSibling(a);
+    Node backward = previousSibling(a);
     while (forward || backward) {
         if (forward) {
-            if (forward == upB) return -1;
+            if (forward == b) return -1;
             forward = nextSibling(forward);
         }
         if (backward) {
-            if (backward == upB) return 1;
+            if (backward == b) return 1;
             backward = previousSibling(backward);
         }
     }
