@@ -1,0 +1,160 @@
+// Evaluations over the deep and wide document of support/DeepDocument.h.
+// The fuzzer's seed expressions for that document (fuzz/deep-seeds.xpath)
+// are evaluated by the engine and by libxml2: the results must agree, and
+// the engine's navigator work must stay within a few walks of the document.
+// A walk that recurses along the depth overflows the stack here, and one
+// whose cost grows with the square of the depth or of the sibling count
+// goes over the bound, long before either shows on a small document.
+#include <gtest/gtest.h>
+#include <libxml/tree.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "BudgetNavigator.h"
+#include "DeepDocument.h"
+#include "EngineTestSupport.h"
+#include "Outcome.h"
+
+namespace vxXPathTest {
+namespace {
+
+const std::string kSeedFile = VX_XPATH_DEEP_SEEDS;
+
+struct Seed
+{
+    int line = 0;
+    std::string expression;
+};
+
+std::vector<Seed> readSeeds()
+{
+    std::ifstream in(kSeedFile);
+    std::vector<Seed> seeds;
+    std::string text;
+    for (int line = 1; std::getline(in, text); ++line) {
+        if (!text.empty() && text.back() == '\r')
+            text.pop_back();
+        if (text.empty() || text[0] == '#')
+            continue;
+        seeds.push_back({line, text});
+    }
+    return seeds;
+}
+
+// Nodes and attributes of the document, counted without the engine.
+std::size_t documentSize(xmlDoc* doc)
+{
+    std::size_t size = 1;
+    xmlNode* top = reinterpret_cast<xmlNode*>(doc);
+    xmlNode* node = top->children;
+    while (node) {
+        ++size;
+        if (node->type == XML_ELEMENT_NODE)
+            for (xmlAttr* attr = node->properties; attr; attr = attr->next)
+                ++size;
+        if (node->type == XML_ELEMENT_NODE && node->children) {
+            node = node->children;
+            continue;
+        }
+        while (node && !node->next)
+            node = node->parent == top ? nullptr : node->parent;
+        if (node)
+            node = node->next;
+    }
+    return size;
+}
+
+Namespaces deepNamespaces()
+{
+    Namespaces namespaces;
+    namespaces.prefixes["g"] = "urn:g";
+    return namespaces;
+}
+
+// Navigator work a seed may spend, in walks of the whole document.
+constexpr std::size_t kWalksPerSeed = 8;
+
+TEST(DeepDocument, SeedsAgreeWithLibxml2WithinAFewWalks)
+{
+    XmlDocPtr doc = buildDeepDocument();
+    const std::size_t bound = kWalksPerSeed * documentSize(doc.get());
+    const std::vector<Seed> seeds = readSeeds();
+    ASSERT_GE(seeds.size(), 100u) << "seed file missing or cut short: " << kSeedFile;
+    const Namespaces namespaces = deepNamespaces();
+    BudgetNavigator navigator;
+    const Node root = LibxmlNavigator::documentNode(doc.get());
+    for (const Seed& seed : seeds) {
+        Outcome ours;
+        navigator.start(bound);
+        try {
+            ours = evaluateWithEngine(navigator, root, seed.expression, namespaces);
+        } catch (const EvaluationBudgetExceeded&) {
+            navigator.stop();
+            ADD_FAILURE() << kSeedFile << ":" << seed.line << ": " << seed.expression << "\n  spends more than "
+                          << bound << " units of navigator work";
+            continue;
+        }
+        navigator.stop();
+        EXPECT_NE(ours.type, Outcome::Type::Error) << seed.line << ": " << seed.expression << ": " << ours.error;
+        Outcome reference =
+            evaluateWithLibxml(doc.get(), reinterpret_cast<xmlNode*>(doc.get()), seed.expression, namespaces);
+        EXPECT_TRUE(sameOutcome(reference, ours)) << kSeedFile << ":" << seed.line << ": " << seed.expression
+                                                  << "\n  libxml2: " << reference.canonical().substr(0, 300)
+                                                  << "\n  engine:  " << ours.canonical().substr(0, 300);
+    }
+}
+
+// The budget the fuzzer relies on stops an evaluation whose cost is the
+// square of the document's size, and the navigator evaluates normally after.
+TEST(DeepDocument, BudgetStopsACostlyEvaluation)
+{
+    XmlDocPtr doc = buildDeepDocument();
+    const std::size_t size = documentSize(doc.get());
+    BudgetNavigator navigator;
+    const Node root = LibxmlNavigator::documentNode(doc.get());
+    const Engine::Expression costly = Engine::Expression::compile(L"count(//*[. = //span])");
+    navigator.start(10 * size);
+    EXPECT_THROW(costly.evaluate(navigator, root), EvaluationBudgetExceeded);
+    EXPECT_GT(navigator.spent(), 10 * size);
+    EXPECT_LT(navigator.spent(), 11 * size);
+    navigator.stop();
+    const Engine::Expression cheap = Engine::Expression::compile(L"count(id('bottom')/ancestor::div)");
+    navigator.start(size);
+    EXPECT_EQ(cheap.evaluate(navigator, root).numberValue(), DeepDocumentShape().chainDepth + 1);
+}
+
+// A chain far deeper than the stack could hold one frame per level for:
+// walks along every axis, string-values and document order must not recurse
+// along the depth, in the engine or in the test navigator.
+TEST(DeepDocument, HundredThousandLevelsNeedNoRecursion)
+{
+    DeepDocumentShape shape;
+    shape.chainDepth = 100000;
+    shape.wideCount = 10;
+    XmlDocPtr doc = buildDeepDocument(shape);
+    const std::size_t size = documentSize(doc.get());
+    BudgetNavigator navigator;
+    const Node root = LibxmlNavigator::documentNode(doc.get());
+    auto evaluate = [&](const wchar_t* expression) {
+        navigator.start(8 * size);
+        Engine::Value value = Engine::Expression::compile(expression).evaluate(navigator, root);
+        navigator.stop();
+        return value;
+    };
+    const double depth = shape.chainDepth;
+    EXPECT_EQ(evaluate(L"count(id('bottom')/ancestor::div)").numberValue(), depth + 1);
+    EXPECT_EQ(evaluate(L"count(id('bottom')/ancestor::*[last()])").numberValue(), 1);
+    EXPECT_EQ(evaluate(L"count(//div[@id='chain']//div)").numberValue(), depth);
+    EXPECT_EQ(evaluate(L"count(id('bottom')/preceding::*)").numberValue(), 2); // head and title
+    EXPECT_EQ(evaluate(L"name(id('bottom')/following::*[1])").stringValue(), L"div");
+    EXPECT_EQ(evaluate(L"string(id('d99900'))").stringValue(), L"bottomdeep end");
+    EXPECT_EQ(evaluate(L"string-length(/)").numberValue(), evaluate(L"string-length(string(/))").numberValue());
+    EXPECT_EQ(evaluate(L"count(id('bottom') | //div[@id='chain'])").numberValue(), 2);
+    EXPECT_EQ(evaluate(L"name((//div[@class='c0'])[last()]/..)").stringValue(), L"div");
+    EXPECT_EQ(evaluate(L"count(//span[@id='bottom']/ancestor-or-self::node())").numberValue(), depth + 5);
+}
+
+} // namespace
+} // namespace vxXPathTest
