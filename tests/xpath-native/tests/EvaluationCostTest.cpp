@@ -175,14 +175,18 @@ TEST_F(EvaluationCost, NestingChecksOnDeepTreesClimbEachNodeOnce)
 // done node by node with walks to the root costs the square of the depth.
 TEST_F(EvaluationCost, DocumentOrderOnDeepTreesClimbsNoFurtherThanNeeded)
 {
-    const int depth = 250; // within libxml2's nesting limit for parsing
+    const int depth = 240; // within libxml2's nesting limit for parsing
     const int wide = 100;
-    // A chain of d with an s at the bottom, then s siblings of the chain.
-    const std::string chain =
-        "<r>" + repeat(depth, "<d>") + "<s/>" + repeat(depth, "</d>") + repeat(wide, "<s/>") + "</r>";
+    // A chain of d, every 20th marked, with an s at the bottom, then s
+    // siblings of the chain.
+    const std::string chain = "<r>" + repeat(depth / 20, "<d k=''>" + repeat(19, "<d>")) + "<s/>" +
+                              repeat(depth, "</d>") + repeat(wide, "<s/>") + "</r>";
     const int linear = 4 * depth;
-    // Children of nested parents: checked in order, pair by pair.
+    // Children of nested parents: checked in order, pair by pair, whether
+    // next to each other or 20 levels apart.
     EXPECT_EQ(count(chain, L"//d/d"), static_cast<std::size_t>(depth - 1));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    EXPECT_EQ(count(chain, L"//d[@k]/d"), static_cast<std::size_t>(depth / 20));
     EXPECT_LE(navigator_.parentSteps, linear);
     // The parents of all elements: a stretch down the chain, then the root
     // element again.
