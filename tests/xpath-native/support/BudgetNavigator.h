@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "LibxmlNavigator.h"
@@ -40,147 +41,46 @@ public:
     explicit BudgetNavigator(const std::size_t* allocatedBytes = nullptr) : allocatedBytes_(allocatedBytes) {}
 
     // Starts metering with a fresh budget.
-    void start(std::size_t budget)
-    {
-        budget_ = budget;
-        calls_ = 0;
-        allocationsAtStart_ = allocatedBytes_ ? *allocatedBytes_ : 0;
-    }
+    void start(std::size_t budget);
     // Lifts the budget (calls still count).
-    void stop() { budget_ = std::numeric_limits<std::size_t>::max(); }
-    std::size_t spent() const
-    {
-        std::size_t allocated = allocatedBytes_ ? *allocatedBytes_ - allocationsAtStart_ : 0;
-        return calls_ + allocated / kAllocationBytesPerUnit;
-    }
+    void stop() { budget_ = kUnlimited; }
+    std::size_t spent() const;
 
-    Node parent(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::parent(node);
-    }
-    Node firstChild(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::firstChild(node);
-    }
-    Node nextSibling(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::nextSibling(node);
-    }
-    Node previousSibling(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::previousSibling(node);
-    }
-    Node nextInSubtree(Node node, Node subtreeRoot) const override
-    {
-        charge(1);
-        return LibxmlNavigator::nextInSubtree(node, subtreeRoot);
-    }
-    Node nextElementInSubtree(Node node, Node subtreeRoot) const override
-    {
-        charge(1);
-        return LibxmlNavigator::nextElementInSubtree(node, subtreeRoot);
-    }
-    Node firstAttribute(Node element) const override
-    {
-        charge(1);
-        return LibxmlNavigator::firstAttribute(element);
-    }
-    Node nextAttribute(Node attribute) const override
-    {
-        charge(1);
-        return LibxmlNavigator::nextAttribute(attribute);
-    }
-    // The in-scope namespaces are found by walking up to the root.
-    void namespaceNodes(Node element, std::vector<Node>& out) const override
-    {
-        std::size_t depth = 1;
-        for (const xmlNode* n = static_cast<const xmlNode*>(element.handle); n; n = n->parent)
-            ++depth;
-        charge(depth);
-        LibxmlNavigator::namespaceNodes(element, out);
-    }
+    Node parent(Node node) const override;
+    Node firstChild(Node node) const override;
+    Node nextSibling(Node node) const override;
+    Node previousSibling(Node node) const override;
+    Node nextInSubtree(Node node, Node subtreeRoot) const override;
+    Node nextElementInSubtree(Node node, Node subtreeRoot) const override;
+    Node firstAttribute(Node element) const override;
+    Node nextAttribute(Node attribute) const override;
+    // Charged by the depth: the in-scope namespaces are found by walking up
+    // to the root.
+    void namespaceNodes(Node element, std::vector<Node>& out) const override;
 
-    std::wstring localName(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::localName(node);
-    }
-    std::wstring namespaceUri(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::namespaceUri(node);
-    }
-    std::wstring prefix(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::prefix(node);
-    }
-    std::wstring qualifiedName(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::qualifiedName(node);
-    }
-    bool nameEquals(Node node, std::wstring_view localName, std::wstring_view namespaceUri) const override
-    {
-        charge(1);
-        return LibxmlNavigator::nameEquals(node, localName, namespaceUri);
-    }
-    bool namespaceEquals(Node node, std::wstring_view namespaceUri) const override
-    {
-        charge(1);
-        return LibxmlNavigator::namespaceEquals(node, namespaceUri);
-    }
+    std::wstring localName(Node node) const override;
+    std::wstring namespaceUri(Node node) const override;
+    std::wstring prefix(Node node) const override;
+    std::wstring qualifiedName(Node node) const override;
+    bool nameEquals(Node node, std::wstring_view localName, std::wstring_view namespaceUri) const override;
+    bool namespaceEquals(Node node, std::wstring_view namespaceUri) const override;
 
-    void appendNodeValue(Node node, std::wstring& out) const override
-    {
-        const std::size_t before = out.size();
-        charge(1);
-        LibxmlNavigator::appendNodeValue(node, out);
-        charge((out.size() - before) / 16);
-    }
-    void appendStringValue(Node node, std::wstring& out) const override
-    {
-        charge(1);
-        LibxmlNavigator::appendStringValue(node, out);
-    }
+    void appendNodeValue(Node node, std::wstring& out) const override;
+    void appendStringValue(Node node, std::wstring& out) const override;
 
-    int compareDocumentOrder(Node a, Node b) const override
-    {
-        charge(1);
-        return LibxmlNavigator::compareDocumentOrder(a, b);
-    }
-    Node root(Node node) const override
-    {
-        charge(1);
-        return LibxmlNavigator::root(node);
-    }
-    Node elementById(Node anyNodeOfDocument, std::wstring_view id) const override
-    {
-        charge(1 + id.size() / 16);
-        return LibxmlNavigator::elementById(anyNodeOfDocument, id);
-    }
-    bool language(Node node, std::wstring& out) const override
-    {
-        charge(1);
-        return LibxmlNavigator::language(node, out);
-    }
+    int compareDocumentOrder(Node a, Node b) const override;
+    Node root(Node node) const override;
+    Node elementById(Node anyNodeOfDocument, std::wstring_view id) const override;
+    bool language(Node node, std::wstring& out) const override;
 
 private:
-    void charge(std::size_t units) const
-    {
-        calls_ += units;
-        if (budget_ != std::numeric_limits<std::size_t>::max() && spent() > budget_)
-            throw EvaluationBudgetExceeded();
-    }
+    static constexpr std::size_t kUnlimited = std::numeric_limits<std::size_t>::max();
+    void charge(std::size_t units) const;
 
     const std::size_t* allocatedBytes_;
     std::size_t allocationsAtStart_ = 0;
     mutable std::size_t calls_ = 0;
-    std::size_t budget_ = std::numeric_limits<std::size_t>::max();
+    std::size_t budget_ = kUnlimited;
 };
 
 } // namespace vxXPathTest

@@ -98,16 +98,17 @@ XmlDocPtr buildDeepDocument(const DeepDocumentShape& shape)
     xmlNode* into = b.element(body, "div");
     b.attribute(into, "id", "chain");
     for (int i = 0; i < shape.chainDepth; ++i) {
-        if (i % 500 == 0)
-            b.text(into, "t" + std::to_string(i));
-        if (i % 1000 == 0)
-            b.comment(into, "level " + std::to_string(i));
         xmlNode* div = b.element(into, "div");
         if (i % 100 == 0)
             b.attribute(div, "id", "d" + std::to_string(i));
-        b.attribute(div, "class", "c" + std::to_string(i % 5));
+        if (i % 10 == 0)
+            b.attribute(div, "class", "c" + std::to_string(i / 10 % 5));
         if (i % 1000 == 7)
             b.attribute(div, "name", "n" + std::to_string(i));
+        if (i % 500 == 0)
+            b.text(div, "t" + std::to_string(i));
+        if (i % 1000 == 0)
+            b.comment(div, "level " + std::to_string(i));
         into = div;
     }
     xmlNode* bottom = b.element(into, "span");
@@ -120,9 +121,10 @@ XmlDocPtr buildDeepDocument(const DeepDocumentShape& shape)
     b.attribute(wide, "id", "wide");
     for (int i = 0; i < shape.wideCount; ++i) {
         xmlNode* span = b.element(wide, "span");
-        if (i % 10 == 0)
+        if (i % 10 == 0) {
             b.attribute(span, "id", "s" + std::to_string(i));
-        b.attribute(span, "class", "w");
+            b.attribute(span, "class", "w");
+        }
         b.text(span, "w" + std::to_string(i));
         if (i % 100 == 99)
             b.comment(wide, "after " + std::to_string(i));
@@ -134,7 +136,7 @@ XmlDocPtr buildDeepDocument(const DeepDocumentShape& shape)
     b.attribute(into, "id", "tables");
     for (int i = 0; i < shape.tableDepth; ++i) {
         xmlNode* table = b.element(into, "table");
-        if (i % 50 == 0)
+        if (i % 25 == 0)
             b.attribute(table, "id", "t" + std::to_string(i));
         xmlNode* cell = b.element(b.element(b.element(table, "tbody"), "tr"), "td");
         b.text(cell, "c" + std::to_string(i));

@@ -10,19 +10,19 @@
 //   <html lang="en" xml:lang="en">
 //     <head><title>deep</title></head>
 //     <body>
-//       <div id="chain">            chainDepth nested <div class="c{i%5}">,
-//                                   id="d{i}" every 100 levels, name="n{i}"
-//                                   when i%1000 == 7, a text "t{i}" first in
-//                                   every 500th, a comment in every 1000th;
-//                                   the innermost holds
-//                                   <span id="bottom" class="leaf">bottom</span>
-//                                   and the text "deep end".
-//       <div id="wide">             wideCount <span class="w">w{i}</span>,
-//                                   id="s{i}" every 10th, a comment after every
-//                                   100th and a PI after every 250th.
+//       <div id="chain">            chainDepth nested <div>: class="c{i/10%5}"
+//                                   every 10 levels, id="d{i}" every 100,
+//                                   name="n{i}" when i%1000 == 7, a first
+//                                   text "t{i}" every 500 and a comment
+//                                   "level {i}" every 1000; the innermost
+//                                   holds <span id="bottom" class="leaf">
+//                                   bottom</span> and the text "deep end".
+//       <div id="wide">             wideCount <span>w{i}</span>: id="s{i}"
+//                                   and class="w" every 10th; a comment
+//                                   after every 100th, a PI after every 250th.
 //       <div id="tables">           tableDepth nested table/tbody/tr/td, each
 //                                   td starting with the text "c{i}", the
-//                                   table id="t{i}" every 50 levels.
+//                                   table id="t{i}" every 25 levels.
 //       <ul id="lists">             listDepth nested li/ul, each li starting
 //                                   with the text "i{i}".
 //       <g:svg xmlns:g="urn:g">     groupDepth nested <g:g n="{i}">.
@@ -40,10 +40,10 @@ namespace vxXPathTest {
 struct DeepDocumentShape
 {
     int chainDepth = 3000;
-    int wideCount = 2000;
-    int tableDepth = 100;
-    int listDepth = 200;
-    int groupDepth = 300;
+    int wideCount = 1000;
+    int tableDepth = 50;
+    int listDepth = 100;
+    int groupDepth = 150;
 };
 
 XmlDocPtr buildDeepDocument(const DeepDocumentShape& shape = DeepDocumentShape());
