@@ -4,15 +4,17 @@
 // Over a large document some inputs are costly by nature (node-sets compared
 // with node-sets, paths nested in predicates): they are not faults, but they
 // would run past the fuzzer's time-out. The fuzz target gives them a budget
-// and drops an input that spends it.
+// and drops an input that spends it. The native tests use the same meter to
+// bound the work of expressions that must stay cheap.
 //
 // Units: one per navigator call, plus the size of what a call hands out
-// (text appended, namespace scopes walked), plus, when the target counts
+// (text appended, namespace scopes walked), plus, when the owner counts
 // them, bytes the evaluation allocated (one unit per kAllocationBytesPerUnit):
 // copies and merges of large node-sets and strings cost no navigator calls
-// but do allocate. The budget is checked on navigator calls only, so work
-// after the last call is not stopped; it is bounded by what one step of the
-// engine does, not by the input.
+// but do allocate. The budget is checked on navigator calls only: what the
+// engine does between two calls (merging two node-sets, a string function
+// over long strings, a predicate of arithmetic alone) is not stopped; it is
+// bounded by the size of the document and of the expression.
 #pragma once
 
 #include <cstddef>
@@ -34,7 +36,7 @@ struct EvaluationBudgetExceeded
 class BudgetNavigator : public LibxmlNavigator
 {
 public:
-    static constexpr std::size_t kAllocationBytesPerUnit = 16;
+    static constexpr std::size_t kAllocationBytesPerUnit = 32;
 
     // allocatedBytes: a counter of bytes allocated that the caller keeps up
     // to date (may be null: then allocations are not metered).
