@@ -19,7 +19,7 @@ class PassedNodes {
 public:
     struct Entry {
         Node node;
-        std::size_t distance = 0;
+        std::uint32_t distance = 0;
         bool fromA = false;
     };
 
@@ -30,8 +30,16 @@ public:
         std::size_t i = slot(node);
         for (; table_[i].node; i = (i + 1) & (table_.size() - 1))
             if (table_[i].node == node) return table_[i].fromA != fromA ? &table_[i] : nullptr;
-        table_[i] = Entry{node, distance, fromA};
+        table_[i] = Entry{node, static_cast<std::uint32_t>(distance), fromA};
         ++count_;
+        return nullptr;
+    }
+
+    // The entry of the node when the other side passed it, else null.
+    const Entry* find(Node node, bool fromA) const {
+        if (table_.empty()) return nullptr;
+        for (std::size_t i = slot(node); table_[i].node; i = (i + 1) & (table_.size() - 1))
+            if (table_[i].node == node) return table_[i].fromA != fromA ? &table_[i] : nullptr;
         return nullptr;
     }
 
@@ -201,6 +209,10 @@ int Navigator::compareTreePositions(Node a, Node b) const {
         if (topB) topB = parent(topB);
     }
 
+    // While both climb, each notes the nodes it passes. Once one has reached
+    // the root, its whole path is noted, and the other only looks up the
+    // ancestors it passes: when one node lies far deeper than the other,
+    // the table holds no more than the shallower one's share.
     std::vector<Node> pathA(nearA, nearA + lengthA);
     std::vector<Node> pathB(nearB, nearB + lengthB);
     PassedNodes passed;
@@ -208,17 +220,29 @@ int Navigator::compareTreePositions(Node a, Node b) const {
         passed.pass(pathA[i], true, i);
     for (std::size_t j = 0; j < pathB.size(); ++j)
         passed.pass(pathB[j], false, j);
-    while (topA || topB) {
-        if (topA && (topA = parent(topA))) {
+    while (topA && topB) {
+        if ((topA = parent(topA))) {
             pathA.push_back(topA);
             if (const PassedNodes::Entry* met = passed.pass(topA, true, pathA.size() - 1))
                 return orderBelow(pathA.data(), pathA.size() - 1, pathB.data(), met->distance);
         }
-        if (topB && (topB = parent(topB))) {
+        if ((topB = parent(topB))) {
             pathB.push_back(topB);
             if (const PassedNodes::Entry* met = passed.pass(topB, false, pathB.size() - 1))
                 return orderBelow(pathA.data(), met->distance, pathB.data(), pathB.size() - 1);
         }
+    }
+    // The side still climbing compares the child of the common ancestor on
+    // its way (below) with the one on the other side's noted path.
+    const bool climbingA = static_cast<bool>(topA);
+    Node below = climbingA ? topA : topB;
+    for (Node up = below ? parent(below) : Node(); up; below = up, up = parent(up)) {
+        const PassedNodes::Entry* met = passed.find(up, climbingA);
+        if (!met) continue;
+        const std::vector<Node>& noted = climbingA ? pathB : pathA;
+        if (met->distance == 0) return climbingA ? 1 : -1; // the other node is the ancestor
+        const Node otherBelow = noted[met->distance - 1];
+        return climbingA ? compareSiblings(below, otherBelow) : compareSiblings(otherBelow, below);
     }
     // Different trees: arbitrary but stable.
     return std::less<const void*>()(pathA.back().handle, pathB.back().handle) ? -1 : 1;
