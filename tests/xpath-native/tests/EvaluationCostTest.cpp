@@ -168,6 +168,40 @@ TEST_F(EvaluationCost, NestingChecksOnDeepTreesClimbEachNodeOnce)
     EXPECT_LE(navigator_.parentSteps, linear);
 }
 
+// Putting nodes of a deep tree in document order compares neighbours that
+// lie close together (a node and its child, siblings) by their common
+// ancestor a few steps up, not by walks to the root; long stretches of one
+// set before the other's next node are merged in a few comparisons. Either
+// done node by node with walks to the root costs the square of the depth.
+TEST_F(EvaluationCost, DocumentOrderOnDeepTreesClimbsNoFurtherThanNeeded)
+{
+    const int depth = 240; // within libxml2's nesting limit for parsing
+    const int wide = 100;
+    // A chain of d, every 20th marked, with an s at the bottom, then s
+    // siblings of the chain.
+    const std::string chain = "<r>" + repeat(depth / 20, "<d k=''>" + repeat(19, "<d>")) + "<s/>" +
+                              repeat(depth, "</d>") + repeat(wide, "<s/>") + "</r>";
+    const int linear = 4 * depth;
+    // Children of nested parents: checked in order, pair by pair, whether
+    // next to each other or 20 levels apart.
+    EXPECT_EQ(count(chain, L"//d/d"), static_cast<std::size_t>(depth - 1));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    EXPECT_EQ(count(chain, L"//d[@k]/d"), static_cast<std::size_t>(depth / 20));
+    EXPECT_LE(navigator_.parentSteps, linear);
+    // The parents of all elements: a stretch down the chain, then the root
+    // element again.
+    EXPECT_EQ(count(chain, L"//*/.."), static_cast<std::size_t>(depth + 2));
+    EXPECT_LE(navigator_.parentSteps, 2 * linear);
+    // Every d comes before every s: a few comparisons across the depth.
+    EXPECT_EQ(count(chain, L"//d | //s"), static_cast<std::size_t>(depth + 1 + wide));
+    EXPECT_LE(navigator_.orderComparisons, 40);
+    EXPECT_LE(navigator_.parentSteps, 10 * linear);
+    // Interleaved sets still merge with about one comparison per node.
+    EXPECT_EQ(count(chain, L"//d | //d/@x | //s[@y]"), static_cast<std::size_t>(depth));
+    EXPECT_EQ(count(chain, L"//s | //r/s[position() mod 2 = 0]"), static_cast<std::size_t>(wide + 1));
+    EXPECT_LE(navigator_.orderComparisons, 2 * wide);
+}
+
 TEST_F(EvaluationCost, BlankTestsStopAtTheFirstOtherCharacter)
 {
     // Each e starts with text, followed by 20 more text nodes.

@@ -1,6 +1,8 @@
 #include "XPathNavigator.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 
 namespace vxWebFw {
 namespace XPath {
@@ -10,12 +12,60 @@ namespace {
 
 bool isAttached(NodeKind kind) { return kind == NodeKind::Attribute || kind == NodeKind::Namespace; }
 
-std::size_t depthOf(const Navigator& nav, Node node) {
-    std::size_t depth = 0;
-    for (Node p = nav.parent(node); p; p = nav.parent(p))
-        ++depth;
-    return depth;
-}
+// The nodes passed on the way up from two nodes, each with the side it was
+// reached from and its distance from that side's start: a small hash table
+// with open addressing.
+class PassedNodes {
+public:
+    struct Entry {
+        Node node;
+        std::uint32_t distance = 0;
+        bool fromA = false;
+    };
+
+    // Notes a node reached from one side; returns the entry of the other
+    // side when that side passed it before, else null.
+    const Entry* pass(Node node, bool fromA, std::size_t distance) {
+        if ((count_ + 1) * 2 > table_.size()) grow();
+        std::size_t i = slot(node);
+        for (; table_[i].node; i = (i + 1) & (table_.size() - 1))
+            if (table_[i].node == node) return table_[i].fromA != fromA ? &table_[i] : nullptr;
+        table_[i] = Entry{node, static_cast<std::uint32_t>(distance), fromA};
+        ++count_;
+        return nullptr;
+    }
+
+    // The entry of the node when the other side passed it, else null.
+    const Entry* find(Node node, bool fromA) const {
+        if (table_.empty()) return nullptr;
+        for (std::size_t i = slot(node); table_[i].node; i = (i + 1) & (table_.size() - 1))
+            if (table_[i].node == node) return table_[i].fromA != fromA ? &table_[i] : nullptr;
+        return nullptr;
+    }
+
+private:
+    std::size_t slot(Node node) const {
+        const std::uint64_t mixed = static_cast<std::uint64_t>(NodeHash()(node)) * 0x9E3779B97F4A7C15ull;
+        return static_cast<std::size_t>(mixed >> (64 - bits_));
+    }
+
+    void grow() {
+        std::vector<Entry> old = std::move(table_);
+        bits_ = old.empty() ? 6 : bits_ + 1;
+        table_.assign(std::size_t(1) << bits_, Entry());
+        for (const Entry& entry : old) {
+            if (!entry.node) continue;
+            std::size_t i = slot(entry.node);
+            while (table_[i].node)
+                i = (i + 1) & (table_.size() - 1);
+            table_[i] = entry;
+        }
+    }
+
+    std::vector<Entry> table_;
+    std::size_t count_ = 0;
+    unsigned bits_ = 0;
+};
 
 } // namespace
 
@@ -118,35 +168,98 @@ int Navigator::compareAttachedNodes(Node owner, Node a, Node b) const {
 }
 
 // Order of two distinct tree nodes (root, element, text, comment, PI).
+//
+// The order follows from the lowest common ancestor of the nodes, found by
+// climbing from both in turn until one reaches a node the other has passed:
+// the climb costs the distance from the nodes to that ancestor, not their
+// depth. Neighbours in a node-set mostly lie close together (a node and its
+// descendant, siblings, cousins) however deep they are, so putting a set of
+// a deep tree in order does not cost its size times the depth; nodes far
+// apart cost no more than the walks to the root finding their depths would.
 int Navigator::compareTreePositions(Node a, Node b) const {
-    std::size_t depthA = depthOf(*this, a);
-    std::size_t depthB = depthOf(*this, b);
-    Node upA = a;
-    Node upB = b;
-    for (; depthA > depthB; --depthA)
-        upA = parent(upA);
-    for (; depthB > depthA; --depthB)
-        upB = parent(upB);
-    if (upA == upB) return a == upA ? -1 : 1; // one is an ancestor of the other
-    for (;;) {
-        Node parentA = parent(upA);
-        Node parentB = parent(upB);
-        if (parentA == parentB) break;
-        if (!parentA || !parentB) return parentA ? 1 : -1; // different trees: arbitrary but stable
-        upA = parentA;
-        upB = parentB;
+    // The first steps up are compared directly, the rest through a table.
+    constexpr std::size_t kNearSteps = 8;
+    Node nearA[kNearSteps + 1];
+    Node nearB[kNearSteps + 1];
+    std::size_t lengthA = 0;
+    std::size_t lengthB = 0;
+    // The common ancestor is pathA[i] == pathB[j]: a comes first when it is
+    // that ancestor itself, b when it is, else the order of the ancestors'
+    // children on the two paths decides.
+    auto orderBelow = [this](const Node* pathA, std::size_t i, const Node* pathB, std::size_t j) {
+        if (i == 0) return -1;
+        if (j == 0) return 1;
+        return compareSiblings(pathA[i - 1], pathB[j - 1]);
+    };
+    Node topA = a;
+    Node topB = b;
+    for (std::size_t step = 0;; ++step) {
+        if (topA) {
+            for (std::size_t j = 0; j < lengthB; ++j)
+                if (nearB[j] == topA) return orderBelow(nearA, lengthA, nearB, j);
+            nearA[lengthA++] = topA;
+        }
+        if (topB) {
+            for (std::size_t i = 0; i < lengthA; ++i)
+                if (nearA[i] == topB) return orderBelow(nearA, i, nearB, lengthB);
+            nearB[lengthB++] = topB;
+        }
+        if ((!topA && !topB) || step == kNearSteps) break;
+        if (topA) topA = parent(topA);
+        if (topB) topB = parent(topB);
     }
-    // upA and upB are distinct siblings: scan both ways from upA so that the
-    // cost follows their distance, not the length of the sibling list.
-    Node forward = nextSibling(upA);
-    Node backward = previousSibling(upA);
+
+    // While both climb, each notes the nodes it passes. Once one has reached
+    // the root, its whole path is noted, and the other only looks up the
+    // ancestors it passes: when one node lies far deeper than the other,
+    // the table holds no more than the shallower one's share.
+    std::vector<Node> pathA(nearA, nearA + lengthA);
+    std::vector<Node> pathB(nearB, nearB + lengthB);
+    PassedNodes passed;
+    for (std::size_t i = 0; i < pathA.size(); ++i)
+        passed.pass(pathA[i], true, i);
+    for (std::size_t j = 0; j < pathB.size(); ++j)
+        passed.pass(pathB[j], false, j);
+    while (topA && topB) {
+        if ((topA = parent(topA))) {
+            pathA.push_back(topA);
+            if (const PassedNodes::Entry* met = passed.pass(topA, true, pathA.size() - 1))
+                return orderBelow(pathA.data(), pathA.size() - 1, pathB.data(), met->distance);
+        }
+        if ((topB = parent(topB))) {
+            pathB.push_back(topB);
+            if (const PassedNodes::Entry* met = passed.pass(topB, false, pathB.size() - 1))
+                return orderBelow(pathA.data(), met->distance, pathB.data(), pathB.size() - 1);
+        }
+    }
+    // The side still climbing compares the child of the common ancestor on
+    // its way (below) with the one on the other side's noted path.
+    const bool climbingA = static_cast<bool>(topA);
+    Node below = climbingA ? topA : topB;
+    for (Node up = below ? parent(below) : Node(); up; below = up, up = parent(up)) {
+        const PassedNodes::Entry* met = passed.find(up, climbingA);
+        if (!met) continue;
+        const std::vector<Node>& noted = climbingA ? pathB : pathA;
+        if (met->distance == 0) return climbingA ? 1 : -1; // the other node is the ancestor
+        const Node otherBelow = noted[met->distance - 1];
+        return climbingA ? compareSiblings(below, otherBelow) : compareSiblings(otherBelow, below);
+    }
+    // Different trees: arbitrary but stable.
+    return std::less<const void*>()(pathA.back().handle, pathB.back().handle) ? -1 : 1;
+}
+
+// a and b are distinct siblings: scan both ways from a so that the cost
+// follows their distance, not the length of the sibling list.
+int Navigator::compareSiblings(Node a, Node b) const {
+    Node forward = nextSibling(a);
+    Node backward = previousSibling(a);
     while (forward || backward) {
         if (forward) {
-            if (forward == upB) return -1;
+            if (forward == b) return -1;
             forward = nextSibling(forward);
         }
         if (backward) {
-            if (backward == upB) return 1;
+            if (backward == b) return 1;
             backward = previousSibling(backward);
         }
     }

@@ -94,6 +94,7 @@ protected:
 
 private:
     int compareTreePositions(Node a, Node b) const;
+    int compareSiblings(Node a, Node b) const;
     int compareAttachedNodes(Node owner, Node a, Node b) const;
 };
 

@@ -299,19 +299,7 @@ Value UnionExpr::evaluate(const Context& context) const {
     if (a.nodes.empty()) return right;
     NodeSet merged;
     merged.nodes.reserve(a.nodes.size() + b.nodes.size());
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < a.nodes.size() && j < b.nodes.size()) {
-        int order = a.nodes[i] == b.nodes[j] ? 0 : navigator.compareDocumentOrder(a.nodes[i], b.nodes[j]);
-        if (order <= 0) {
-            merged.nodes.push_back(a.nodes[i++]);
-            if (order == 0) ++j;
-        } else {
-            merged.nodes.push_back(b.nodes[j++]);
-        }
-    }
-    merged.nodes.insert(merged.nodes.end(), a.nodes.begin() + static_cast<std::ptrdiff_t>(i), a.nodes.end());
-    merged.nodes.insert(merged.nodes.end(), b.nodes.begin() + static_cast<std::ptrdiff_t>(j), b.nodes.end());
+    mergeInDocumentOrder(navigator, a.nodes.data(), a.nodes.size(), b.nodes.data(), b.nodes.size(), merged.nodes);
     return Value::fromNodeSet(std::move(merged));
 }
 

@@ -63,6 +63,11 @@ private:
     NodeSet nodes_;
 };
 
+// Appends to out the nodes of a and b, each in document order without
+// duplicates, in document order, a node of both once.
+void mergeInDocumentOrder(const Navigator& navigator, const Node* a, std::size_t sizeA, const Node* b,
+                          std::size_t sizeB, std::vector<Node>& out);
+
 // The string-value of a node as a fresh string.
 std::wstring stringValueOf(const Navigator& navigator, Node node);
 
