@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "XPathText.h"
+#include "XPathValue.h"
 
 namespace {
 
@@ -95,6 +96,67 @@ TEST(NormalizeAndTranslate, FollowTheFunctionDefinitions)
     EXPECT_EQ(Text::normalizeSpace(L"   "), L"");
     EXPECT_EQ(Text::translate(L"--aaa--", L"abc-", L"ABC"), L"AAA");
     EXPECT_EQ(Text::translate(L"abc", L"aa", L"xy"), L"xbc"); // first occurrence in 'from' decides
+}
+
+// Long lists and patterns take other paths than short ones (a table, a
+// linear-time search); they must give the same answers.
+TEST(NormalizeAndTranslate, LongListsAndPatternsGiveTheSameAnswers)
+{
+    std::wstring from = L"aa";
+    for (wchar_t c = 0x100; c < 0x100 + 100; ++c)
+        from += c; // none of them is in the texts below
+    const std::wstring to = L"xy" + std::wstring(98, L'#') + L"!";
+    // 'a' maps by its first occurrence; the character at index 100 maps to
+    // '!'; the one at index 101 is past the end of 'to' and is removed.
+    EXPECT_EQ(Text::translate(L"ab", from, to), L"xb");
+    EXPECT_EQ(Text::translate(std::wstring(1, static_cast<wchar_t>(0x100 + 98)), from, to), L"!");
+    EXPECT_EQ(Text::translate(std::wstring(1, static_cast<wchar_t>(0x100 + 99)) + L"z", from, to), L"z");
+    EXPECT_EQ(Text::translate(L"z\u0100a", from, L"xy"), L"zx");
+
+    const std::wstring pattern = std::wstring(40, L'a') + L"b";
+    std::wstring haystack(100000, L'a');
+    EXPECT_EQ(Text::find(haystack, pattern), std::wstring::npos);
+    haystack += L"b";
+    EXPECT_EQ(Text::find(haystack, pattern), haystack.size() - pattern.size());
+    haystack.insert(5, pattern);
+    EXPECT_EQ(Text::find(haystack, pattern), 5u);
+    EXPECT_EQ(Text::find(L"short", pattern), std::wstring::npos);
+    EXPECT_EQ(Text::find(pattern, pattern), 0u);
+    EXPECT_EQ(Text::find(L"xyz", L""), 0u);
+}
+
+// A path value kept for a whole evaluation is handed to every context node;
+// its copies must share the nodes (a copy per context node makes a predicate
+// such as [count(//*) > 0] quadratic), and a copy that is changed must not
+// change the others.
+TEST(NodeSetValues, CopiesShareTheNodesUntilOneIsChanged)
+{
+    using namespace vxWebFw::XPath::Engine;
+    int cells[3] = {};
+    NodeSet set;
+    for (const int& cell : cells)
+        set.nodes.push_back(Node(NodeKind::Element, &cell));
+    const Value original = Value::fromNodeSet(set);
+    const Value shared = original;
+    EXPECT_EQ(&shared.nodes(), &original.nodes());
+
+    Value changed = original;
+    changed.nodeSet().nodes.pop_back();
+    EXPECT_EQ(changed.nodes().size(), 2u);
+    EXPECT_EQ(original.nodes().size(), 3u);
+    EXPECT_EQ(shared.nodes().size(), 3u);
+
+    Value moved = original;
+    std::vector<Node> taken = std::move(moved).nodes();
+    EXPECT_EQ(taken.size(), 3u);
+    EXPECT_EQ(original.nodes().size(), 3u);
+    EXPECT_TRUE(moved.nodes().empty());
+
+    Value empty = Value::fromNodeSet(NodeSet());
+    EXPECT_TRUE(empty.isNodeSet());
+    EXPECT_FALSE(empty.toBoolean());
+    empty.nodeSet().nodes.push_back(set.nodes[0]);
+    EXPECT_TRUE(empty.toBoolean());
 }
 
 } // namespace

@@ -374,7 +374,8 @@ public:
 
 private:
     Value evaluateArgument(std::size_t index, const Context& context) const;
-    NodeSet argumentNodeSet(std::size_t index, const Context& context) const;
+    // The argument's value, checked to be a node-set.
+    Value argumentNodeSet(std::size_t index, const Context& context) const;
     std::wstring argumentString(std::size_t index, const Context& context) const;
     double argumentNumber(std::size_t index, const Context& context) const;
     Value nameFunction(const Context& context) const;

@@ -40,7 +40,7 @@ bool BlankStringExpr::evaluateBoolean(const Context& context) const {
     if (!operand_) {
         nonBlank = stringValueHasNonWhitespace(navigator, context.node);
     } else {
-        Value value = operand_->evaluate(context);
+        const Value value = operand_->evaluate(context);
         if (value.isNodeSet()) {
             Node first = value.nodeSet().firstInDocumentOrder(navigator);
             nonBlank = first && stringValueHasNonWhitespace(navigator, first);

@@ -1,5 +1,7 @@
 #include "XPathExpression.h"
 
+#include <utility>
+
 #include "XPathAst.h"
 #include "XPathParser.h"
 
@@ -19,7 +21,7 @@ Value Expression::evaluate(const Navigator& navigator, Node context, const Varia
     Environment environment{navigator, variables, absolutePaths};
     Context start{environment, context, 1, 1};
     Value result = root_->evaluate(start);
-    if (result.isNodeSet()) result.nodeSet().normalize(navigator);
+    if (result.isNodeSet() && !std::as_const(result).nodeSet().inDocumentOrder) result.nodeSet().normalize(navigator);
     return result;
 }
 

@@ -116,11 +116,11 @@ Value FunctionExpr::evaluateArgument(std::size_t index, const Context& context) 
     return arguments_[index]->evaluate(context);
 }
 
-NodeSet FunctionExpr::argumentNodeSet(std::size_t index, const Context& context) const {
+Value FunctionExpr::argumentNodeSet(std::size_t index, const Context& context) const {
     Value value = evaluateArgument(index, context);
     if (!value.isNodeSet())
         throwEvaluationError(L"the argument of this function must be a node-set", arguments_[index]->position());
-    return std::move(value).nodeSet();
+    return value;
 }
 
 std::wstring FunctionExpr::argumentString(std::size_t index, const Context& context) const {
@@ -137,8 +137,8 @@ Value FunctionExpr::nameFunction(const Context& context) const {
     const Navigator& navigator = context.navigator();
     Node node = context.node;
     if (!arguments_.empty()) {
-        NodeSet set = argumentNodeSet(0, context);
-        node = set.firstInDocumentOrder(navigator);
+        const Value set = argumentNodeSet(0, context);
+        node = set.nodeSet().firstInDocumentOrder(navigator);
         if (!node) return Value::fromString(std::wstring());
     }
     const bool named = node.kind == NodeKind::Element || node.kind == NodeKind::Attribute ||
@@ -178,8 +178,10 @@ Value FunctionExpr::evaluate(const Context& context) const {
             return Value::fromNumber(static_cast<double>(context.size));
         case Function::Position:
             return Value::fromNumber(static_cast<double>(context.position));
-        case Function::Count:
-            return Value::fromNumber(static_cast<double>(argumentNodeSet(0, context).nodes.size()));
+        case Function::Count: {
+            const Value set = argumentNodeSet(0, context);
+            return Value::fromNumber(static_cast<double>(set.nodes().size()));
+        }
         case Function::Id:
             return idFunction(context);
         case Function::LocalName:
@@ -199,18 +201,19 @@ Value FunctionExpr::evaluate(const Context& context) const {
             std::wstring start = argumentString(1, context);
             return Value::fromBoolean(text.compare(0, start.size(), start) == 0);
         }
-        case Function::Contains:
-            return Value::fromBoolean(argumentString(0, context).find(argumentString(1, context)) !=
-                                      std::wstring::npos);
+        case Function::Contains: {
+            std::wstring text = argumentString(0, context);
+            return Value::fromBoolean(Text::find(text, argumentString(1, context)) != std::wstring::npos);
+        }
         case Function::SubstringBefore: {
             std::wstring text = argumentString(0, context);
-            std::size_t at = text.find(argumentString(1, context));
+            std::size_t at = Text::find(text, argumentString(1, context));
             return Value::fromString(at == std::wstring::npos ? std::wstring() : text.substr(0, at));
         }
         case Function::SubstringAfter: {
             std::wstring text = argumentString(0, context);
             std::wstring separator = argumentString(1, context);
-            std::size_t at = text.find(separator);
+            std::size_t at = Text::find(text, separator);
             return Value::fromString(at == std::wstring::npos ? std::wstring() : text.substr(at + separator.size()));
         }
         case Function::Substring: {
@@ -246,10 +249,10 @@ Value FunctionExpr::evaluate(const Context& context) const {
         case Function::Number:
             return Value::fromNumber(argumentNumber(0, context));
         case Function::Sum: {
-            NodeSet set = argumentNodeSet(0, context);
+            const Value set = argumentNodeSet(0, context);
             double total = 0;
             std::wstring text;
-            for (const Node& node : set.nodes) {
+            for (const Node& node : set.nodes()) {
                 text.clear();
                 navigator.appendStringValue(node, text);
                 total += Text::parseNumber(text);

@@ -166,8 +166,8 @@ StaticType BinaryExpr::staticType() const {
 
 bool BinaryExpr::compare(const Context& context) const {
     const Navigator& navigator = context.navigator();
-    Value left = left_->evaluate(context);
-    Value right = right_->evaluate(context);
+    const Value left = left_->evaluate(context);
+    const Value right = right_->evaluate(context);
     if (left.isNodeSet() && right.isNodeSet()) return compareNodeSets(op_, left.nodeSet(), right.nodeSet(), navigator);
     if (left.isNodeSet()) return compareNodeSetWithAtomic(op_, left.nodeSet(), right, navigator);
     if (right.isNodeSet()) return compareNodeSetWithAtomic(mirrored(op_), right.nodeSet(), left, navigator);

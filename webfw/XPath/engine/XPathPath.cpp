@@ -3,6 +3,7 @@
 // is sorted only when an axis can break the order.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "XPathAst.h"
 #include "XPathError.h"
@@ -270,7 +271,8 @@ static bool axisHasMatch(const Navigator& navigator, const Step& step, Node node
 bool PathExpr::evaluateBoolean(const Context& context) const {
     if (start_ == Start::ContextNode && steps_.size() == 1 && steps_[0].predicates.empty())
         return axisHasMatch(context.navigator(), steps_[0], context.node);
-    return !evaluate(context).nodes().empty();
+    const Value value = evaluate(context);
+    return !value.nodes().empty();
 }
 
 Value FilterExpr::evaluate(const Context& context) const {
@@ -285,16 +287,21 @@ Value FilterExpr::evaluate(const Context& context) const {
     return value;
 }
 
+// The node-set of value, normalized; a set already in document order is
+// read where it is, so that a set shared with the path cache is not copied.
+static const NodeSet& inDocumentOrder(Value& value, const Navigator& navigator) {
+    if (!std::as_const(value).nodeSet().inDocumentOrder) value.nodeSet().normalize(navigator);
+    return std::as_const(value).nodeSet();
+}
+
 Value UnionExpr::evaluate(const Context& context) const {
     Value left = left_->evaluate(context);
     Value right = right_->evaluate(context);
     if (!left.isNodeSet() || !right.isNodeSet())
         throwEvaluationError(L"an operand of '|' is not a node-set", position());
     const Navigator& navigator = context.navigator();
-    NodeSet& a = left.nodeSet();
-    NodeSet& b = right.nodeSet();
-    a.normalize(navigator);
-    b.normalize(navigator);
+    const NodeSet& a = inDocumentOrder(left, navigator);
+    const NodeSet& b = inDocumentOrder(right, navigator);
     if (b.nodes.empty()) return left;
     if (a.nodes.empty()) return right;
     NodeSet merged;

@@ -1,9 +1,12 @@
 #include "XPathText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
+#include <unordered_map>
 
 namespace vxWebFw {
 namespace XPath {
@@ -164,16 +167,38 @@ std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstr
     std::u32string source = toCharacters(text);
     std::u32string fromChars = toCharacters(from);
     std::u32string toChars = toCharacters(to);
+    // A short list is searched as it stands; a long one would make the
+    // work the product of the two lengths, so it is looked up in a table.
+    constexpr std::size_t kLongList = 64;
+    std::unordered_map<char32_t, std::size_t> firstIndex;
+    if (fromChars.size() > kLongList) {
+        firstIndex.reserve(fromChars.size());
+        for (std::size_t i = 0; i < fromChars.size(); ++i)
+            firstIndex.emplace(fromChars[i], i); // the first occurrence decides
+    }
     std::wstring result;
     result.reserve(text.size());
     for (char32_t c : source) {
-        std::size_t index = fromChars.find(c); // the first occurrence decides
+        std::size_t index = std::u32string::npos;
+        if (fromChars.size() > kLongList) {
+            auto found = firstIndex.find(c);
+            if (found != firstIndex.end()) index = found->second;
+        } else {
+            index = fromChars.find(c); // the first occurrence decides
+        }
         if (index == std::u32string::npos)
             appendCharacter(result, c);
         else if (index < toChars.size())
             appendCharacter(result, toChars[index]);
     }
     return result;
+}
+
+std::size_t find(std::wstring_view text, std::wstring_view pattern) {
+    constexpr std::size_t kLongPattern = 32;
+    if (pattern.size() <= kLongPattern || text.size() < pattern.size()) return text.find(pattern);
+    auto at = std::search(text.begin(), text.end(), std::boyer_moore_searcher(pattern.begin(), pattern.end()));
+    return at == text.end() ? std::wstring_view::npos : static_cast<std::size_t>(at - text.begin());
 }
 
 } // namespace Text

@@ -37,6 +37,10 @@ void appendCharacter(std::wstring& out, char32_t character);
 std::wstring substring(std::wstring_view text, double start, double length, bool hasLength);
 std::wstring normalizeSpace(std::wstring_view text);
 std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstring_view to);
+// Position of the first occurrence of pattern in text, or npos. Linear in
+// the two lengths also when both are long (values from a page can be
+// megabytes long), where a plain search may take their product.
+std::size_t find(std::wstring_view text, std::wstring_view pattern);
 
 } // namespace Text
 } // namespace Engine

@@ -161,8 +161,28 @@ Value Value::fromString(std::wstring value) {
 
 Value Value::fromNodeSet(NodeSet nodes) {
     Value result;
-    result.nodes_ = std::move(nodes);
+    if (!nodes.nodes.empty()) result.nodes_ = std::make_shared<NodeSet>(std::move(nodes));
     return result;
+}
+
+const NodeSet& Value::nodeSet() const& {
+    static const NodeSet empty;
+    return nodes_ ? *nodes_ : empty;
+}
+
+NodeSet& Value::nodeSet() & {
+    if (!nodes_)
+        nodes_ = std::make_shared<NodeSet>();
+    else if (nodes_.use_count() > 1)
+        nodes_ = std::make_shared<NodeSet>(*nodes_);
+    return *nodes_;
+}
+
+NodeSet Value::nodeSet() && {
+    if (!nodes_) return NodeSet();
+    std::shared_ptr<NodeSet> shared = std::move(nodes_);
+    if (shared.use_count() > 1) return *shared;
+    return std::move(*shared);
 }
 
 bool Value::toBoolean() const {
@@ -174,7 +194,7 @@ bool Value::toBoolean() const {
         case ValueType::String:
             return !string_.empty();
         case ValueType::NodeSet:
-            return !nodes_.nodes.empty();
+            return nodes_ && !nodes_->nodes.empty();
     }
     return false;
 }
@@ -202,7 +222,7 @@ std::wstring Value::toString(const Navigator& navigator) const {
         case ValueType::String:
             return string_;
         case ValueType::NodeSet: {
-            Node first = nodes_.firstInDocumentOrder(navigator);
+            Node first = nodeSet().firstInDocumentOrder(navigator);
             return first ? stringValueOf(navigator, first) : std::wstring();
         }
     }

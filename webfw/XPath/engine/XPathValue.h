@@ -1,6 +1,7 @@
 // Values of XPath 1.0 expressions: node-set, boolean, number, string.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,15 +41,20 @@ public:
     // Raw payloads; valid only for the matching type. On a temporary Value
     // they return copies, so that `for (Node n : expr.evaluate(...).nodes())`
     // does not read a destroyed vector.
+    //
+    // Copies of a Value share its node-set: a path value kept for a whole
+    // evaluation is handed to every context node without copying its nodes.
+    // The non-const accessors copy a shared set before handing it out, so
+    // reading code should reach the set through a const Value.
     bool booleanValue() const { return boolean_; }
     double numberValue() const { return number_; }
     const std::wstring& stringValue() const& { return string_; }
     std::wstring stringValue() && { return std::move(string_); }
-    const NodeSet& nodeSet() const& { return nodes_; }
-    NodeSet& nodeSet() & { return nodes_; }
-    NodeSet nodeSet() && { return std::move(nodes_); }
-    const std::vector<Node>& nodes() const& { return nodes_.nodes; }
-    std::vector<Node> nodes() && { return std::move(nodes_.nodes); }
+    const NodeSet& nodeSet() const&;
+    NodeSet& nodeSet() &;
+    NodeSet nodeSet() &&;
+    const std::vector<Node>& nodes() const& { return nodeSet().nodes; }
+    std::vector<Node> nodes() && { return std::move(*this).nodeSet().nodes; }
 
     // The boolean(), number() and string() conversions of XPath 1.0.
     bool toBoolean() const;
@@ -60,7 +66,8 @@ private:
     bool boolean_ = false;
     double number_ = 0;
     std::wstring string_;
-    NodeSet nodes_;
+    // Null for an empty node-set and for the other types.
+    std::shared_ptr<NodeSet> nodes_;
 };
 
 // Appends to out the nodes of a and b, each in document order without
