@@ -17,11 +17,17 @@ ChildResult RunProbe(const std::wstring& switches, ChildOptions options = {})
 
 TEST(CrHookModule, ConflictFlagNeedsAWholeSwitchInAnyCase)
 {
-    EXPECT_EQ(RunProbe(L"--single-process=1").Value("conflict: "), "0");
-    EXPECT_EQ(RunProbe(L"--SINGLE-PROCESS").Value("conflict: "), "1");
+    auto expectConflict = [](const wchar_t* switches, const char* expected) {
+        ChildResult run = RunProbe(switches);
+        EXPECT_EQ(run.Value("conflict: "), expected)
+            << Narrow(switches) << ": exit status " << run.exitCode << ", output:\n"
+            << run.output;
+    };
+    expectConflict(L"--single-process=1", "0");
+    expectConflict(L"--SINGLE-PROCESS", "1");
     for (const wchar_t* s : {L"--in-process-plugins", L"--disable-plugins", L"--Disable-Extensions"})
-        EXPECT_EQ(RunProbe(s).Value("conflict: "), "1") << Narrow(s);
-    EXPECT_EQ(RunProbe(L"").Value("conflict: "), "0");
+        expectConflict(s, "1");
+    expectConflict(L"", "0");
 }
 
 TEST(CrHookModule, HangMonitorFlag)
