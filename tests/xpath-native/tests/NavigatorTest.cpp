@@ -28,6 +28,36 @@ TEST(DefaultNavigator, DocumentOrderMatchesAPreOrderWalk)
     EXPECT_EQ(doc.names(L"(//node() | //@*)[position() < 6]"), "root @xml:lang A @x @y");
 }
 
+// Nodes of two documents (frames' documents, say) have no common ancestor;
+// their order is arbitrary, but a sort needs it consistent: every node of
+// one document on the same side of every node of the other, however deep
+// each lies.
+TEST(DefaultNavigator, NodesOfDifferentDocumentsKeepOneDocumentOnOneSide)
+{
+    std::string deep = "<r>";
+    for (int i = 0; i < 30; ++i)
+        deep += "<d>";
+    for (int i = 0; i < 30; ++i)
+        deep += "</d>";
+    deep += "<s/></r>";
+    XmlDocPtr first = parseXml(deep);
+    XmlDocPtr second = parseXml("<r><x><y/></x></r>");
+    LibxmlNavigator navigator;
+    const Engine::Value firstNodes =
+        Engine::Expression::compile(L"//*").evaluate(navigator, LibxmlNavigator::documentNode(first.get()));
+    const Engine::Value secondNodes =
+        Engine::Expression::compile(L"//*").evaluate(navigator, LibxmlNavigator::documentNode(second.get()));
+    ASSERT_EQ(firstNodes.nodes().size(), 32u);
+    ASSERT_EQ(secondNodes.nodes().size(), 3u);
+    const int side = navigator.compareDocumentOrder(firstNodes.nodes().front(), secondNodes.nodes().front());
+    ASSERT_NE(side, 0);
+    for (Node a : firstNodes.nodes())
+        for (Node b : secondNodes.nodes()) {
+            EXPECT_EQ(navigator.compareDocumentOrder(a, b), side);
+            EXPECT_EQ(navigator.compareDocumentOrder(b, a), -side);
+        }
+}
+
 TEST(DefaultNavigator, StringValueConcatenatesDescendantTextOnly)
 {
     EngineFixtureDocument doc(kDocument);

@@ -244,8 +244,15 @@ int Navigator::compareTreePositions(Node a, Node b) const {
         const Node otherBelow = noted[met->distance - 1];
         return climbingA ? compareSiblings(below, otherBelow) : compareSiblings(otherBelow, below);
     }
-    // Different trees: arbitrary but stable.
-    return std::less<const void*>()(pathA.back().handle, pathB.back().handle) ? -1 : 1;
+    // Different trees: ordered by their roots, so that the answer does not
+    // depend on which side finished climbing first (a sort needs a and b to
+    // compare the other way round when swapped).
+    auto rootOf = [this](Node node) {
+        for (Node up = parent(node); up; up = parent(up))
+            node = up;
+        return node;
+    };
+    return std::less<const void*>()(rootOf(pathA.back()).handle, rootOf(pathB.back()).handle) ? -1 : 1;
 }
 
 // a and b are distinct siblings: scan both ways from a so that the cost
