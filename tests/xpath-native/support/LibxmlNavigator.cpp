@@ -108,6 +108,28 @@ Node LibxmlNavigator::parent(Node node) const
     }
 }
 
+Node LibxmlNavigator::root(Node node) const
+{
+    xmlDoc* doc = nullptr;
+    switch (node.kind) {
+    case NodeKind::None:
+    case NodeKind::Root:
+        return node;
+    case NodeKind::Namespace:
+        doc = namespaceNode(node).owner->doc;
+        break;
+    case NodeKind::Attribute:
+        doc = static_cast<const xmlAttr*>(node.handle)->doc;
+        break;
+    default:
+        doc = asNode(node)->doc;
+        break;
+    }
+    // Every node these tests build is linked into its document; one made
+    // without a document has its own top.
+    return doc ? documentNode(doc) : Navigator::root(node);
+}
+
 Node LibxmlNavigator::firstChild(Node node) const
 {
     return forwardFrom(asNode(node)->children); // xmlDoc starts like xmlNode

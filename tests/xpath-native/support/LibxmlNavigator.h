@@ -53,6 +53,10 @@ public:
     bool namespaceEquals(Node node, std::wstring_view namespaceUri) const override;
 
     void appendNodeValue(Node node, std::wstring& out) const override;
+    // The node's document at once, as the library's DOM navigator answers
+    // it, instead of the default climb to the top: evaluations that look up
+    // the root per context node are then measured as in the library.
+    Node root(Node node) const override;
     Node elementById(Node anyNodeOfDocument, std::wstring_view id) const override;
 
 private:

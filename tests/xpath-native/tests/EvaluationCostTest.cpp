@@ -202,6 +202,30 @@ TEST_F(EvaluationCost, DocumentOrderOnDeepTreesClimbsNoFurtherThanNeeded)
     EXPECT_LE(navigator_.orderComparisons, 2 * wide);
 }
 
+// [@for = //input/@id]: the absolute path is walked once per evaluation,
+// and so are its string-values; each context node then costs a look-up,
+// not a pass over the whole set.
+TEST_F(EvaluationCost, EqualityWithAnAbsolutePathReadsItsValuesOnce)
+{
+    const int labels = 200;
+    std::string xml = "<r>";
+    for (int i = 0; i < labels; ++i)
+        xml += "<label for='f" + std::to_string(i * 2) + "'/><input id='f" + std::to_string(i) + "'/>";
+    xml += "</r>";
+    // Inputs f0..f199, labels for f0, f2, ... f398: the first hundred match.
+    EXPECT_EQ(count(xml, L"//label[@for = //input/@id]"), static_cast<std::size_t>(labels / 2));
+    EXPECT_LE(navigator_.valuesRead, 2 * labels + 1);
+    EXPECT_EQ(count(xml, L"//label[//input/@id = @for]"), static_cast<std::size_t>(labels / 2));
+    EXPECT_LE(navigator_.valuesRead, 2 * labels + 1);
+    // != holds for a label when some input has another id: for all of them.
+    EXPECT_EQ(count(xml, L"//label[@for != //input/@id]"), static_cast<std::size_t>(labels));
+    EXPECT_LE(navigator_.valuesRead, 2 * labels + 1);
+    // A kept path against a string or a number compares as before.
+    EXPECT_EQ(count(xml, L"//label[//input/@id = 'f5']"), static_cast<std::size_t>(labels));
+    EXPECT_EQ(count(xml, L"//label[//input/@id = 'f500']"), 0u);
+    EXPECT_EQ(count(xml, L"//label[//input/@id != 'f5']"), static_cast<std::size_t>(labels));
+}
+
 TEST_F(EvaluationCost, BlankTestsStopAtTheFirstOtherCharacter)
 {
     // Each e starts with text, followed by 20 more text nodes.

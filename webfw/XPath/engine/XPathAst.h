@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "XPathNavigator.h"
@@ -25,6 +26,9 @@ class Expr;
 struct AbsolutePathValue {
     Node root;
     Value value;
+    // The string-values of its nodes, built when an equality first needs
+    // them: [. = //a] then compares each context node with one look-up.
+    std::unique_ptr<const std::unordered_set<std::wstring>> stringValues;
 };
 using AbsolutePathCache = std::unordered_map<const Expr*, AbsolutePathValue>;
 
@@ -65,6 +69,9 @@ public:
     // The value of a number literal, or null for other expressions; cheaper
     // than a dynamic_cast where predicates are filtered per context node.
     virtual const double* constantNumber() const { return nullptr; }
+    // The path itself when it is an absolute path kept for the evaluation
+    // (see AbsolutePathValue), else null.
+    virtual const class PathExpr* keptPath() const { return nullptr; }
 
     std::size_t position() const { return position_; }
     // Depth of the expression tree below and including this node; the parser
@@ -302,11 +309,15 @@ public:
     Start start() const { return start_; }
     // Set by the parser for absolute paths inside predicates.
     void setCacheable() { cacheable_ = start_ == Start::Root; }
+    const PathExpr* keptPath() const override { return cacheable_ ? this : nullptr; }
+    // For a kept path: the string-values of its nodes in this evaluation.
+    const std::unordered_set<std::wstring>& keptStringValues(const Context& context) const;
     std::vector<Step>& steps() { return steps_; }
     const std::vector<Step>& steps() const { return steps_; }
 
 private:
     NodeSet evaluateSteps(const Environment& environment, NodeSet current) const;
+    AbsolutePathValue& keptValue(const Context& context) const;
     bool cacheable_ = false;
     Start start_;
     ExprPtr filter_;

@@ -92,20 +92,28 @@ bool compareNodeSetWithAtomic(BinaryOperator op, const NodeSet& set, const Value
     return false;
 }
 
+// = or != between the nodes of a and a node-set given by the distinct
+// string-values of its nodes; both relations are symmetric.
+bool compareWithStringValues(BinaryOperator op, const NodeSet& a, const std::unordered_set<std::wstring>& other,
+                             const Navigator& navigator) {
+    if (other.empty()) return false;
+    std::wstring text;
+    for (const Node& node : a.nodes) {
+        text.clear();
+        navigator.appendStringValue(node, text);
+        bool found = other.count(text) != 0;
+        if (op == BinaryOperator::Equal ? found : (!found || other.size() > 1)) return true;
+    }
+    return false;
+}
+
 bool compareNodeSets(BinaryOperator op, const NodeSet& a, const NodeSet& b, const Navigator& navigator) {
     if (a.nodes.empty() || b.nodes.empty()) return false;
     if (isEquality(op)) {
         std::unordered_set<std::wstring> right;
         for (const Node& node : b.nodes)
             right.insert(stringValueOf(navigator, node));
-        std::wstring text;
-        for (const Node& node : a.nodes) {
-            text.clear();
-            navigator.appendStringValue(node, text);
-            bool found = right.count(text) != 0;
-            if (op == BinaryOperator::Equal ? found : (!found || right.size() > 1)) return true;
-        }
-        return false;
+        return compareWithStringValues(op, a, right, navigator);
     }
     // Some pair satisfies a relational operator exactly when the extreme
     // values do; NaN values never satisfy one.
@@ -166,6 +174,20 @@ StaticType BinaryExpr::staticType() const {
 
 bool BinaryExpr::compare(const Context& context) const {
     const Navigator& navigator = context.navigator();
+    // An absolute path kept for the evaluation has its string-values kept
+    // too: comparing each context node with it costs a look-up, not a pass
+    // over the whole set. (= and != are symmetric: the kept path may stand
+    // on either side.)
+    const PathExpr* keptRight = isEquality(op_) ? right_->keptPath() : nullptr;
+    const PathExpr* keptLeft = isEquality(op_) && !keptRight ? left_->keptPath() : nullptr;
+    if (keptRight || keptLeft) {
+        const PathExpr& kept = keptRight ? *keptRight : *keptLeft;
+        const Value other = (keptRight ? left_ : right_)->evaluate(context);
+        if (other.isNodeSet())
+            return compareWithStringValues(op_, other.nodeSet(), kept.keptStringValues(context), navigator);
+        const Value keptValue = kept.evaluate(context);
+        return compareNodeSetWithAtomic(op_, keptValue.nodeSet(), other, navigator);
+    }
     const Value left = left_->evaluate(context);
     const Value right = right_->evaluate(context);
     if (left.isNodeSet() && right.isNodeSet()) return compareNodeSets(op_, left.nodeSet(), right.nodeSet(), navigator);

@@ -212,6 +212,30 @@ NodeSet PathExpr::evaluateSteps(const Environment& environment, NodeSet current)
     return current;
 }
 
+AbsolutePathValue& PathExpr::keptValue(const Context& context) const {
+    Node root = context.navigator().root(context.node);
+    AbsolutePathCache& cache = context.environment.absolutePaths;
+    auto found = cache.find(this);
+    if (found != cache.end() && found->second.root == root) return found->second;
+    NodeSet rootSet;
+    rootSet.nodes.push_back(root);
+    Value value = Value::fromNodeSet(evaluateSteps(context.environment, std::move(rootSet)));
+    AbsolutePathValue& kept = cache[this];
+    kept = AbsolutePathValue{root, std::move(value), nullptr};
+    return kept;
+}
+
+const std::unordered_set<std::wstring>& PathExpr::keptStringValues(const Context& context) const {
+    AbsolutePathValue& kept = keptValue(context);
+    if (!kept.stringValues) {
+        auto values = std::make_unique<std::unordered_set<std::wstring>>();
+        for (const Node& node : kept.value.nodes())
+            values->insert(stringValueOf(context.navigator(), node));
+        kept.stringValues = std::move(values);
+    }
+    return *kept.stringValues;
+}
+
 Value PathExpr::evaluate(const Context& context) const {
     NodeSet start;
     switch (start_) {
@@ -219,18 +243,8 @@ Value PathExpr::evaluate(const Context& context) const {
             start.nodes.push_back(context.node);
             break;
         case Start::Root: {
-            Node root = context.navigator().root(context.node);
-            if (cacheable_) {
-                AbsolutePathCache& cache = context.environment.absolutePaths;
-                auto found = cache.find(this);
-                if (found != cache.end() && found->second.root == root) return found->second.value;
-                NodeSet rootSet;
-                rootSet.nodes.push_back(root);
-                Value value = Value::fromNodeSet(evaluateSteps(context.environment, std::move(rootSet)));
-                cache[this] = AbsolutePathValue{root, value};
-                return value;
-            }
-            start.nodes.push_back(root);
+            if (cacheable_) return keptValue(context).value;
+            start.nodes.push_back(context.navigator().root(context.node));
             break;
         }
         case Start::Filter: {
