@@ -11,6 +11,9 @@ using Microsoft::WRL::ComPtr;
 
 int main()
 {
+    // Each line reaches the test at once: should the probe fail part-way,
+    // the test still sees how far it got.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     {
         ComPtr<harness::TestHookHost> host;
