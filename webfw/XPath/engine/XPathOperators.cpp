@@ -110,10 +110,7 @@ bool compareWithStringValues(BinaryOperator op, const NodeSet& a, const std::uno
 bool compareNodeSets(BinaryOperator op, const NodeSet& a, const NodeSet& b, const Navigator& navigator) {
     if (a.nodes.empty() || b.nodes.empty()) return false;
     if (isEquality(op)) {
-        std::unordered_set<std::wstring> right;
-        for (const Node& node : b.nodes)
-            right.insert(stringValueOf(navigator, node));
-        return compareWithStringValues(op, a, right, navigator);
+        return compareWithStringValues(op, a, distinctStringValues(navigator, b.nodes), navigator);
     }
     // Some pair satisfies a relational operator exactly when the extreme
     // values do; NaN values never satisfy one.

@@ -227,12 +227,9 @@ AbsolutePathValue& PathExpr::keptValue(const Context& context) const {
 
 const std::unordered_set<std::wstring>& PathExpr::keptStringValues(const Context& context) const {
     AbsolutePathValue& kept = keptValue(context);
-    if (!kept.stringValues) {
-        auto values = std::make_unique<std::unordered_set<std::wstring>>();
-        for (const Node& node : kept.value.nodes())
-            values->insert(stringValueOf(context.navigator(), node));
-        kept.stringValues = std::move(values);
-    }
+    if (!kept.stringValues)
+        kept.stringValues = std::make_unique<const std::unordered_set<std::wstring>>(
+            distinctStringValues(context.navigator(), kept.value.nodes()));
     return *kept.stringValues;
 }
 

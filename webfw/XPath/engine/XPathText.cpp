@@ -176,16 +176,15 @@ std::wstring translate(std::wstring_view text, std::wstring_view from, std::wstr
         for (std::size_t i = 0; i < fromChars.size(); ++i)
             firstIndex.emplace(fromChars[i], i); // the first occurrence decides
     }
+    auto indexInList = [&](char32_t c) {
+        if (fromChars.size() <= kLongList) return fromChars.find(c); // the first occurrence decides
+        auto found = firstIndex.find(c);
+        return found == firstIndex.end() ? std::u32string::npos : found->second;
+    };
     std::wstring result;
     result.reserve(text.size());
     for (char32_t c : source) {
-        std::size_t index = std::u32string::npos;
-        if (fromChars.size() > kLongList) {
-            auto found = firstIndex.find(c);
-            if (found != firstIndex.end()) index = found->second;
-        } else {
-            index = fromChars.find(c); // the first occurrence decides
-        }
+        const std::size_t index = indexInList(c);
         if (index == std::u32string::npos)
             appendCharacter(result, c);
         else if (index < toChars.size())

@@ -229,6 +229,13 @@ std::wstring Value::toString(const Navigator& navigator) const {
     return std::wstring();
 }
 
+std::unordered_set<std::wstring> distinctStringValues(const Navigator& navigator, const std::vector<Node>& nodes) {
+    std::unordered_set<std::wstring> values;
+    for (const Node& node : nodes)
+        values.insert(stringValueOf(navigator, node));
+    return values;
+}
+
 std::wstring stringValueOf(const Navigator& navigator, Node node) {
     std::wstring value;
     navigator.appendStringValue(node, value);

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "XPathNavigator.h"
@@ -77,6 +78,9 @@ void mergeInDocumentOrder(const Navigator& navigator, const Node* a, std::size_t
 
 // The string-value of a node as a fresh string.
 std::wstring stringValueOf(const Navigator& navigator, Node node);
+
+// The distinct string-values of the nodes, for = and != between node-sets.
+std::unordered_set<std::wstring> distinctStringValues(const Navigator& navigator, const std::vector<Node>& nodes);
 
 } // namespace Engine
 } // namespace XPath
