@@ -39,8 +39,8 @@ struct WalkResult
 
 // Times one walk as one renderer-thread task; `count` reads what it counted.
 template <class Context, class Count>
-WalkResult TimeWalk(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper,
-                    VxCrRendererThreadCallback walk, Count count)
+WalkResult TimeWalk(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper, VxCrRendererThreadCallback walk,
+                    Count count)
 {
     Context context;
     context.helper = helper;
@@ -66,8 +66,7 @@ WalkResult TimeTree(IvxCrNativeChromeObject* native, CCrRawBrowserHelper* helper
 ComPtr<CCrRawBrowserHelper> Attach(IvxCrNativeChromeObject* native)
 {
     ComPtr<CCrRawBrowserHelper> helper;
-    if (FAILED(vx::com::CreateComObject(helper)) ||
-        FAILED(helper->AttachNative(nullptr, native, CreateCrFwAdapters)))
+    if (FAILED(vx::com::CreateComObject(helper)) || FAILED(helper->AttachNative(nullptr, native, CreateCrFwAdapters)))
         return nullptr;
     return helper;
 }
@@ -103,13 +102,14 @@ bool BenchPage(const char* label, const std::string& snapshotPath, unsigned shor
         const long trips = live->RoundTrips();
         const long calls = live->DomCalls();
         const double pageMs = live->PageMilliseconds();
+        const double waitMs = live->WaitMilliseconds();
         ok = ok && SUCCEEDED(offline.hr) && SUCCEEDED(online.hr) && offline.count == online.count;
-        std::printf("%-14s %-4s %6ld %s  snapshot %8.1f ms  live %8.1f ms (in the page %6.1f ms)  "
+        std::printf("%-14s %-4s %6ld %s  snapshot %8.1f ms  live %8.1f ms (waiting %6.1f ms, in the page %6.1f)  "
                     "live/snapshot %6.2f  native calls %7ld (snapshot %7ld)  round trips %6ld  "
                     "calls per round trip %6.1f\n",
                     label, name, online.count, walk == 0 ? "elements" : "items   ", offline.seconds * 1000,
-                    online.seconds * 1000, pageMs, online.seconds / offline.seconds, calls, snapshotCalls, trips,
-                    trips ? static_cast<double>(calls) / static_cast<double>(trips) : 0.0);
+                    online.seconds * 1000, waitMs, pageMs, online.seconds / offline.seconds, calls, snapshotCalls,
+                    trips, trips ? static_cast<double>(calls) / static_cast<double>(trips) : 0.0);
         std::printf("               round trips by read:");
         int shown = 0;
         for (const auto& [read, count] : live->RoundTripsPerRead()) {

@@ -43,8 +43,8 @@ LiveConnection::LiveConnection(unsigned short port, const Json& openMessage, Eve
     reader_ = std::thread([this] { ReadLoop(); });
     Send(openMessage.dump());
     std::unique_lock<std::mutex> lock(mutex_);
-    const bool answered = answered_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                             [&] { return waiter->done || closed_; });
+    const bool answered =
+        answered_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiter->done || closed_; });
     waiting_.erase(kOpenAnswer);
     lock.unlock();
     std::string failure;
@@ -157,8 +157,8 @@ void LiveConnection::Deliver(Json message)
             sink_(message);
         return;
     }
-    const long long id = message.contains("id") && message["id"].is_number_integer() ? message["id"].get<long long>()
-                                                                                     : kOpenAnswer;
+    const long long id =
+        message.contains("id") && message["id"].is_number_integer() ? message["id"].get<long long>() : kOpenAnswer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = waiting_.find(id);

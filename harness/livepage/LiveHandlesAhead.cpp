@@ -18,6 +18,14 @@ constexpr int kRunLength = 64;
 constexpr long kFirstItemBatch = 64;
 constexpr long kLargestItemBatch = 4096;
 
+double Seconds()
+{
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 } // namespace
 
 // ------------------------------------------------------------ handles
@@ -54,6 +62,28 @@ LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value)
     return h;
 }
 
+template <class Each>
+void LiveNativeObject::ForEachPlanRead(const Json& value, Each&& each)
+{
+    const auto keys = value.find("k");
+    const auto values = value.find("a");
+    if (keys == value.end() || values == value.end() || !keys->is_array() || !values->is_array())
+        return;
+    for (size_t j = 0; j < keys->size() && j < values->size(); ++j) {
+        const Json& key = (*keys)[j];
+        const Json& reads = (*values)[j];
+        if (!key.is_number_unsigned() || key.get<size_t>() >= planReads_.size() || !reads.is_array())
+            continue;
+        const std::vector<std::string>& names = planReads_[key.get<size_t>()];
+        static const Json missing = {{"missing", 1}};
+        for (size_t n = 0; n < reads.size() && n < names.size(); ++n) {
+            if (reads[n].is_object() && reads[n].empty())
+                continue;                                                                 // {}: not sent
+            each(names[n], reads[n].is_array() && reads[n].empty() ? missing : reads[n]); // []: no such member
+        }
+    }
+}
+
 // Keeps a handle value's page handle (one reference, given back by
 // ReleaseRef) and notes what came along with it.
 long long LiveNativeObject::Remember(const Json& value)
@@ -62,21 +92,10 @@ long long LiveNativeObject::Remember(const Json& value)
     ++remoteRefs_[remote];
     if (auto id = value.find("i"); id != value.end() && id->is_number_integer())
         nodeIds_[remote] = id->get<LONG>(); // fixed for the object's life: no task needed
-    const bool keep = FetchingAhead();
-    if (auto p = value.find("p"); p != value.end() && keep)
-        for (auto& [name, member] : p->items())
-            NoteAhead(remote, "g:" + name, member);
-    for (const char* group : {"o", "c"}) {
-        auto members = value.find(group);
-        if (members == value.end())
-            continue;
-        for (auto& [name, member] : members->items()) {
-            if (keep)
-                NoteAhead(remote, (group[0] == 'o' ? "g:" : "c:") + name, member);
-            else
-                QueueNestedReleases(member);
-        }
-    }
+    if (FetchingAhead())
+        ForEachPlanRead(value, [&](const std::string& key, const Json& member) { NoteAhead(remote, key, member); });
+    else
+        ForEachPlanRead(value, [&](const std::string&, const Json& member) { QueueNestedReleases(member); });
     return remote;
 }
 
@@ -109,10 +128,7 @@ void LiveNativeObject::QueueNestedReleases(const Json& value)
     if (!live::IsHandleValue(value))
         return;
     QueueRelease(value["h"].get<long long>());
-    for (const char* group : {"o", "c"})
-        if (auto members = value.find(group); members != value.end())
-            for (auto& [name, member] : members->items())
-                QueueNestedReleases(member);
+    ForEachPlanRead(value, [&](const std::string&, const Json& member) { QueueNestedReleases(member); });
 }
 
 void LiveNativeObject::Retire(Handle* h)
@@ -202,7 +218,9 @@ HRESULT LiveNativeObject::Request(Json ops, Json& results)
     for (Json& op : ops)
         all.push_back(std::move(op));
     Json answer;
+    const double sent = Seconds();
     HRESULT hr = connection_->Call(Json{{"ops", std::move(all)}}, answer, options_.callTimeoutMs);
+    waitMilliseconds_ += (Seconds() - sent) * 1000;
     if (FAILED(hr)) {
         if (hr != HRESULT_FROM_WIN32(ERROR_TIMEOUT))
             pageGone_ = true;

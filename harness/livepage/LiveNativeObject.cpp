@@ -71,6 +71,20 @@ LiveNativeObject::LiveNativeObject(const LivePageOptions& options) : options_(op
                  {"height", options.height},
                  {"loadTimeoutMs", options.loadTimeoutMs},
                  {"plan", options.fetchAhead ? Json::parse(kPlan) : Json::object()}};
+    // The page answers a plan key's reads by position: its get members, its
+    // objects, then its calls, keys numbered in the order the plan is sent.
+    for (const auto& [key, entry] : open["plan"].items()) {
+        std::vector<std::string>& reads = planReads_.emplace_back();
+        for (const char* group : {"get", "objects"})
+            for (const Json& name : entry.value(group, Json::array()))
+                reads.push_back("g:" + name.get<std::string>());
+        for (const Json& call : entry.value("calls", Json::array())) {
+            std::vector<std::string> arguments;
+            for (size_t i = 1; i < call.size(); ++i)
+                arguments.push_back(call[i].is_string() ? call[i].get<std::string>() : call[i].dump());
+            reads.push_back(live::CallKey(call[0].get<std::string>(), arguments));
+        }
+    }
     connection_ = std::make_unique<LiveConnection>(
         options.port, open, [this](const Json& message) { OnEvent(message); },
         options.loadTimeoutMs + options.callTimeoutMs);
@@ -568,6 +582,12 @@ double LiveNativeObject::PageMilliseconds()
     return pageMilliseconds_;
 }
 
+double LiveNativeObject::WaitMilliseconds()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waitMilliseconds_;
+}
+
 std::vector<std::pair<std::string, long>> LiveNativeObject::RoundTripsPerRead()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -582,6 +602,7 @@ void LiveNativeObject::ResetCounters()
     tripsByRead_.clear();
     domCalls_ = 0;
     pageMilliseconds_ = 0;
+    waitMilliseconds_ = 0;
     tripsAtReset_ = connection_->RoundTrips();
 }
 

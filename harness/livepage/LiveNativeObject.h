@@ -92,6 +92,9 @@ public:
     long DomCalls();            // calls of the DOM slots (GetWindowNode on)
     long RoundTrips();          // requests sent to the sidecar
     double PageMilliseconds();  // time the page spent running their ops
+    // Time spent waiting for their answers (the page's time, the transport
+    // and reading the answers' text); the rest of a walk is the Wine side's.
+    double WaitMilliseconds();
     // Requests per read that needed one ("get parentNode", "call item",
     // "release" for releases sent alone), most first.
     std::vector<std::pair<std::string, long>> RoundTripsPerRead();
@@ -148,6 +151,10 @@ private:
     void NoteAhead(long long owner, const std::string& key, const Json& value);
     void NoteAheadObject(long long owner, const std::string& key, long long remote);
     void QueueNestedReleases(const Json& value);
+    // Calls `each(key, value)` for every read that came along with a handle
+    // value (what the plan names, by position).
+    template <class Each>
+    void ForEachPlanRead(const Json& value, Each&& each);
     void Retire(Handle* h);
     void ReleaseRef(long long remote);
     HRESULT AnswerAhead(const AheadValue& ahead, VARIANT* out);
@@ -197,12 +204,15 @@ private:
     std::map<std::string, long> tripsByRead_;
     long tripsAtReset_ = 0;
     double pageMilliseconds_ = 0;
+    double waitMilliseconds_ = 0;
     // The collection walk in progress: a walk that goes on where the last
     // batch ended gets batches twice as large each time, so a long walk
     // needs few round trips and a short read few items.
     long long itemsCollection_ = 0;
     long itemsNext_ = -1;
     long itemsBatch_ = 0;
+    // The keys of the reads each plan key answers ahead, by position.
+    std::vector<std::vector<std::string>> planReads_;
     std::unordered_map<std::string, LONG> memberIds_;
     std::vector<std::string> memberNames_;
     std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;

@@ -70,6 +70,8 @@ Json StringValue(const std::wstring& text)
 
 HRESULT ValueStatus(const Json& value)
 {
+    if (value.is_string() || value.is_number() || value.is_boolean() || value.is_null())
+        return S_OK; // a value fetched ahead, as it is
     if (!value.is_object())
         return E_UNEXPECTED;
     if (value.contains("missing"))
@@ -86,28 +88,53 @@ bool IsHandleValue(const Json& value)
     return value.is_object() && value.contains("h");
 }
 
+namespace {
+
+HRESULT StringToVariant(const std::string& utf8, VARIANT* out)
+{
+    const std::wstring text = Wide(utf8);
+    V_VT(out) = VT_BSTR;
+    V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT NumberToVariant(double d, VARIANT* out)
+{
+    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
+        V_VT(out) = VT_I4;
+        V_I4(out) = static_cast<LONG>(d);
+    } else {
+        V_VT(out) = VT_R8;
+        V_R8(out) = d;
+    }
+    return S_OK;
+}
+
+} // namespace
+
 HRESULT PrimitiveToVariant(const Json& value, VARIANT* out)
 {
     VariantInit(out);
-    if (!value.is_object())
-        return E_UNEXPECTED;
-    if (auto n = value.find("n"); n != value.end()) {
-        const double d = NumberOf(*n);
-        if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
-            V_VT(out) = VT_I4;
-            V_I4(out) = static_cast<LONG>(d);
-        } else {
-            V_VT(out) = VT_R8;
-            V_R8(out) = d;
-        }
+    // Values fetched ahead come as they are.
+    if (value.is_string())
+        return StringToVariant(value.get_ref<const std::string&>(), out);
+    if (value.is_number())
+        return NumberToVariant(value.get<double>(), out);
+    if (value.is_boolean()) {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = value.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    if (auto s = value.find("s"); s != value.end() && s->is_string()) {
-        const std::wstring text = Wide(s->get<std::string>());
-        V_VT(out) = VT_BSTR;
-        V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+    if (value.is_null()) {
+        V_VT(out) = VT_NULL;
+        return S_OK;
     }
+    if (!value.is_object())
+        return E_UNEXPECTED;
+    if (auto n = value.find("n"); n != value.end())
+        return NumberToVariant(NumberOf(*n), out);
+    if (auto s = value.find("s"); s != value.end() && s->is_string())
+        return StringToVariant(s->get_ref<const std::string&>(), out);
     if (auto u = value.find("u"); u != value.end() && u->is_array()) {
         std::wstring text;
         for (const Json& unit : *u)

@@ -22,6 +22,9 @@ std::string Utf8(const std::wstring& wide);
 // UTF-16 (lone surrogates), which UTF-8 cannot carry.
 Json StringValue(const std::wstring& text);
 
+// Values fetched ahead may also come as plain JSON strings, numbers,
+// booleans and null.
+//
 // The HRESULT a value stands for: DISP_E_MEMBERNOTFOUND ("missing"),
 // DISP_E_EXCEPTION ("err"), E_INVALIDARG ("bad"), E_UNEXPECTED for a value
 // that is not one of the protocol's; S_OK for every other value.

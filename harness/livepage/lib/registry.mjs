@@ -55,6 +55,8 @@ export function installRegistry(config) {
   const BAD = {};                   // thrown for an unknown handle
   const planKeys = plan ? Object.keys(plan) : [];
   const MAX_LEVEL = 3;
+  const NOT_SENT = {};               // a member fetched ahead whose value is left out
+  const ABSENT = [];                 // a member fetched ahead that does not exist
 
   function text(value) {
     let s;
@@ -119,13 +121,18 @@ export function installRegistry(config) {
     return id;
   }
 
-  // A new handle of obj, with the members the plan names for it.
+  // A new handle of obj, with the members the plan names for it: for each
+  // plan key that matches, in the plan's key order, its index in `k` and its
+  // values in `a` (get members, then objects, then calls, in list order;
+  // objects and calls only below MAX_LEVEL). Positions instead of names keep
+  // the answer small: its size is what a walk's answer costs in transport.
   function handleValue(obj, level) {
     const result = { h: newHandle(obj) };
     if (!planKeys.length) return result;
     let node;
     let cls;
-    for (const key of planKeys) {
+    for (let k = 0; k < planKeys.length; k++) {
+      const key = planKeys[k];
       if (key === 'Node') {
         if (node === undefined) node = isNode(obj);
         if (!node) continue;
@@ -135,30 +142,37 @@ export function installRegistry(config) {
       }
       const entry = plan[key];
       if (entry.nodeid && result.i === undefined) result.i = nodeIdOf(obj);
-      for (const name of entry.get) {
-        const got = member(obj, name, level, false);
-        if (got) (result.p ??= Object.create(null))[name] = got;
+      const values = [];
+      for (const name of entry.get) values.push(member(obj, name, level, false));
+      if (level < MAX_LEVEL) {
+        for (const name of entry.objects) values.push(member(obj, name, level + 1, true));
+        for (const [name, ...args] of entry.calls) values.push(callMember(obj, name, args, level + 1));
       }
-      if (level >= MAX_LEVEL) continue;
-      for (const name of entry.objects) {
-        (result.o ??= Object.create(null))[name] = member(obj, name, level + 1, true);
-      }
-      for (const [name, ...args] of entry.calls) {
-        const key2 = [name, ...args.map((a) => String(a))].join('\u0001');
-        (result.c ??= Object.create(null))[text(key2)] = callMember(obj, name, args, level + 1);
-      }
+      (result.k ??= []).push(k);
+      (result.a ??= []).push(values);
     }
     return result;
   }
 
-  // One member read ahead: missing, the error it threw, or its value;
-  // objects only where they are wanted (undefined otherwise).
+  // A value fetched ahead: strings, finite numbers, booleans and null as
+  // they are, every other value as an op's result gives it.
+  function planValue(v, level) {
+    switch (typeof v) {
+      case 'string': return apply(isWellFormed, v, []) ? v : stringValue(v);
+      case 'number': return finite(v) ? v : { n: String(v) };
+      case 'boolean': return v;
+      default: return v === null ? null : value(v, level);
+    }
+  }
+
+  // One member read ahead: absent, the error it threw, or its value; an
+  // object only where objects are wanted ({} otherwise: not sent).
   function member(obj, name, level, objects) {
     try {
-      if (!(name in obj)) return { missing: 1 };
+      if (!(name in obj)) return ABSENT;
       const v = obj[name];
-      if (!objects && isObject(v)) return undefined;
-      return value(v, level);
+      if (!objects && isObject(v)) return NOT_SENT;
+      return planValue(v, level);
     } catch (error) {
       return { err: errorText(error) };
     }
@@ -166,10 +180,10 @@ export function installRegistry(config) {
 
   function callMember(obj, name, args, level) {
     try {
-      if (!(name in obj)) return { missing: 1 };
+      if (!(name in obj)) return ABSENT;
       const f = obj[name];
       if (typeof f !== 'function') return { err: `${text(name)} is not a function` };
-      return value(apply(f, obj, args), level);
+      return planValue(apply(f, obj, args), level);
     } catch (error) {
       return { err: errorText(error) };
     }

@@ -241,13 +241,63 @@ describe('fetching ahead with the plan', () => {
     HTMLSpanElement: { objects: ['parentNode'] },
     HTMLParagraphElement: { objects: ['parentNode'] },
   };
+  const keys = Object.keys(plan);
   let c;
   before(async () => { c = await sidecar.connect({ open: LIVE, plan }); });
   after(() => c.close());
 
+  // A value fetched ahead in the form ops answer ({"s": ...}).
+  function tagged(v) {
+    switch (typeof v) {
+      case 'string': return { s: v };
+      case 'number': return { n: v };
+      case 'boolean': return { b: v };
+      default:
+        if (v === null) return { null: 1 };
+        return Array.isArray(v) && v.length === 0 ? { missing: 1 } : expand(v);
+    }
+  }
+
+  // A handle value with what the plan sent along by position, as names:
+  // p (get members), o (objects) and c (calls, keyed by name and arguments).
+  function expand(value) {
+    if (!value || typeof value.h !== 'number' || !value.k) return value;
+    const result = { h: value.h };
+    if (value.i !== undefined) result.i = value.i;
+    value.k.forEach((index, j) => {
+      const entry = plan[keys[index]];
+      const values = value.a[j];
+      const get = entry.get ?? [];
+      const objects = entry.objects ?? [];
+      const calls = entry.calls ?? [];
+      values.forEach((v, n) => {
+        if (n < get.length) {
+          if (!(v && typeof v === 'object' && !Array.isArray(v) && Object.keys(v).length === 0)) (result.p ??= {})[get[n]] = tagged(v);
+        } else if (n < get.length + objects.length) {
+          (result.o ??= {})[objects[n - get.length]] = tagged(v);
+        } else {
+          const [name, ...args] = calls[n - get.length - objects.length];
+          (result.c ??= {})[[name, ...args.map(String)].join('\u0001')] = tagged(v);
+        }
+      });
+    });
+    return result;
+  }
+
+  test('fetched reads come by position, plain values as they are', async () => {
+    const field = await c.op('eval', 'document.getElementById("field")');
+    assert.deepEqual(field.k, [keys.indexOf('Node')]);
+    // get members (an object left out as {}), then objects.
+    assert.deepEqual(field.a[0].slice(0, 6), [1, 'INPUT', 'field', 'fieldName', {}, []]);
+    const attrs = field.a[0][6];
+    assert.deepEqual(attrs.k, [keys.indexOf('NamedNodeMap')]);
+    assert.equal(attrs.a[0][2], null);
+    await c.ops(...handlesIn(field).map((h) => ['release', h]));
+  });
+
   test('p, o and c are sent with a handle', async () => {
     const [start] = await c.ops(['count']);
-    const field = await c.op('eval', 'document.getElementById("field")');
+    const field = expand(await c.op('eval', 'document.getElementById("field")'));
     assert.deepEqual(field.p, {
       nodeType: { n: 1 }, nodeName: { s: 'INPUT' }, id: { s: 'field' }, name: { s: 'fieldName' }, noSuchMember: { missing: 1 },
     }, 'objects (parentNode) are left out of p');
@@ -269,7 +319,7 @@ describe('fetching ahead with the plan', () => {
 
   test('getters are read in the same order each time; one that throws gives err', async () => {
     await c.op('eval', 'readLog.length = 0');
-    const first = await c.op('eval', 'document.getElementById("getters")');
+    const first = expand(await c.op('eval', 'document.getElementById("getters")'));
     const second = await c.op('clone', first.h);
     const log = await c.op('eval', 'readLog.join()');
     assert.deepEqual(log, { s: 'gamma,alpha,beta,gamma,alpha,beta' });
@@ -284,7 +334,7 @@ describe('fetching ahead with the plan', () => {
   test('values carry their own plan at most three levels below the first handle', async () => {
     const [start] = await c.ops(['count']);
     // span -> p -> div#middle -> div#outer, each through "objects": parentNode.
-    const span = await c.op('eval', 'document.getElementById("deepest")');
+    const span = expand(await c.op('eval', 'document.getElementById("deepest")'));
     const p1 = span.o.parentNode;
     const div2 = p1.o.parentNode;
     const div3 = div2.o.parentNode;
