@@ -77,9 +77,17 @@ void LiveNativeObject::ForEachPlanRead(const Json& value, Each&& each)
         const std::vector<std::string>& names = planReads_[key.get<size_t>()];
         static const Json missing = {{"missing", 1}};
         for (size_t n = 0; n < reads.size() && n < names.size(); ++n) {
-            if (reads[n].is_object() && reads[n].empty())
-                continue;                                                                 // {}: not sent
-            each(names[n], reads[n].is_array() && reads[n].empty() ? missing : reads[n]); // []: no such member
+            const Json* read = &reads[n];
+            if (auto same = read->find("same"); same != read->end()) { // as an earlier read of the list
+                if (!same->is_number_unsigned() || same->get<size_t>() >= n)
+                    continue;
+                read = &reads[same->get<size_t>()];
+            }
+            if (read->is_object() && read->empty())
+                continue; // {}: not sent
+            if (read->is_array() && read->empty())
+                read = &missing; // []: no such member
+            each(names[n], *read);
         }
     }
 }

@@ -57,6 +57,7 @@ export function installRegistry(config) {
   const MAX_LEVEL = 3;
   const NOT_SENT = {};               // a member fetched ahead whose value is left out
   const ABSENT = [];                 // a member fetched ahead that does not exist
+  const SAME_FROM = 16;              // strings this long are sent once per list
 
   function text(value) {
     let s;
@@ -143,7 +144,7 @@ export function installRegistry(config) {
       const entry = plan[key];
       if (entry.nodeid && result.i === undefined) result.i = nodeIdOf(obj);
       const values = [];
-      for (const name of entry.get) values.push(member(obj, name, level, false));
+      for (const name of entry.get) values.push(sameAsBefore(values, member(obj, name, level, false)));
       if (level < MAX_LEVEL) {
         for (const name of entry.objects) values.push(member(obj, name, level + 1, true));
         for (const [name, ...args] of entry.calls) values.push(callMember(obj, name, args, level + 1));
@@ -152,6 +153,15 @@ export function installRegistry(config) {
       (result.a ??= []).push(values);
     }
     return result;
+  }
+
+  // A long string equal to one read before it in the same list goes as a
+  // reference to that one: a text node's data and nodeValue are the same
+  // text, and text is most of a document's answer.
+  function sameAsBefore(values, v) {
+    if (typeof v !== 'string' || v.length < SAME_FROM) return v;
+    for (let n = 0; n < values.length; n++) if (values[n] === v) return { same: n };
+    return v;
   }
 
   // A value fetched ahead: strings, finite numbers, booleans and null as

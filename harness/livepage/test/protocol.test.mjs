@@ -240,6 +240,7 @@ describe('fetching ahead with the plan', () => {
     },
     HTMLSpanElement: { objects: ['parentNode'] },
     HTMLParagraphElement: { objects: ['parentNode'] },
+    Text: { get: ['data', 'nodeValue', 'length', 'data'] },
   };
   const keys = Object.keys(plan);
   let c;
@@ -270,7 +271,8 @@ describe('fetching ahead with the plan', () => {
       const get = entry.get ?? [];
       const objects = entry.objects ?? [];
       const calls = entry.calls ?? [];
-      values.forEach((v, n) => {
+      values.forEach((value, n) => {
+        const v = value && typeof value === 'object' && 'same' in value ? values[value.same] : value;
         if (n < get.length) {
           if (!(v && typeof v === 'object' && !Array.isArray(v) && Object.keys(v).length === 0)) (result.p ??= {})[get[n]] = tagged(v);
         } else if (n < get.length + objects.length) {
@@ -293,6 +295,20 @@ describe('fetching ahead with the plan', () => {
     assert.deepEqual(attrs.k, [keys.indexOf('NamedNodeMap')]);
     assert.equal(attrs.a[0][2], null);
     await c.ops(...handlesIn(field).map((h) => ['release', h]));
+  });
+
+  test('a long string read twice in a list is sent once', async () => {
+    const long = 'a text of more than sixteen characters';
+    const [longText, shortText] = await c.ops(
+      ['eval', `document.createTextNode(${JSON.stringify(long)})`],
+      ['eval', 'document.createTextNode("short")'],
+    );
+    const textKey = keys.indexOf('Text');
+    const at = (value) => value.a[value.k.indexOf(textKey)];
+    assert.deepEqual(at(longText), [long, { same: 0 }, long.length, { same: 0 }]);
+    assert.deepEqual(at(shortText), ['short', 'short', 5, 'short']);
+    assert.deepEqual(expand(longText).p.nodeValue, { s: long });
+    await c.ops(...handlesIn([longText, shortText]).map((h) => ['release', h]));
   });
 
   test('p, o and c are sent with a handle', async () => {
