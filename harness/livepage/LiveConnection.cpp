@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace harness {
@@ -50,8 +51,8 @@ LiveConnection::LiveConnection(unsigned short port, const Json& openMessage, Eve
     std::string failure;
     if (!answered || !waiter->done)
         failure = answered ? "the sidecar closed the connection" : "the sidecar did not open the page in time";
-    else if (!waiter->answer.value("ok", false))
-        failure = "the sidecar could not open the page: " + waiter->answer.value("error", std::string("?"));
+    else if (!waiter->opened.value("ok", false))
+        failure = "the sidecar could not open the page: " + waiter->opened.value("error", std::string("?"));
     if (!failure.empty()) {
         CloseSocket();
         reader_.join();
@@ -59,7 +60,7 @@ LiveConnection::LiveConnection(unsigned short port, const Json& openMessage, Eve
         WSACleanup();
         throw std::runtime_error(failure);
     }
-    opened_ = waiter->answer;
+    opened_ = waiter->opened;
 }
 
 LiveConnection::~LiveConnection()
@@ -97,11 +98,12 @@ void LiveConnection::Send(const std::string& line)
     }
 }
 
-HRESULT LiveConnection::Call(Json body, Json& answer, DWORD timeoutMs)
+HRESULT LiveConnection::Call(Json body, live::FlatJson& answer, DWORD timeoutMs)
 {
     if (closed_)
         return RPC_E_DISCONNECTED;
     auto waiter = std::make_shared<Waiter>();
+    waiter->answer = &answer;
     long long id;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -116,8 +118,7 @@ HRESULT LiveConnection::Call(Json body, Json& answer, DWORD timeoutMs)
     waiting_.erase(id);
     if (!waiter->done)
         return closed_ ? RPC_E_DISCONNECTED : HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    answer = std::move(waiter->answer);
-    return answer.contains("error") ? E_FAIL : S_OK;
+    return answer.Root().Has("error") ? E_FAIL : S_OK;
 }
 
 void LiveConnection::ReadLoop()
@@ -125,6 +126,7 @@ void LiveConnection::ReadLoop()
     std::string pending;
     size_t searched = 0; // no line end before here: a long line is searched once
     std::vector<char> buffer(64 * 1024);
+    live::FlatJson parsed; // each line's; its room goes on from answer to answer
     for (;;) {
         int n = ::recv(socket_, buffer.data(), static_cast<int>(buffer.size()), 0);
         if (n <= 0)
@@ -132,11 +134,8 @@ void LiveConnection::ReadLoop()
         pending.append(buffer.data(), static_cast<size_t>(n));
         size_t start = 0;
         for (size_t end = pending.find('\n', searched); end != std::string::npos; end = pending.find('\n', start)) {
-            Json message = Json::parse(pending.begin() + static_cast<std::ptrdiff_t>(start),
-                                       pending.begin() + static_cast<std::ptrdiff_t>(end), nullptr, false);
+            Deliver(std::string_view(pending.data() + start, end - start), parsed);
             start = end + 1;
-            if (!message.is_discarded())
-                Deliver(std::move(message));
         }
         pending.erase(0, start);
         searched = pending.size();
@@ -150,21 +149,38 @@ void LiveConnection::ReadLoop()
         sink_(Json{{"event", "disconnected"}});
 }
 
-void LiveConnection::Deliver(Json message)
+// A line from the sidecar: a request's answer (it has a whole-number id),
+// parsed flat for the waiting request; anything else (the open message's
+// answer, events, an answer to a line that was not JSON) as a Json.
+void LiveConnection::Deliver(std::string_view line, live::FlatJson& parsed)
 {
+    if (!parsed.Parse(line))
+        return;
+    const live::JsonRef id = parsed.Root().Member("id");
+    if (id.IsInteger() && id.Integer() != kOpenAnswer && !parsed.Root().Has("event")) {
+        Answered(id.Integer(), [&](Waiter& waiter) { std::swap(*waiter.answer, parsed); });
+        return;
+    }
+    Json message = Json::parse(line, nullptr, false);
+    if (message.is_discarded())
+        return;
     if (message.contains("event")) {
         if (sink_)
             sink_(message);
         return;
     }
-    const long long id =
-        message.contains("id") && message["id"].is_number_integer() ? message["id"].get<long long>() : kOpenAnswer;
+    if (!message.contains("id"))
+        Answered(kOpenAnswer, [&](Waiter& waiter) { waiter.opened = std::move(message); });
+}
+
+void LiveConnection::Answered(long long id, const std::function<void(Waiter&)>& take)
+{
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto it = waiting_.find(id);
         if (it == waiting_.end())
             return; // its caller gave up waiting
-        it->second->answer = std::move(message);
+        take(*it->second);
         it->second->done = true;
     }
     answered_.notify_all();

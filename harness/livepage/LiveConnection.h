@@ -14,9 +14,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include <nlohmann/json.hpp>
+
+#include "harness/livepage/FlatJson.h"
 
 namespace harness {
 
@@ -40,8 +43,10 @@ public:
     // Sends `body` with a new id and waits for its answer. S_OK with the
     // answer; HRESULT_FROM_WIN32(ERROR_TIMEOUT) when none came in time;
     // RPC_E_DISCONNECTED once the connection is gone; E_FAIL with the answer
-    // when the sidecar answered with an error.
-    HRESULT Call(Json body, Json& answer, DWORD timeoutMs);
+    // when the sidecar answered with an error. The answer is exchanged with
+    // what `answer` held, whose room the reader reuses: large answers parse
+    // much faster into buffers that are already there.
+    HRESULT Call(Json body, live::FlatJson& answer, DWORD timeoutMs);
 
     bool Connected() const { return !closed_; }
     long RoundTrips() const { return roundTrips_; }
@@ -50,12 +55,14 @@ private:
     struct Waiter
     {
         bool done = false;
-        Json answer;
+        Json opened;                      // the open message's answer
+        live::FlatJson* answer = nullptr; // a request's: the caller's, while it waits
     };
 
     void Send(const std::string& line);
     void ReadLoop();
-    void Deliver(Json message);
+    void Deliver(std::string_view line, live::FlatJson& parsed);
+    void Answered(long long id, const std::function<void(Waiter&)>& take);
     void CloseSocket();
 
     SOCKET socket_ = INVALID_SOCKET; // set before the reader starts, closed after it ended

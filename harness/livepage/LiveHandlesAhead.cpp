@@ -17,6 +17,28 @@ namespace {
 constexpr int kRunLength = 64;
 constexpr long kFirstItemBatch = 64;
 constexpr long kLargestItemBatch = 4096;
+// Answers kept as room for later ones (a walk's answers are of a few sizes).
+constexpr size_t kSpareAnswers = 8;
+
+// Values the object notes itself.
+live::FlatJson Parsed(const char* text)
+{
+    live::FlatJson json;
+    json.Parse(text);
+    return json;
+}
+
+live::JsonRef MissingValue()
+{
+    static const live::FlatJson missing = Parsed(R"({"missing":1})");
+    return missing.Root();
+}
+
+live::JsonRef NullValue()
+{
+    static const live::FlatJson null = Parsed("null");
+    return null.Root();
+}
 
 double Seconds()
 {
@@ -54,7 +76,7 @@ LiveNativeObject::Handle* LiveNativeObject::NewHandle(long long remote)
 
 // Takes a handle value as the library's handle; what came along with it is
 // kept for reads ahead while fetching ahead, and given back otherwise.
-LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value)
+LiveNativeObject::Handle* LiveNativeObject::Adopt(live::JsonRef value)
 {
     const long long remote = Remember(value);
     Handle* h = NewHandle(remote);
@@ -63,63 +85,60 @@ LiveNativeObject::Handle* LiveNativeObject::Adopt(const Json& value)
 }
 
 template <class Each>
-void LiveNativeObject::ForEachPlanRead(const Json& value, Each&& each)
+void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
 {
-    const auto keys = value.find("k");
-    const auto values = value.find("a");
-    if (keys == value.end() || values == value.end() || !keys->is_array() || !values->is_array())
-        return;
-    for (size_t j = 0; j < keys->size() && j < values->size(); ++j) {
-        const Json& key = (*keys)[j];
-        const Json& reads = (*values)[j];
-        if (!key.is_number_unsigned() || key.get<size_t>() >= planReads_.size() || !reads.is_array())
+    const live::JsonRef keys = value.Member("k");
+    const live::JsonRef values = value.Member("a");
+    for (size_t j = 0; j < keys.Size() && j < values.Size(); ++j) {
+        const live::JsonRef key = keys[j];
+        const live::JsonRef reads = values[j];
+        if (!key.IsInteger() || key.Integer() < 0 || static_cast<size_t>(key.Integer()) >= planReads_.size())
             continue;
-        const std::vector<std::string>& names = planReads_[key.get<size_t>()];
-        static const Json missing = {{"missing", 1}};
-        for (size_t n = 0; n < reads.size() && n < names.size(); ++n) {
-            const Json* read = &reads[n];
-            if (auto same = read->find("same"); same != read->end()) { // as an earlier read of the list
-                if (!same->is_number_unsigned() || same->get<size_t>() >= n)
+        const std::vector<std::string>& names = planReads_[static_cast<size_t>(key.Integer())];
+        for (size_t n = 0; n < reads.Size() && n < names.size(); ++n) {
+            live::JsonRef read = reads[n];
+            if (const live::JsonRef same = read.Member("same"); same.Exists()) { // as an earlier read of the list
+                if (!same.IsInteger() || same.Integer() < 0 || static_cast<size_t>(same.Integer()) >= n)
                     continue;
-                read = &reads[same->get<size_t>()];
+                read = reads[static_cast<size_t>(same.Integer())];
             }
-            if (read->is_object() && read->empty())
+            if (read.IsObject() && read.Size() == 0)
                 continue; // {}: not sent
-            if (read->is_array() && read->empty())
-                read = &missing; // []: no such member
-            each(names[n], *read);
+            if (read.IsArray() && read.Size() == 0)
+                read = MissingValue(); // []: no such member
+            each(names[n], read);
         }
     }
 }
 
 // Keeps a handle value's page handle (one reference, given back by
 // ReleaseRef) and notes what came along with it.
-long long LiveNativeObject::Remember(const Json& value)
+long long LiveNativeObject::Remember(live::JsonRef value)
 {
-    const long long remote = value["h"].get<long long>();
+    const long long remote = value.Member("h").Integer();
     ++remoteRefs_[remote];
-    if (auto id = value.find("i"); id != value.end() && id->is_number_integer())
-        nodeIds_[remote] = id->get<LONG>(); // fixed for the object's life: no task needed
+    if (const live::JsonRef id = value.Member("i"); id.IsInteger())
+        nodeIds_[remote] = static_cast<LONG>(id.Integer()); // fixed for the object's life: no task needed
     if (FetchingAhead())
-        ForEachPlanRead(value, [&](const std::string& key, const Json& member) { NoteAhead(remote, key, member); });
+        ForEachPlanRead(value, [&](const std::string& key, live::JsonRef member) { NoteAhead(remote, key, member); });
     else
-        ForEachPlanRead(value, [&](const std::string&, const Json& member) { QueueNestedReleases(member); });
+        ForEachPlanRead(value, [&](const std::string&, live::JsonRef member) { QueueNestedReleases(member); });
     return remote;
 }
 
 // A read of `owner` answered ahead. An object is held (aheadHolds_) until
 // what was fetched ahead is dropped; each read of it gives the library a
 // handle of its own.
-void LiveNativeObject::NoteAhead(long long owner, const std::string& key, const Json& value)
+void LiveNativeObject::NoteAhead(long long owner, const std::string& key, live::JsonRef value)
 {
     AheadValue entry;
     if (live::IsHandleValue(value)) {
         entry.remote = Remember(value);
         aheadHolds_.push_back(entry.remote);
     } else {
-        entry.value = value;
+        entry.value = value; // in a kept answer, or a constant
     }
-    ahead_[owner][key] = std::move(entry);
+    ahead_[owner][key] = entry;
 }
 
 void LiveNativeObject::NoteAheadObject(long long owner, const std::string& key, long long remote)
@@ -128,15 +147,15 @@ void LiveNativeObject::NoteAheadObject(long long owner, const std::string& key, 
     entry.remote = remote;
     ++remoteRefs_[remote];
     aheadHolds_.push_back(remote);
-    ahead_[owner][key] = std::move(entry);
+    ahead_[owner][key] = entry;
 }
 
-void LiveNativeObject::QueueNestedReleases(const Json& value)
+void LiveNativeObject::QueueNestedReleases(live::JsonRef value)
 {
     if (!live::IsHandleValue(value))
         return;
-    QueueRelease(value["h"].get<long long>());
-    ForEachPlanRead(value, [&](const std::string&, const Json& member) { QueueNestedReleases(member); });
+    QueueRelease(value.Member("h").Integer());
+    ForEachPlanRead(value, [&](const std::string&, live::JsonRef member) { QueueNestedReleases(member); });
 }
 
 void LiveNativeObject::Retire(Handle* h)
@@ -174,6 +193,15 @@ void LiveNativeObject::DropAhead()
     holds.swap(aheadHolds_);
     for (long long remote : holds)
         ReleaseRef(remote);
+    LetAnswersGo();
+}
+
+void LiveNativeObject::LetAnswersGo()
+{
+    for (auto& answer : keptAnswers_)
+        if (spareAnswers_.size() < kSpareAnswers)
+            spareAnswers_.push_back(std::move(answer));
+    keptAnswers_.clear();
 }
 
 const LiveNativeObject::AheadValue* LiveNativeObject::FindAhead(Handle* owner, const std::string& key)
@@ -201,9 +229,10 @@ HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
 
 // ------------------------------------------------------------ requests
 
-// Sends the queued releases and `ops` in one request; `results` holds the
-// answers of `ops` only.
-HRESULT LiveNativeObject::Request(Json ops, Json& results)
+// Sends the queued releases and `ops` in one request; `results` gives the
+// answers of `ops` only. The answer is kept while reads fetched ahead may
+// point into it: until they are dropped, or else until the next request.
+HRESULT LiveNativeObject::Request(Json ops, Results& results)
 {
     Json all = Json::array();
     const size_t released = releases_.empty() ? 0 : 1;
@@ -225,7 +254,13 @@ HRESULT LiveNativeObject::Request(Json ops, Json& results)
     }
     for (Json& op : ops)
         all.push_back(std::move(op));
-    Json answer;
+    if (ahead_.empty())
+        LetAnswersGo();
+    if (spareAnswers_.empty())
+        spareAnswers_.push_back(std::make_unique<live::FlatJson>());
+    keptAnswers_.push_back(std::move(spareAnswers_.back()));
+    spareAnswers_.pop_back();
+    live::FlatJson& answer = *keptAnswers_.back();
     const double sent = Seconds();
     HRESULT hr = connection_->Call(Json{{"ops", std::move(all)}}, answer, options_.callTimeoutMs);
     waitMilliseconds_ += (Seconds() - sent) * 1000;
@@ -234,16 +269,16 @@ HRESULT LiveNativeObject::Request(Json ops, Json& results)
             pageGone_ = true;
         return hr == E_FAIL ? RPC_E_DISCONNECTED : hr;
     }
-    if (auto ms = answer.find("ms"); ms != answer.end() && ms->is_number())
-        pageMilliseconds_ += ms->get<double>();
-    const Json& list = answer["results"];
-    if (!list.is_array() || list.size() != released + ops.size())
+    pageMilliseconds_ += answer.Root().Member("ms").Number();
+    const live::JsonRef list = answer.Root().Member("results");
+    if (!list.IsArray() || list.Size() != released + ops.size())
         return E_UNEXPECTED;
-    results = Json(list.begin() + static_cast<std::ptrdiff_t>(released), list.end());
+    results.list = list;
+    results.first = released;
     return S_OK;
 }
 
-HRESULT LiveNativeObject::Answer(const Json& value, VARIANT* out)
+HRESULT LiveNativeObject::Answer(live::JsonRef value, VARIANT* out)
 {
     VariantInit(out);
     HRESULT hr = live::ValueStatus(value);
@@ -260,7 +295,7 @@ HRESULT LiveNativeObject::Answer(const Json& value, VARIANT* out)
 HRESULT LiveNativeObject::ReadOne(Json op, VARIANT* out)
 {
     Json ops = Json::array({std::move(op)});
-    Json results;
+    Results results;
     HRESULT hr = Request(std::move(ops), results);
     if (FAILED(hr))
         return hr;
@@ -271,16 +306,16 @@ HRESULT LiveNativeObject::ReadOne(Json op, VARIANT* out)
 // it, fetched ahead.
 HRESULT LiveNativeObject::ReadRun(Handle* h, const std::string& member, VARIANT* out)
 {
-    Json results;
+    Results results;
     HRESULT hr = Request(Json::array({Json::array({"chain", h->remote, member, kRunLength})}), results);
     if (FAILED(hr))
         return hr;
-    const Json& list = results[0].contains("list") ? results[0]["list"] : Json::array();
-    if (list.empty())
+    const live::JsonRef list = results[0].Member("list");
+    if (list.Size() == 0)
         return live::ValueStatus(results[0]) != S_OK ? live::ValueStatus(results[0]) : E_UNEXPECTED;
     hr = Answer(list[0], out);
     long long previous = V_VT(out) == VT_PTR ? static_cast<Handle*>(V_BYREF(out))->remote : 0;
-    for (size_t i = 1; i < list.size() && previous; ++i) {
+    for (size_t i = 1; i < list.Size() && previous; ++i) {
         NoteAhead(previous, "g:" + member, list[i]);
         previous = ahead_[previous]["g:" + member].remote;
     }
@@ -293,27 +328,30 @@ HRESULT LiveNativeObject::ReadRun(Handle* h, const std::string& member, VARIANT*
 // further round trip. Links past the end of a list cut short are left out.
 HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
 {
-    Json results;
+    Results results;
     HRESULT hr = Request(Json::array({Json::array({"subtree", h->remote, options_.subtreeNodes})}), results);
     if (FAILED(hr))
         return hr;
-    const Json& answer = results[0];
-    if (!answer.contains("list") || !answer.contains("depths") || answer["list"].size() != answer["depths"].size())
+    const live::JsonRef answer = results[0];
+    const live::JsonRef list = answer.Member("list");
+    const live::JsonRef depths = answer.Member("depths");
+    if (!list.IsArray() || !depths.IsArray() || list.Size() != depths.Size())
         return live::ValueStatus(answer) != S_OK ? live::ValueStatus(answer) : E_UNEXPECTED;
-    const Json& list = answer["list"];
-    const bool complete = answer.value("complete", false);
+    const bool complete = answer.Member("complete").Bool();
     const long long root = h->remote;
     std::vector<long long> lastAtDepth{root}; // the last node seen at each depth, the root at 0
-    const Json none = Json{{"null", 1}};
-    for (size_t i = 0; i < list.size(); ++i) {
-        const size_t depth = answer["depths"][i].get<size_t>();
-        if (!live::IsHandleValue(list[i]) || depth < 1 || depth > lastAtDepth.size())
+    const live::JsonRef none = NullValue();
+    const size_t count = list.Size();
+    for (size_t i = 0; i < count; ++i) {
+        const long long depthValue = depths[i].Integer();
+        if (!live::IsHandleValue(list[i]) || depthValue < 1 || static_cast<size_t>(depthValue) > lastAtDepth.size())
             return E_UNEXPECTED;
+        const size_t depth = static_cast<size_t>(depthValue);
         const long long node = Remember(list[i]);
         aheadHolds_.push_back(node);
         const long long parent = lastAtDepth[depth - 1];
         NoteAheadObject(node, "g:parentNode", parent);
-        if (i == 0 || answer["depths"][i - 1].get<size_t>() == depth - 1) {
+        if (i == 0 || static_cast<size_t>(depths[i - 1].Integer()) == depth - 1) {
             NoteAheadObject(parent, "g:firstChild", node);
             NoteAhead(node, "g:previousSibling", none);
         } else {
@@ -324,16 +362,16 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
         lastAtDepth[depth] = node;
         // What the next entry says of this node's children and of the runs
         // it ends; nothing past a list that was cut short.
-        const bool last = i + 1 == list.size();
+        const bool last = i + 1 == count;
         if (last && !complete)
             break;
-        const size_t next = last ? 0 : answer["depths"][i + 1].get<size_t>();
+        const size_t next = last ? 0 : static_cast<size_t>(std::max(0LL, depths[i + 1].Integer()));
         if (next <= depth)
             NoteAhead(node, "g:firstChild", none);
         for (size_t ended = depth; ended > next; --ended)
             NoteAhead(lastAtDepth[ended], "g:nextSibling", none);
     }
-    if (list.empty() && complete)
+    if (count == 0 && complete)
         NoteAhead(root, "g:firstChild", none);
     const AheadValue* first = FindAhead(h, "g:firstChild");
     if (!first)
@@ -347,19 +385,19 @@ HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
     itemsBatch_ = goesOn ? std::min(itemsBatch_ * 2, kLargestItemBatch) : kFirstItemBatch;
     itemsCollection_ = h->remote;
     itemsNext_ = index + itemsBatch_;
-    Json results;
+    Results results;
     HRESULT hr = Request(Json::array({Json::array({"items", h->remote, index, itemsBatch_})}), results);
     if (FAILED(hr))
         return hr;
-    if (!results[0].contains("list"))
+    const live::JsonRef list = results[0].Member("list");
+    if (!list.IsArray())
         return live::ValueStatus(results[0]) != S_OK ? live::ValueStatus(results[0]) : E_UNEXPECTED;
-    const Json& list = results[0]["list"];
-    if (list.empty()) { // past the end: item() answers null
+    if (list.Size() == 0) { // past the end: item() answers null
         VariantInit(out);
         V_VT(out) = VT_NULL;
         return S_OK;
     }
-    for (size_t i = 1; i < list.size(); ++i)
+    for (size_t i = 1; i < list.Size(); ++i)
         NoteAhead(h->remote, live::CallKey("item", {std::to_string(index + static_cast<long>(i))}), list[i]);
     return Answer(list[0], out);
 }

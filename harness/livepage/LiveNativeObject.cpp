@@ -105,7 +105,7 @@ LiveNativeObject::~LiveNativeObject()
         std::lock_guard<std::mutex> lock(mutex_);
         DropAhead();
         if (!releases_.empty()) {
-            Json results;
+            Results results;
             Request(Json::array(), results);
         }
     }
@@ -291,7 +291,7 @@ try {
     *present = FALSE;
     const HRESULT hr = OnMember(node, member, [&](Handle* h, const std::string& name) {
         if (const AheadValue* ahead = FindAhead(h, "g:" + name)) {
-            *present = ahead->remote || !ahead->value.contains("missing");
+            *present = ahead->remote || !ahead->value.Has("missing");
             return S_OK;
         }
         vx::com::Variant value;
@@ -416,7 +416,7 @@ void LiveNativeObject::EndTask()
     std::lock_guard<std::mutex> lock(mutex_);
     DropAhead();
     if (releases_.size() >= kReleaseBacklog && !pageGone_) {
-        Json results;
+        Results results;
         Request(Json::array(), results);
     }
 }
@@ -636,7 +636,7 @@ HRESULT LiveNativeObject::Control(const std::string& control, const Json& argume
     DropAhead();
     Json message = arguments;
     message["control"] = control;
-    Json answer;
+    live::FlatJson answer;
     HRESULT hr = connection_->Call(std::move(message), answer, options_.callTimeoutMs);
     return hr == E_FAIL ? RPC_E_DISCONNECTED : hr;
 }

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "generated/vxCrHook.h"
+#include "harness/livepage/FlatJson.h"
 #include "harness/livepage/LiveConnection.h"
 #include "harness/nativeobject/RendererThread.h"
 #include "platform/com/ComObject.h"
@@ -132,12 +133,20 @@ private:
     {
         long long remote = 0; // the page registry's handle
     };
-    // A read answered ahead: a primitive value, or an object (its page
-    // handle, held until what was fetched ahead is dropped).
+    // A read answered ahead: a primitive value (in an answer kept until
+    // what was fetched ahead is dropped), or an object (its page handle, held
+    // as long).
     struct AheadValue
     {
-        Json value;
+        live::JsonRef value;
         long long remote = 0;
+    };
+    // The results of a request's ops, in the answer Request keeps.
+    struct Results
+    {
+        live::JsonRef list;
+        size_t first = 0; // the results of releases sent along come before
+        live::JsonRef operator[](size_t i) const { return list[first + i]; }
     };
 
     Handle* Find(NodeImpl* node);
@@ -146,15 +155,15 @@ private:
     template <class Body>
     HRESULT OnMember(NodeImpl* node, LONG member, Body&& body);
     Handle* NewHandle(long long remote);
-    Handle* Adopt(const Json& value);
-    long long Remember(const Json& value);
-    void NoteAhead(long long owner, const std::string& key, const Json& value);
+    Handle* Adopt(live::JsonRef value);
+    long long Remember(live::JsonRef value);
+    void NoteAhead(long long owner, const std::string& key, live::JsonRef value);
     void NoteAheadObject(long long owner, const std::string& key, long long remote);
-    void QueueNestedReleases(const Json& value);
+    void QueueNestedReleases(live::JsonRef value);
     // Calls `each(key, value)` for every read that came along with a handle
     // value (what the plan names, by position).
     template <class Each>
-    void ForEachPlanRead(const Json& value, Each&& each);
+    void ForEachPlanRead(live::JsonRef value, Each&& each);
     void Retire(Handle* h);
     void ReleaseRef(long long remote);
     HRESULT AnswerAhead(const AheadValue& ahead, VARIANT* out);
@@ -162,11 +171,12 @@ private:
     void QueueRelease(long long remote);
     bool FetchingAhead() const;
     void DropAhead();
+    void LetAnswersGo(); // the kept answers; nothing may point into them
     // The read answered ahead, or null; valid until the next change of what
     // was fetched ahead.
     const AheadValue* FindAhead(Handle* owner, const std::string& key);
-    HRESULT Request(Json ops, Json& results);
-    HRESULT Answer(const Json& value, VARIANT* out);
+    HRESULT Request(Json ops, Results& results);
+    HRESULT Answer(live::JsonRef value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);
     HRESULT ReadRun(Handle* h, const std::string& member, VARIANT* out);
     HRESULT ReadItems(Handle* h, long index, VARIANT* out);
@@ -192,7 +202,11 @@ private:
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
     std::unordered_map<long long, int> remoteRefs_; // references per page handle: handles and holds
     std::vector<long long> aheadHolds_;             // page handles held for reads ahead
-    std::unordered_map<long long, LONG> nodeIds_;   // per page handle
+    // Answers that reads fetched ahead point into; when there are none, the
+    // last answer only. Answers let go are kept as room for the next ones.
+    std::vector<std::unique_ptr<live::FlatJson>> keptAnswers_;
+    std::vector<std::unique_ptr<live::FlatJson>> spareAnswers_;
+    std::unordered_map<long long, LONG> nodeIds_; // per page handle
     // Reads answered ahead, per page handle: every handle of the same page
     // handle (clones) is answered from them.
     std::unordered_map<long long, std::unordered_map<std::string, AheadValue>> ahead_;

@@ -44,11 +44,11 @@ bool WellFormed(const std::wstring& text)
     return true;
 }
 
-double NumberOf(const Json& n)
+double NumberOf(JsonRef n)
 {
-    if (n.is_number())
-        return n.get<double>();
-    const std::string text = n.is_string() ? n.get<std::string>() : std::string();
+    if (n.IsNumber())
+        return n.Number();
+    const std::string_view text = n.Text();
     if (text == "Infinity")
         return std::numeric_limits<double>::infinity();
     if (text == "-Infinity")
@@ -68,34 +68,38 @@ Json StringValue(const std::wstring& text)
     return Json{{"u", units}};
 }
 
-HRESULT ValueStatus(const Json& value)
+HRESULT ValueStatus(JsonRef value)
 {
-    if (value.is_string() || value.is_number() || value.is_boolean() || value.is_null())
+    if (value.IsString() || value.IsNumber() || value.IsBool() || value.IsNull())
         return S_OK; // a value fetched ahead, as it is
-    if (!value.is_object())
+    if (!value.IsObject())
         return E_UNEXPECTED;
-    if (value.contains("missing"))
+    if (value.Has("missing"))
         return DISP_E_MEMBERNOTFOUND;
-    if (value.contains("err"))
+    if (value.Has("err"))
         return DISP_E_EXCEPTION;
-    if (value.contains("bad"))
+    if (value.Has("bad"))
         return E_INVALIDARG;
     return S_OK;
 }
 
-bool IsHandleValue(const Json& value)
+bool IsHandleValue(JsonRef value)
 {
-    return value.is_object() && value.contains("h");
+    return value.IsObject() && value.Has("h");
 }
 
 namespace {
 
-HRESULT StringToVariant(const std::string& utf8, VARIANT* out)
+HRESULT StringToVariant(std::string_view utf8, VARIANT* out)
 {
-    const std::wstring text = Wide(utf8);
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     V_VT(out) = VT_BSTR;
-    V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+    V_BSTR(out) = SysAllocStringLen(nullptr, static_cast<UINT>(size > 0 ? size : 0));
+    if (!V_BSTR(out))
+        return E_OUTOFMEMORY;
+    if (size > 0)
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), V_BSTR(out), size);
+    return S_OK;
 }
 
 HRESULT NumberToVariant(double d, VARIANT* out)
@@ -112,47 +116,49 @@ HRESULT NumberToVariant(double d, VARIANT* out)
 
 } // namespace
 
-HRESULT PrimitiveToVariant(const Json& value, VARIANT* out)
+HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out)
 {
     VariantInit(out);
     // Values fetched ahead come as they are.
-    if (value.is_string())
-        return StringToVariant(value.get_ref<const std::string&>(), out);
-    if (value.is_number())
-        return NumberToVariant(value.get<double>(), out);
-    if (value.is_boolean()) {
+    if (value.IsString())
+        return StringToVariant(value.Text(), out);
+    if (value.IsNumber())
+        return NumberToVariant(value.Number(), out);
+    if (value.IsBool()) {
         V_VT(out) = VT_BOOL;
-        V_BOOL(out) = value.get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
+        V_BOOL(out) = value.Bool() ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
-    if (value.is_null()) {
+    if (value.IsNull()) {
         V_VT(out) = VT_NULL;
         return S_OK;
     }
-    if (!value.is_object())
+    if (!value.IsObject())
         return E_UNEXPECTED;
-    if (auto n = value.find("n"); n != value.end())
-        return NumberToVariant(NumberOf(*n), out);
-    if (auto s = value.find("s"); s != value.end() && s->is_string())
-        return StringToVariant(s->get_ref<const std::string&>(), out);
-    if (auto u = value.find("u"); u != value.end() && u->is_array()) {
-        std::wstring text;
-        for (const Json& unit : *u)
-            text.push_back(static_cast<wchar_t>(unit.get<unsigned>()));
+    if (JsonRef n = value.Member("n"); n.Exists())
+        return NumberToVariant(NumberOf(n), out);
+    if (JsonRef s = value.Member("s"); s.IsString())
+        return StringToVariant(s.Text(), out);
+    if (JsonRef u = value.Member("u"); u.IsArray()) {
+        const size_t count = u.Size();
         V_VT(out) = VT_BSTR;
-        V_BSTR(out) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
-    }
-    if (auto b = value.find("b"); b != value.end() && b->is_boolean()) {
-        V_VT(out) = VT_BOOL;
-        V_BOOL(out) = b->get<bool>() ? VARIANT_TRUE : VARIANT_FALSE;
+        V_BSTR(out) = SysAllocStringLen(nullptr, static_cast<UINT>(count));
+        if (!V_BSTR(out))
+            return E_OUTOFMEMORY;
+        for (size_t i = 0; i < count; ++i)
+            V_BSTR(out)[i] = static_cast<wchar_t>(u[i].Integer());
         return S_OK;
     }
-    if (value.contains("null")) {
+    if (JsonRef b = value.Member("b"); b.IsBool()) {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = b.Bool() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    if (value.Has("null")) {
         V_VT(out) = VT_NULL;
         return S_OK;
     }
-    if (value.contains("undef"))
+    if (value.Has("undef"))
         return S_OK; // VT_EMPTY
     return E_UNEXPECTED;
 }

@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "harness/livepage/FlatJson.h"
+
 namespace harness::live {
 
 using Json = nlohmann::json;
@@ -28,14 +30,14 @@ Json StringValue(const std::wstring& text);
 // The HRESULT a value stands for: DISP_E_MEMBERNOTFOUND ("missing"),
 // DISP_E_EXCEPTION ("err"), E_INVALIDARG ("bad"), E_UNEXPECTED for a value
 // that is not one of the protocol's; S_OK for every other value.
-HRESULT ValueStatus(const Json& value);
+HRESULT ValueStatus(JsonRef value);
 
-bool IsHandleValue(const Json& value);
+bool IsHandleValue(JsonRef value);
 
 // A number, string, boolean, null or undefined value as a VARIANT (numbers
 // that are whole and fit 32 bits as VT_I4, others VT_R8); E_UNEXPECTED for
 // anything else.
-HRESULT PrimitiveToVariant(const Json& value, VARIANT* out);
+HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out);
 
 // A VARIANT argument that is no handle as a value; DISP_E_TYPEMISMATCH for
 // types the page cannot take.

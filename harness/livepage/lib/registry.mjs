@@ -40,6 +40,10 @@ export function installRegistry(config) {
   const finite = Number.isFinite;
   const isArray = Array.isArray;
   const globalEval = globalThis.eval;
+  const regExpReplace = RegExp.prototype[Symbol.replace];
+  const regExpTest = RegExp.prototype.test;
+  const toHex = Number.prototype.toString;
+  const padStart = String.prototype.padStart;
   const topWindow = globalThis;
 
   // The binding that reports callback calls to the sidecar. It is taken off
@@ -58,6 +62,19 @@ export function installRegistry(config) {
   const NOT_SENT = {};               // a member fetched ahead whose value is left out
   const ABSENT = [];                 // a member fetched ahead that does not exist
   const SAME_FROM = 16;              // strings this long are sent once per list
+
+  // JSON text with every character past ASCII written as a \u escape. The
+  // DevTools protocol carries a string of ASCII characters several times
+  // faster than one that holds any other character, and answers are large.
+  const NON_ASCII = /[\u0080-\uffff]/;
+  const NON_ASCII_ALL = /[\u0080-\uffff]/g;
+  function escapeUnit(c) {
+    return '\\u' + apply(padStart, apply(toHex, apply(charCodeAt, c, [0]), [16]), [4, '0']);
+  }
+  function asciiOnly(json) {
+    if (!apply(regExpTest, NON_ASCII, [json])) return json;
+    return apply(regExpReplace, NON_ASCII_ALL, [json, escapeUnit]);
+  }
 
   function text(value) {
     let s;
@@ -177,10 +194,12 @@ export function installRegistry(config) {
 
   // One member read ahead: absent, the error it threw, or its value; an
   // object only where objects are wanted ({} otherwise: not sent).
+  // A member that is not there reads as undefined without running anything,
+  // so the presence test is only needed for an undefined value.
   function member(obj, name, level, objects) {
     try {
-      if (!(name in obj)) return ABSENT;
       const v = obj[name];
+      if (v === undefined && !(name in obj)) return ABSENT;
       if (!objects && isObject(v)) return NOT_SENT;
       return planValue(v, level);
     } catch (error) {
@@ -439,7 +458,7 @@ export function installRegistry(config) {
         }
         results.push(result);
       }
-      const body = stringify(results);
+      const body = asciiOnly(stringify(results));
       answerText = `{"results":${body},"ms":${(apply(performanceNow, clock, []) - began).toFixed(3)}}`;
       answerSlice = sliceLength > 0 ? sliceLength : answerText.length;
       unfinished = null;
