@@ -19,8 +19,9 @@ namespace {
 // What the sidecar sends along with a handle: the members the library reads
 // of an element while it walks and names it (type, names, id, the attribute
 // map with the id and name attributes), a text node's text, table cells' and
-// rows' indexes, a rectangle's sides, the style members visibility asks for
-// and a window's viewport.
+// rows' indexes, a rectangle's sides, the style members visibility asks for,
+// a window's viewport and document, and the document's All collection with
+// its length (where a walk of it starts).
 const char* const kPlan = R"({
   "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes"],
            "nodeid": true},
@@ -32,7 +33,9 @@ const char* const kPlan = R"({
   "DOMRect": {"get": ["left", "top", "right", "bottom", "x", "y", "width", "height"]},
   "CSSStyleDeclaration": {"calls": [["getPropertyValue", "display"], ["getPropertyValue", "visibility"]]},
   "Window": {"get": ["innerWidth", "innerHeight", "scrollX", "scrollY", "pageXOffset", "pageYOffset",
-                     "devicePixelRatio"]}
+                     "devicePixelRatio"], "objects": ["document"]},
+  "HTMLDocument": {"objects": ["all"]},
+  "HTMLAllCollection": {"get": ["length"]}
 })";
 
 // Calls that do not change the page: what was fetched ahead stays valid.
