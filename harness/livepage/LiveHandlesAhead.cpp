@@ -69,7 +69,7 @@ LiveNativeObject::Handle* LiveNativeObject::NewHandle(long long remote)
     record->remote = remote;
     Handle* h = record.get();
     handles_.emplace(h, std::move(record));
-    ++remoteRefs_[remote];
+    ++remotes_[remote].refs;
     ++libraryHandles_;
     return h;
 }
@@ -94,7 +94,7 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
         const live::JsonRef reads = values[j];
         if (!key.IsInteger() || key.Integer() < 0 || static_cast<size_t>(key.Integer()) >= planReads_.size())
             continue;
-        const std::vector<std::string>& names = planReads_[static_cast<size_t>(key.Integer())];
+        const std::vector<int>& names = planReads_[static_cast<size_t>(key.Integer())];
         for (size_t n = 0; n < reads.Size() && n < names.size(); ++n) {
             live::JsonRef read = reads[n];
             if (const live::JsonRef same = read.Member("same"); same.Exists()) { // as an earlier read of the list
@@ -116,20 +116,21 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
 long long LiveNativeObject::Remember(live::JsonRef value)
 {
     const long long remote = value.Member("h").Integer();
-    ++remoteRefs_[remote];
+    Remote& record = remotes_[remote];
+    ++record.refs;
     if (const live::JsonRef id = value.Member("i"); id.IsInteger())
-        nodeIds_[remote] = static_cast<LONG>(id.Integer()); // fixed for the object's life: no task needed
+        record.nodeId = static_cast<LONG>(id.Integer()); // fixed for the object's life: no task needed
     if (FetchingAhead())
-        ForEachPlanRead(value, [&](const std::string& key, live::JsonRef member) { NoteAhead(remote, key, member); });
+        ForEachPlanRead(value, [&](int key, live::JsonRef member) { NoteAhead(remote, key, member); });
     else
-        ForEachPlanRead(value, [&](const std::string&, live::JsonRef member) { QueueNestedReleases(member); });
+        ForEachPlanRead(value, [&](int, live::JsonRef member) { QueueNestedReleases(member); });
     return remote;
 }
 
 // A read of `owner` answered ahead. An object is held (aheadHolds_) until
 // what was fetched ahead is dropped; each read of it gives the library a
 // handle of its own.
-void LiveNativeObject::NoteAhead(long long owner, const std::string& key, live::JsonRef value)
+void LiveNativeObject::NoteAhead(long long owner, int key, live::JsonRef value)
 {
     AheadValue entry;
     if (live::IsHandleValue(value)) {
@@ -138,16 +139,18 @@ void LiveNativeObject::NoteAhead(long long owner, const std::string& key, live::
     } else {
         entry.value = value; // in a kept answer, or a constant
     }
-    ahead_[owner][key] = entry;
+    remotes_[owner].ahead[key] = entry;
+    aheadNoted_ = true;
 }
 
-void LiveNativeObject::NoteAheadObject(long long owner, const std::string& key, long long remote)
+void LiveNativeObject::NoteAheadObject(long long owner, int key, long long remote)
 {
     AheadValue entry;
     entry.remote = remote;
-    ++remoteRefs_[remote];
+    ++remotes_[remote].refs;
     aheadHolds_.push_back(remote);
-    ahead_[owner][key] = entry;
+    remotes_[owner].ahead[key] = entry;
+    aheadNoted_ = true;
 }
 
 void LiveNativeObject::QueueNestedReleases(live::JsonRef value)
@@ -155,7 +158,7 @@ void LiveNativeObject::QueueNestedReleases(live::JsonRef value)
     if (!live::IsHandleValue(value))
         return;
     QueueRelease(value.Member("h").Integer());
-    ForEachPlanRead(value, [&](const std::string&, live::JsonRef member) { QueueNestedReleases(member); });
+    ForEachPlanRead(value, [&](int, live::JsonRef member) { QueueNestedReleases(member); });
 }
 
 void LiveNativeObject::Retire(Handle* h)
@@ -168,10 +171,9 @@ void LiveNativeObject::Retire(Handle* h)
 
 void LiveNativeObject::ReleaseRef(long long remote)
 {
-    if (--remoteRefs_[remote] == 0) {
-        remoteRefs_.erase(remote);
-        nodeIds_.erase(remote);
-        ahead_.erase(remote);
+    auto record = remotes_.find(remote);
+    if (record != remotes_.end() && --record->second.refs <= 0) {
+        remotes_.erase(record);
         QueueRelease(remote);
     }
 }
@@ -188,7 +190,10 @@ bool LiveNativeObject::FetchingAhead() const
 
 void LiveNativeObject::DropAhead()
 {
-    ahead_.clear();
+    if (aheadNoted_)
+        for (auto& [remote, record] : remotes_)
+            record.ahead.clear();
+    aheadNoted_ = false;
     std::vector<long long> holds;
     holds.swap(aheadHolds_);
     for (long long remote : holds)
@@ -204,15 +209,38 @@ void LiveNativeObject::LetAnswersGo()
     keptAnswers_.clear();
 }
 
-const LiveNativeObject::AheadValue* LiveNativeObject::FindAhead(Handle* owner, const std::string& key)
+const LiveNativeObject::AheadValue* LiveNativeObject::FindAhead(Handle* owner, int key)
 {
-    if (!FetchingAhead())
+    return FetchingAhead() ? AheadOf(owner->remote, key) : nullptr;
+}
+
+LiveNativeObject::AheadValue* LiveNativeObject::AheadOf(long long remote, int key)
+{
+    if (key < 0)
         return nullptr;
-    auto reads = ahead_.find(owner->remote);
-    if (reads == ahead_.end())
+    auto record = remotes_.find(remote);
+    if (record == remotes_.end())
         return nullptr;
-    auto it = reads->second.find(key);
-    return it == reads->second.end() ? nullptr : &it->second;
+    auto read = record->second.ahead.find(key);
+    return read == record->second.ahead.end() ? nullptr : &read->second;
+}
+
+int LiveNativeObject::ReadKey(const std::string& key)
+{
+    return readKeys_.emplace(key, static_cast<int>(readKeys_.size())).first->second;
+}
+
+int LiveNativeObject::KnownReadKey(const std::string& key) const
+{
+    auto it = readKeys_.find(key);
+    return it == readKeys_.end() ? -1 : it->second;
+}
+
+int LiveNativeObject::GetKeyOf(LONG member) const
+{
+    if (member < 1 || static_cast<size_t>(member) > memberGetKeys_.size())
+        return -1;
+    return memberGetKeys_[static_cast<size_t>(member - 1)];
 }
 
 HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
@@ -254,7 +282,7 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     }
     for (Json& op : ops)
         all.push_back(std::move(op));
-    if (ahead_.empty())
+    if (!aheadNoted_)
         LetAnswersGo();
     if (spareAnswers_.empty())
         spareAnswers_.push_back(std::make_unique<live::FlatJson>());
@@ -315,9 +343,10 @@ HRESULT LiveNativeObject::ReadRun(Handle* h, const std::string& member, VARIANT*
         return live::ValueStatus(results[0]) != S_OK ? live::ValueStatus(results[0]) : E_UNEXPECTED;
     hr = Answer(list[0], out);
     long long previous = V_VT(out) == VT_PTR ? static_cast<Handle*>(V_BYREF(out))->remote : 0;
+    const int key = ReadKey("g:" + member);
     for (size_t i = 1; i < list.Size() && previous; ++i) {
-        NoteAhead(previous, "g:" + member, list[i]);
-        previous = ahead_[previous]["g:" + member].remote;
+        NoteAhead(previous, key, list[i]);
+        previous = AheadOf(previous, key)->remote;
     }
     return hr;
 }
@@ -350,13 +379,13 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
         const long long node = Remember(list[i]);
         aheadHolds_.push_back(node);
         const long long parent = lastAtDepth[depth - 1];
-        NoteAheadObject(node, "g:parentNode", parent);
+        NoteAheadObject(node, parentNodeKey_, parent);
         if (i == 0 || static_cast<size_t>(depths[i - 1].Integer()) == depth - 1) {
-            NoteAheadObject(parent, "g:firstChild", node);
-            NoteAhead(node, "g:previousSibling", none);
+            NoteAheadObject(parent, firstChildKey_, node);
+            NoteAhead(node, previousSiblingKey_, none);
         } else {
-            NoteAheadObject(lastAtDepth[depth], "g:nextSibling", node);
-            NoteAheadObject(node, "g:previousSibling", lastAtDepth[depth]);
+            NoteAheadObject(lastAtDepth[depth], nextSiblingKey_, node);
+            NoteAheadObject(node, previousSiblingKey_, lastAtDepth[depth]);
         }
         lastAtDepth.resize(depth + 1);
         lastAtDepth[depth] = node;
@@ -367,13 +396,13 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
             break;
         const size_t next = last ? 0 : static_cast<size_t>(std::max(0LL, depths[i + 1].Integer()));
         if (next <= depth)
-            NoteAhead(node, "g:firstChild", none);
+            NoteAhead(node, firstChildKey_, none);
         for (size_t ended = depth; ended > next; --ended)
-            NoteAhead(lastAtDepth[ended], "g:nextSibling", none);
+            NoteAhead(lastAtDepth[ended], nextSiblingKey_, none);
     }
     if (count == 0 && complete)
-        NoteAhead(root, "g:firstChild", none);
-    const AheadValue* first = FindAhead(h, "g:firstChild");
+        NoteAhead(root, firstChildKey_, none);
+    const AheadValue* first = FindAhead(h, firstChildKey_);
     if (!first)
         return ReadOne(Json::array({"get", root, "firstChild"}), out);
     return AnswerAhead(*first, out);
@@ -398,7 +427,7 @@ HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
         return S_OK;
     }
     for (size_t i = 1; i < list.Size(); ++i)
-        NoteAhead(h->remote, live::CallKey("item", {std::to_string(index + static_cast<long>(i))}), list[i]);
+        NoteAhead(h->remote, ReadKey(live::CallKey("item", {std::to_string(index + static_cast<long>(i))})), list[i]);
     return Answer(list[0], out);
 }
 

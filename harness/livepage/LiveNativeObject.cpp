@@ -77,17 +77,21 @@ LiveNativeObject::LiveNativeObject(const LivePageOptions& options) : options_(op
     // The page answers a plan key's reads by position: its get members, its
     // objects, then its calls, keys numbered in the order the plan is sent.
     for (const auto& [key, entry] : open["plan"].items()) {
-        std::vector<std::string>& reads = planReads_.emplace_back();
+        std::vector<int>& reads = planReads_.emplace_back();
         for (const char* group : {"get", "objects"})
             for (const Json& name : entry.value(group, Json::array()))
-                reads.push_back("g:" + name.get<std::string>());
+                reads.push_back(ReadKey("g:" + name.get<std::string>()));
         for (const Json& call : entry.value("calls", Json::array())) {
             std::vector<std::string> arguments;
             for (size_t i = 1; i < call.size(); ++i)
                 arguments.push_back(call[i].is_string() ? call[i].get<std::string>() : call[i].dump());
-            reads.push_back(live::CallKey(call[0].get<std::string>(), arguments));
+            reads.push_back(ReadKey(live::CallKey(call[0].get<std::string>(), arguments)));
         }
     }
+    firstChildKey_ = ReadKey("g:firstChild");
+    nextSiblingKey_ = ReadKey("g:nextSibling");
+    previousSiblingKey_ = ReadKey("g:previousSibling");
+    parentNodeKey_ = ReadKey("g:parentNode");
     connection_ = std::make_unique<LiveConnection>(
         options.port, open, [this](const Json& message) { OnEvent(message); },
         options.loadTimeoutMs + options.callTimeoutMs);
@@ -235,8 +239,8 @@ try {
         return E_POINTER;
     *id = 0;
     return OnHandle(node, [&](Handle* h) {
-        if (auto known = nodeIds_.find(h->remote); known != nodeIds_.end()) {
-            *id = known->second; // fixed for the object's life
+        if (const LONG known = remotes_[h->remote].nodeId) {
+            *id = known; // fixed for the object's life
             return S_OK;
         }
         vx::com::Variant value;
@@ -246,7 +250,7 @@ try {
         if (value.Type() != VT_I4)
             return E_UNEXPECTED;
         *id = V_I4(value.Get());
-        nodeIds_[h->remote] = *id;
+        remotes_[h->remote].nodeId = *id;
         return S_OK;
     });
 }
@@ -265,6 +269,7 @@ try {
     auto it = memberIds_.find(key);
     if (it == memberIds_.end()) {
         memberNames_.push_back(key);
+        memberGetKeys_.push_back(ReadKey("g:" + key));
         it = memberIds_.emplace(key, static_cast<LONG>(memberNames_.size())).first;
     }
     *member = it->second;
@@ -293,7 +298,7 @@ try {
         return E_POINTER;
     *present = FALSE;
     const HRESULT hr = OnMember(node, member, [&](Handle* h, const std::string& name) {
-        if (const AheadValue* ahead = FindAhead(h, "g:" + name)) {
+        if (const AheadValue* ahead = FindAhead(h, GetKeyOf(member))) {
             *present = ahead->remote || !ahead->value.Has("missing");
             return S_OK;
         }
@@ -312,7 +317,7 @@ try {
         return E_POINTER;
     VariantInit(value);
     return OnMember(node, member, [&](Handle* h, const std::string& name) {
-        if (const AheadValue* ahead = FindAhead(h, "g:" + name))
+        if (const AheadValue* ahead = FindAhead(h, GetKeyOf(member)))
             return AnswerAhead(*ahead, value);
         if (FetchingAhead() && (name == "nextSibling" || name == "previousSibling"))
             return ReadRun(h, name, value);
@@ -364,7 +369,7 @@ try {
             DropAhead(); // the call may change the page
             return ReadOne(std::move(op), out);
         }
-        if (const AheadValue* ahead = keyed ? FindAhead(h, live::CallKey(name, keys)) : nullptr)
+        if (const AheadValue* ahead = keyed ? FindAhead(h, KnownReadKey(live::CallKey(name, keys))) : nullptr)
             return AnswerAhead(*ahead, out);
         if (FetchingAhead() && name == "item" && keys.size() == 1 && keyed)
             return ReadItems(h, std::strtol(keys[0].c_str(), nullptr, 10), out);

@@ -157,13 +157,18 @@ private:
     Handle* NewHandle(long long remote);
     Handle* Adopt(live::JsonRef value);
     long long Remember(live::JsonRef value);
-    void NoteAhead(long long owner, const std::string& key, live::JsonRef value);
-    void NoteAheadObject(long long owner, const std::string& key, long long remote);
+    void NoteAhead(long long owner, int key, live::JsonRef value);
+    void NoteAheadObject(long long owner, int key, long long remote);
     void QueueNestedReleases(live::JsonRef value);
     // Calls `each(key, value)` for every read that came along with a handle
     // value (what the plan names, by position).
     template <class Each>
     void ForEachPlanRead(live::JsonRef value, Each&& each);
+    // Read keys ("g:" and a member name, or a call's key) as numbers: the
+    // key's, made when new, or -1 for a key never noted.
+    int ReadKey(const std::string& key);
+    int KnownReadKey(const std::string& key) const;
+    int GetKeyOf(LONG member) const; // of a member identifier's "g:" key
     void Retire(Handle* h);
     void ReleaseRef(long long remote);
     HRESULT AnswerAhead(const AheadValue& ahead, VARIANT* out);
@@ -174,7 +179,8 @@ private:
     void LetAnswersGo(); // the kept answers; nothing may point into them
     // The read answered ahead, or null; valid until the next change of what
     // was fetched ahead.
-    const AheadValue* FindAhead(Handle* owner, const std::string& key);
+    const AheadValue* FindAhead(Handle* owner, int key);
+    AheadValue* AheadOf(long long remote, int key);
     HRESULT Request(Json ops, Results& results);
     HRESULT Answer(live::JsonRef value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);
@@ -200,16 +206,24 @@ private:
     std::unique_ptr<LiveConnection> connection_;
     std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
-    std::unordered_map<long long, int> remoteRefs_; // references per page handle: handles and holds
-    std::vector<long long> aheadHolds_;             // page handles held for reads ahead
+    // A page handle the object holds: its references (the library's handles
+    // and holds), its node id once known, and its reads answered ahead. Every
+    // handle of the same page handle (clones) is answered from them.
+    struct Remote
+    {
+        int refs = 0;
+        LONG nodeId = 0; // 0: not known yet
+        std::unordered_map<int, AheadValue> ahead;
+    };
+    std::unordered_map<long long, Remote> remotes_;
+    std::unordered_map<std::string, int> readKeys_;
+    int firstChildKey_ = -1, nextSiblingKey_ = -1, previousSiblingKey_ = -1, parentNodeKey_ = -1;
+    bool aheadNoted_ = false;           // since what was fetched ahead was last dropped
+    std::vector<long long> aheadHolds_; // page handles held for reads ahead
     // Answers that reads fetched ahead point into; when there are none, the
     // last answer only. Answers let go are kept as room for the next ones.
     std::vector<std::unique_ptr<live::FlatJson>> keptAnswers_;
     std::vector<std::unique_ptr<live::FlatJson>> spareAnswers_;
-    std::unordered_map<long long, LONG> nodeIds_; // per page handle
-    // Reads answered ahead, per page handle: every handle of the same page
-    // handle (clones) is answered from them.
-    std::unordered_map<long long, std::unordered_map<std::string, AheadValue>> ahead_;
     std::vector<long long> releases_;
     long libraryHandles_ = 0;
     long scriptObjectHandles_ = 0;
@@ -226,9 +240,10 @@ private:
     long itemsNext_ = -1;
     long itemsBatch_ = 0;
     // The keys of the reads each plan key answers ahead, by position.
-    std::vector<std::vector<std::string>> planReads_;
+    std::vector<std::vector<int>> planReads_;
     std::unordered_map<std::string, LONG> memberIds_;
     std::vector<std::string> memberNames_;
+    std::vector<int> memberGetKeys_; // per member identifier
     std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;
     ULONGLONG nextCookie_ = 0x100000001ULL;
     std::vector<std::wstring> dialogs_;
