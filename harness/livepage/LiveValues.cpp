@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "harness/nativeobject/ScriptNumber.h"
 #include "platform/com/Variant.h"
 
 namespace harness::live {
@@ -104,13 +105,7 @@ HRESULT StringToVariant(std::string_view utf8, VARIANT* out)
 
 HRESULT NumberToVariant(double d, VARIANT* out)
 {
-    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
-        V_VT(out) = VT_I4;
-        V_I4(out) = static_cast<LONG>(d);
-    } else {
-        V_VT(out) = VT_R8;
-        V_R8(out) = d;
-    }
+    ScriptNumberToVariant(d, out);
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <intrin.h>
 
 #include "harness/nativeobject/NodeScriptObject.h"
+#include "harness/nativeobject/ScriptNumber.h"
 #include "platform/com/BStr.h"
 #include "platform/com/Variant.h"
 
@@ -129,17 +130,6 @@ void PutString(const std::wstring& s, VARIANT* out)
 {
     V_VT(out) = VT_BSTR;
     V_BSTR(out) = SysAllocStringLen(s.data(), static_cast<UINT>(s.size()));
-}
-
-void PutNumber(double d, VARIANT* out)
-{
-    if (std::isfinite(d) && d == std::floor(d) && std::fabs(d) <= 2147483647.0) {
-        V_VT(out) = VT_I4;
-        V_I4(out) = static_cast<LONG>(d);
-    } else {
-        V_VT(out) = VT_R8;
-        V_R8(out) = d;
-    }
 }
 
 void PutBool(bool b, VARIANT* out)
@@ -300,7 +290,7 @@ HRESULT SnapshotNativeObject::ToVariant(const SnapValue& v, VARIANT* out)
         PutBool(v.boolean, out);
         return S_OK;
     case SnapValue::Kind::Number:
-        PutNumber(v.number, out);
+        ScriptNumberToVariant(v.number, out);
         return S_OK;
     case SnapValue::Kind::String:
         PutString(v.text, out);
@@ -454,15 +444,15 @@ HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VA
         if (name == L"document")
             PutNode(doc.node, value);
         else if (name == L"innerWidth")
-            PutNumber(w.innerWidth, value);
+            ScriptNumberToVariant(w.innerWidth, value);
         else if (name == L"innerHeight")
-            PutNumber(w.innerHeight, value);
+            ScriptNumberToVariant(w.innerHeight, value);
         else if (name == L"scrollX" || name == L"pageXOffset")
-            PutNumber(w.scrollX, value);
+            ScriptNumberToVariant(w.scrollX, value);
         else if (name == L"scrollY" || name == L"pageYOffset")
-            PutNumber(w.scrollY, value);
+            ScriptNumberToVariant(w.scrollY, value);
         else if (name == L"devicePixelRatio")
-            PutNumber(w.devicePixelRatio, value);
+            ScriptNumberToVariant(w.devicePixelRatio, value);
         else if (name == L"frameElement")
             PutNode(doc.frameElement, value);
         else {
@@ -475,12 +465,12 @@ HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VA
     case Kind::Collection:
         if (name != L"length")
             return DISP_E_MEMBERNOTFOUND;
-        PutNumber(static_cast<double>(h.list.size()), value);
+        ScriptNumberToVariant(static_cast<double>(h.list.size()), value);
         return S_OK;
     case Kind::AttributeMap:
         if (name != L"length")
             return DISP_E_MEMBERNOTFOUND;
-        PutNumber(static_cast<double>(page_.Node(h.node).attrs.size()), value);
+        ScriptNumberToVariant(static_cast<double>(page_.Node(h.node).attrs.size()), value);
         return S_OK;
     case Kind::Attribute: {
         const auto& attr = page_.Node(h.node).attrs.at(h.index);
@@ -491,7 +481,7 @@ HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VA
         else if (name == L"specified")
             PutBool(page_.Node(h.node).attrSpecified.at(h.index), value);
         else if (name == L"nodeType")
-            PutNumber(2, value);
+            ScriptNumberToVariant(2, value);
         else
             return DISP_E_MEMBERNOTFOUND;
         return S_OK;
@@ -499,17 +489,17 @@ HRESULT SnapshotNativeObject::ReadMember(Handle& h, const std::wstring& name, VA
     case Kind::Rect: {
         SnapRect r = CurrentRect(h.node);
         if (name == L"left" || name == L"x")
-            PutNumber(r.x, value);
+            ScriptNumberToVariant(r.x, value);
         else if (name == L"top" || name == L"y")
-            PutNumber(r.y, value);
+            ScriptNumberToVariant(r.y, value);
         else if (name == L"width")
-            PutNumber(r.width, value);
+            ScriptNumberToVariant(r.width, value);
         else if (name == L"height")
-            PutNumber(r.height, value);
+            ScriptNumberToVariant(r.height, value);
         else if (name == L"right")
-            PutNumber(r.x + r.width, value);
+            ScriptNumberToVariant(r.x + r.width, value);
         else if (name == L"bottom")
-            PutNumber(r.y + r.height, value);
+            ScriptNumberToVariant(r.y + r.height, value);
         else
             return DISP_E_MEMBERNOTFOUND;
         return S_OK;
