@@ -5,6 +5,7 @@
 #include "harness/livepage/LiveValues.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace harness {
 
@@ -38,14 +39,6 @@ live::JsonRef NullValue()
 {
     static const live::FlatJson null = Parsed("null");
     return null.Root();
-}
-
-double Seconds()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 } // namespace
@@ -289,9 +282,9 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     keptAnswers_.push_back(std::move(spareAnswers_.back()));
     spareAnswers_.pop_back();
     live::FlatJson& answer = *keptAnswers_.back();
-    const double sent = Seconds();
+    const auto sent = std::chrono::steady_clock::now();
     HRESULT hr = connection_->Call(Json{{"ops", std::move(all)}}, answer, options_.callTimeoutMs);
-    waitMilliseconds_ += (Seconds() - sent) * 1000;
+    waitMilliseconds_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
     if (FAILED(hr)) {
         if (hr != HRESULT_FROM_WIN32(ERROR_TIMEOUT))
             pageGone_ = true;

@@ -103,12 +103,6 @@ HRESULT StringToVariant(std::string_view utf8, VARIANT* out)
     return S_OK;
 }
 
-HRESULT NumberToVariant(double d, VARIANT* out)
-{
-    ScriptNumberToVariant(d, out);
-    return S_OK;
-}
-
 } // namespace
 
 HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out)
@@ -117,8 +111,10 @@ HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out)
     // Values fetched ahead come as they are.
     if (value.IsString())
         return StringToVariant(value.Text(), out);
-    if (value.IsNumber())
-        return NumberToVariant(value.Number(), out);
+    if (value.IsNumber()) {
+        ScriptNumberToVariant(value.Number(), out);
+        return S_OK;
+    }
     if (value.IsBool()) {
         V_VT(out) = VT_BOOL;
         V_BOOL(out) = value.Bool() ? VARIANT_TRUE : VARIANT_FALSE;
@@ -130,8 +126,10 @@ HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out)
     }
     if (!value.IsObject())
         return E_UNEXPECTED;
-    if (JsonRef n = value.Member("n"); n.Exists())
-        return NumberToVariant(NumberOf(n), out);
+    if (JsonRef n = value.Member("n"); n.Exists()) {
+        ScriptNumberToVariant(NumberOf(n), out);
+        return S_OK;
+    }
     if (JsonRef s = value.Member("s"); s.IsString())
         return StringToVariant(s.Text(), out);
     if (JsonRef u = value.Member("u"); u.IsArray()) {
