@@ -121,6 +121,18 @@ HRESULT LiveConnection::Call(Json body, live::FlatJson& answer, DWORD timeoutMs)
     return answer.Root().Has("error") ? E_FAIL : S_OK;
 }
 
+void LiveConnection::Post(Json body)
+{
+    if (closed_)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        body["id"] = nextId_++;
+    }
+    Send(body.dump(-1, ' ', false, Json::error_handler_t::replace));
+    ++roundTrips_;
+}
+
 void LiveConnection::ReadLoop()
 {
     std::string pending;

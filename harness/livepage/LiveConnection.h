@@ -47,6 +47,10 @@ public:
     // what `answer` held, whose room the reader reuses: large answers parse
     // much faster into buffers that are already there.
     HRESULT Call(Json body, live::FlatJson& answer, DWORD timeoutMs);
+    // Sends `body` with a new id and does not wait: its answer is dropped.
+    // The sidecar answers a tab's requests in order, so the next Call sees
+    // what it did.
+    void Post(Json body);
 
     bool Connected() const { return !closed_; }
     long RoundTrips() const { return roundTrips_; }

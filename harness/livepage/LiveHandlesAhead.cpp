@@ -132,7 +132,7 @@ void LiveNativeObject::NoteAhead(long long owner, int key, live::JsonRef value)
     } else {
         entry.value = value; // in a kept answer, or a constant
     }
-    remotes_[owner].ahead[key] = entry;
+    ahead_.Put(owner, key) = entry;
     aheadNoted_ = true;
 }
 
@@ -142,7 +142,7 @@ void LiveNativeObject::NoteAheadObject(long long owner, int key, long long remot
     entry.remote = remote;
     ++remotes_[remote].refs;
     aheadHolds_.push_back(remote);
-    remotes_[owner].ahead[key] = entry;
+    ahead_.Put(owner, key) = entry;
     aheadNoted_ = true;
 }
 
@@ -183,9 +183,7 @@ bool LiveNativeObject::FetchingAhead() const
 
 void LiveNativeObject::DropAhead()
 {
-    if (aheadNoted_)
-        for (auto& [remote, record] : remotes_)
-            record.ahead.clear();
+    ahead_.Clear();
     aheadNoted_ = false;
     std::vector<long long> holds;
     holds.swap(aheadHolds_);
@@ -207,15 +205,28 @@ const LiveNativeObject::AheadValue* LiveNativeObject::FindAhead(Handle* owner, i
     return FetchingAhead() ? AheadOf(owner->remote, key) : nullptr;
 }
 
-LiveNativeObject::AheadValue* LiveNativeObject::AheadOf(long long remote, int key)
+const LiveNativeObject::AheadValue* LiveNativeObject::FindAheadCall(Handle* owner, LONG member,
+                                                                    const DISPPARAMS* params)
+{
+    const size_t index = static_cast<size_t>(member - 1); // a known identifier
+    if (!FetchingAhead() || !memberPure_[index] || (params && params->cNamedArgs))
+        return nullptr;
+    callKey_ = memberCallKeys_[index];
+    std::string argument;
+    for (UINT i = params ? params->cArgs : 0; i > 0; --i) { // rgvarg holds the arguments last first
+        if (!live::QuickArgumentKey(params->rgvarg[i - 1], argument))
+            return nullptr;
+        callKey_ += '\x01';
+        callKey_ += argument;
+    }
+    return AheadOf(owner->remote, KnownReadKey(callKey_));
+}
+
+const LiveNativeObject::AheadValue* LiveNativeObject::AheadOf(long long remote, int key) const
 {
     if (key < 0)
         return nullptr;
-    auto record = remotes_.find(remote);
-    if (record == remotes_.end())
-        return nullptr;
-    auto read = record->second.ahead.find(key);
-    return read == record->second.ahead.end() ? nullptr : &read->second;
+    return ahead_.Find(remote, key);
 }
 
 int LiveNativeObject::ReadKey(const std::string& key)
@@ -257,13 +268,8 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
 {
     Json all = Json::array();
     const size_t released = releases_.empty() ? 0 : 1;
-    if (released) {
-        Json release = Json::array({"release"});
-        for (long long remote : releases_)
-            release.push_back(remote);
-        all.push_back(std::move(release));
-        releases_.clear();
-    }
+    if (released)
+        all.push_back(TakeReleases());
     if (ops.empty()) {
         ++tripsByRead_["release"];
     } else {
@@ -297,6 +303,23 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     results.list = list;
     results.first = released;
     return S_OK;
+}
+
+LiveNativeObject::Json LiveNativeObject::TakeReleases()
+{
+    Json release = Json::array({"release"});
+    for (long long remote : releases_)
+        release.push_back(remote);
+    releases_.clear();
+    return release;
+}
+
+// The page's answer to releases tells nothing the object needs, so the task
+// that ends with many of them does not wait for it.
+void LiveNativeObject::PostReleases()
+{
+    ++tripsByRead_["release"];
+    connection_->Post(Json{{"ops", Json::array({TakeReleases()})}});
 }
 
 HRESULT LiveNativeObject::Answer(live::JsonRef value, VARIANT* out)
@@ -436,10 +459,11 @@ HRESULT LiveNativeObject::Argument(const VARIANT& argument, Json& out)
     return live::PrimitiveArgument(argument, out);
 }
 
-std::string LiveNativeObject::NameOf(LONG member)
+const std::string& LiveNativeObject::NameOf(LONG member) const
 {
+    static const std::string unknown;
     if (member < 1 || static_cast<size_t>(member) > memberNames_.size())
-        return std::string();
+        return unknown;
     return memberNames_[static_cast<size_t>(member - 1)];
 }
 

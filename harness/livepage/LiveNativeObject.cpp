@@ -56,7 +56,8 @@ const std::set<std::string> kPureCalls = {
     "getClientRects",
 };
 
-// Releases waiting for a request are sent on their own from this many on.
+// Releases waiting for a request are sent on their own when a task ends with
+// this many.
 constexpr size_t kReleaseBacklog = 4096;
 
 } // namespace
@@ -135,7 +136,7 @@ HRESULT LiveNativeObject::OnMember(NodeImpl* node, LONG member, Body&& body)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ++domCalls_;
-    const std::string name = NameOf(member);
+    const std::string& name = NameOf(member);
     if (name.empty())
         return DISP_E_MEMBERNOTFOUND;
     Handle* h = Find(node);
@@ -270,6 +271,8 @@ try {
     if (it == memberIds_.end()) {
         memberNames_.push_back(key);
         memberGetKeys_.push_back(ReadKey("g:" + key));
+        memberCallKeys_.push_back("c:" + key);
+        memberPure_.push_back(kPureCalls.count(key) ? 1 : 0);
         it = memberIds_.emplace(key, static_cast<LONG>(memberNames_.size())).first;
     }
     *member = it->second;
@@ -352,6 +355,8 @@ try {
     if (params && params->cNamedArgs)
         return DISP_E_NONAMEDARGS;
     return OnMember(node, member, [&](Handle* h, const std::string& name) {
+        if (const AheadValue* ahead = FindAheadCall(h, member, params))
+            return AnswerAhead(*ahead, out);
         Json op = Json::array({"call", h->remote, name});
         std::vector<std::string> keys;
         bool keyed = true;
@@ -423,10 +428,8 @@ void LiveNativeObject::EndTask()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     DropAhead();
-    if (releases_.size() >= kReleaseBacklog && !pageGone_) {
-        Results results;
-        Request(Json::array(), results);
-    }
+    if (releases_.size() >= kReleaseBacklog && !pageGone_)
+        PostReleases();
 }
 
 HRESULT LiveNativeObject::RunOnRendererThread(VxCrRendererThreadCallback callback, void* context,

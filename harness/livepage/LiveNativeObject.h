@@ -33,6 +33,7 @@
 #include "generated/vxCrHook.h"
 #include "harness/livepage/FlatJson.h"
 #include "harness/livepage/LiveConnection.h"
+#include "harness/livepage/ReadsAhead.h"
 #include "harness/nativeobject/RendererThread.h"
 #include "platform/com/ComObject.h"
 
@@ -180,14 +181,20 @@ private:
     // The read answered ahead, or null; valid until the next change of what
     // was fetched ahead.
     const AheadValue* FindAhead(Handle* owner, int key);
-    AheadValue* AheadOf(long long remote, int key);
+    // A call of a member that does not change the page, answered ahead, found
+    // from its arguments as they come; null when it was not (or the arguments
+    // need the general way to find out).
+    const AheadValue* FindAheadCall(Handle* owner, LONG member, const DISPPARAMS* params);
+    const AheadValue* AheadOf(long long remote, int key) const;
     HRESULT Request(Json ops, Results& results);
+    Json TakeReleases(); // the queued releases as one op
+    void PostReleases(); // sends them alone, not waiting for the answer
     HRESULT Answer(live::JsonRef value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);
     HRESULT ReadRun(Handle* h, const std::string& member, VARIANT* out);
     HRESULT ReadItems(Handle* h, long index, VARIANT* out);
     HRESULT Argument(const VARIANT& argument, Json& out);
-    std::string NameOf(LONG member);
+    const std::string& NameOf(LONG member) const; // empty for an unknown identifier
     void OnEvent(const Json& message) noexcept;
     void DispatchEvents();
     void EndTask();
@@ -207,15 +214,17 @@ private:
     std::mutex mutex_; // handles, fetched-ahead reads, queued releases; held over a request
     std::unordered_map<Handle*, std::unique_ptr<Handle>> handles_;
     // A page handle the object holds: its references (the library's handles
-    // and holds), its node id once known, and its reads answered ahead. Every
-    // handle of the same page handle (clones) is answered from them.
+    // and holds) and its node id once known.
     struct Remote
     {
         int refs = 0;
         LONG nodeId = 0; // 0: not known yet
-        std::unordered_map<int, AheadValue> ahead;
     };
     std::unordered_map<long long, Remote> remotes_;
+    // Reads answered ahead by page handle: every handle of the same page
+    // handle (clones) is answered from them. Page handles are never used
+    // twice, so the reads of one let go cannot answer for another.
+    live::ReadsAhead<AheadValue> ahead_;
     std::unordered_map<std::string, int> readKeys_;
     int firstChildKey_ = -1, nextSiblingKey_ = -1, previousSiblingKey_ = -1, parentNodeKey_ = -1;
     bool aheadNoted_ = false;           // since what was fetched ahead was last dropped
@@ -243,7 +252,10 @@ private:
     std::vector<std::vector<int>> planReads_;
     std::unordered_map<std::string, LONG> memberIds_;
     std::vector<std::string> memberNames_;
-    std::vector<int> memberGetKeys_; // per member identifier
+    std::vector<int> memberGetKeys_;          // per member identifier
+    std::vector<std::string> memberCallKeys_; // per member identifier: "c:" and its name
+    std::vector<char> memberPure_;            // per member identifier: one of kPureCalls
+    std::string callKey_;                     // FindAheadCall's, kept for its room
     std::map<ULONGLONG, Microsoft::WRL::ComPtr<IvxCrScriptCallback0>> callbacks_;
     ULONGLONG nextCookie_ = 0x100000001ULL;
     std::vector<std::wstring> dialogs_;

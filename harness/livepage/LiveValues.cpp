@@ -206,6 +206,33 @@ bool ArgumentKey(const Json& argument, std::string& key)
     return false;
 }
 
+bool QuickArgumentKey(const VARIANT& argument, std::string& key)
+{
+    const VARIANT* v = &argument;
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v))
+        v = V_VARIANTREF(v);
+    switch (V_VT(v)) {
+    case VT_BSTR: {
+        const std::wstring text(V_BSTR(v) ? V_BSTR(v) : L"", V_BSTR(v) ? SysStringLen(V_BSTR(v)) : 0);
+        if (!WellFormed(text))
+            return false; // sent as code units, which have no key
+        key = Utf8(text);
+        return true;
+    }
+    case VT_I4:
+        key = std::to_string(V_I4(v));
+        return true;
+    case VT_INT:
+        key = std::to_string(V_INT(v));
+        return true;
+    case VT_I2:
+        key = std::to_string(V_I2(v));
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string CallKey(const std::string& name, const std::vector<std::string>& arguments)
 {
     std::string key = "c:" + name;

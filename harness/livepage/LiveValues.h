@@ -47,6 +47,12 @@ HRESULT PrimitiveArgument(const VARIANT& argument, Json& out);
 // (String(arg) in the page); false when it has none that is certain.
 bool ArgumentKey(const Json& argument, std::string& key);
 
+// The same key read straight from the VARIANT, for the arguments that calls
+// answered ahead mostly take (text and whole numbers), without building the
+// value first; false for every other argument, which then takes the general
+// way (PrimitiveArgument, ArgumentKey).
+bool QuickArgumentKey(const VARIANT& argument, std::string& key);
+
 // The key of a call's answer fetched ahead: "c:", the member name and the
 // arguments' texts, joined by U+0001 (the sidecar keys them alike).
 std::string CallKey(const std::string& name, const std::vector<std::string>& arguments);
