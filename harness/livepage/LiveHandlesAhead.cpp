@@ -16,8 +16,14 @@ namespace {
 // Members read in runs: a sibling walk reads the next sibling of each, a
 // collection walk the next item.
 constexpr int kRunLength = 64;
+// A collection walk's first batch, and how much larger each next one is: a
+// short read costs little, and a walk of thousands of items few round trips.
 constexpr long kFirstItemBatch = 64;
+constexpr long kItemBatchGrowth = 4;
 constexpr long kLargestItemBatch = 4096;
+// A walk from the start of a collection whose length came ahead, and that
+// holds no more than this many items, gets them all in one batch.
+constexpr long kWholeCollection = 256;
 // Answers kept as room for later ones (a walk's answers are of a few sizes).
 constexpr size_t kSpareAnswers = 8;
 
@@ -305,11 +311,24 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     return S_OK;
 }
 
+// Handles of one answer have numbers in a run and are mostly let go
+// together, so runs go as [first, last]: a walk's releases are thousands of
+// numbers, and their text reaches the page at the cost of its length.
 LiveNativeObject::Json LiveNativeObject::TakeReleases()
 {
+    std::sort(releases_.begin(), releases_.end());
+    releases_.erase(std::unique(releases_.begin(), releases_.end()), releases_.end());
     Json release = Json::array({"release"});
-    for (long long remote : releases_)
-        release.push_back(remote);
+    for (size_t i = 0; i < releases_.size();) {
+        size_t end = i + 1;
+        while (end < releases_.size() && releases_[end] == releases_[end - 1] + 1)
+            ++end;
+        if (end - i == 1)
+            release.push_back(releases_[i]);
+        else
+            release.push_back(Json::array({releases_[i], releases_[end - 1]}));
+        i = end;
+    }
     releases_.clear();
     return release;
 }
@@ -427,7 +446,15 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
 HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
 {
     const bool goesOn = itemsCollection_ == h->remote && itemsNext_ == index;
-    itemsBatch_ = goesOn ? std::min(itemsBatch_ * 2, kLargestItemBatch) : kFirstItemBatch;
+    if (goesOn) {
+        itemsBatch_ = std::min(itemsBatch_ * kItemBatchGrowth, kLargestItemBatch);
+    } else {
+        itemsBatch_ = kFirstItemBatch;
+        const AheadValue* length = index == 0 ? FindAhead(h, KnownReadKey("g:length")) : nullptr;
+        if (length && !length->remote && length->value.IsInteger() && length->value.Integer() > 0 &&
+            length->value.Integer() <= kWholeCollection)
+            itemsBatch_ = static_cast<long>(length->value.Integer());
+    }
     itemsCollection_ = h->remote;
     itemsNext_ = index + itemsBatch_;
     Results results;

@@ -243,8 +243,8 @@ private:
     double pageMilliseconds_ = 0;
     double waitMilliseconds_ = 0;
     // The collection walk in progress: a walk that goes on where the last
-    // batch ended gets batches twice as large each time, so a long walk
-    // needs few round trips and a short read few items.
+    // batch ended gets larger batches each time, so a long walk needs few
+    // round trips and a short read few items.
     long long itemsCollection_ = 0;
     long itemsNext_ = -1;
     long itemsBatch_ = 0;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string>
 
 #include "PageUnderTest.h"
 #include "harness/livepage/LiveValues.h"
@@ -65,12 +66,27 @@ void KeepListings(const std::string& label, const std::wstring& expected, const 
     }
 }
 
-const std::vector<std::wstring> kExpressions = {
-    L"count(//*)", L"count(//text())", L"count(//@*)", L"string(//TITLE)", L"//BODY/*[1]", L"//BODY/*[last()]",
-    L"//A/@href", L"(//A)[last()]", L"//*[@id][last()]/@id", L"//INPUT[@type='text']", L"//INPUT/@type",
-    L"//INPUT/following::*[1]", L"//INPUT/preceding::*[1]", L"//LABEL/ancestor::*", L"//TD[2]", L"//TR[last()]/*",
-    L"//*[contains(@class, 'box')]", L"id('plainBox')", L"//IFRAME", L"sum(//TD/@colspan)",
-    L"count(//BODY//node()[not(*)])"};
+const std::vector<std::wstring> kExpressions = {L"count(//*)",
+                                                L"count(//text())",
+                                                L"count(//@*)",
+                                                L"string(//TITLE)",
+                                                L"//BODY/*[1]",
+                                                L"//BODY/*[last()]",
+                                                L"//A/@href",
+                                                L"(//A)[last()]",
+                                                L"//*[@id][last()]/@id",
+                                                L"//INPUT[@type='text']",
+                                                L"//INPUT/@type",
+                                                L"//INPUT/following::*[1]",
+                                                L"//INPUT/preceding::*[1]",
+                                                L"//LABEL/ancestor::*",
+                                                L"//TD[2]",
+                                                L"//TR[last()]/*",
+                                                L"//*[contains(@class, 'box')]",
+                                                L"id('plainBox')",
+                                                L"//IFRAME",
+                                                L"sum(//TD/@colspan)",
+                                                L"count(//BODY//node()[not(*)])"};
 
 std::wstring LiveUrl(const std::string& snapshot)
 {
@@ -233,6 +249,46 @@ TEST(LiveFetchAhead, TheAllWalkNeedsATenthOfTheRoundTripsOrLess)
     for (auto& page : pages) {
         page->Close();
         EXPECT_EQ(0, page->LiveNative()->LiveHandles());
+        EXPECT_EQ(0, page->LiveNative()->PageHandles());
+    }
+}
+
+long TripsFor(harness::LiveNativeObject* native, const std::string& read)
+{
+    for (const auto& [name, count] : native->RoundTripsPerRead())
+        if (name == read)
+            return count;
+    return 0;
+}
+
+// A collection whose length came with it and that holds a few hundred items
+// at most comes in one batch; a longer one in batches that grow, so that a
+// walk of it takes few round trips.
+TEST(LiveFetchAhead, CollectionsComeInFewBatches)
+{
+    struct Case
+    {
+        const char* snapshot;
+        size_t least, most; // elements of the page
+        long batches;
+    } cases[] = {{"snapshots/real/checkout-form.json", 65, 256, 1}, {"snapshots/real/lang_expr.json", 2000, 5500, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.snapshot);
+        std::unique_ptr<PageUnderTest> page = PageUnderTest::Live(LiveUrl(c.snapshot), true);
+        ASSERT_TRUE(page);
+        page->UseObjectModel(0);
+        { // the objects go before the page closes
+            ObjectThisInformation document = page->Child(page->PageInformation().object.Get(), L"document");
+            ASSERT_TRUE(document.object);
+            ObjectThisInformation all = page->Child(document.object.Get(), L"all");
+            ASSERT_TRUE(all.object);
+            page->LiveNative()->ResetCounters();
+            const size_t elements = page->Children(all.object.Get()).size();
+            EXPECT_GE(elements, c.least);
+            EXPECT_LE(elements, c.most);
+            EXPECT_EQ(c.batches, TripsFor(page->LiveNative(), "items"));
+        }
+        page->Close();
         EXPECT_EQ(0, page->LiveNative()->PageHandles());
     }
 }

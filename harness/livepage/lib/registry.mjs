@@ -377,11 +377,17 @@ export function installRegistry(config) {
         return { list, depths, complete: !node };
       }
       case 'release': {
-        // Any number of handles; the known ones are released even when
-        // one of them is not.
+        // Any number of handles, each alone or a run of them as [first,
+        // last]; the known ones are released even when one of them is not.
         let known = true;
         for (let i = 1; i < op.length; i++) {
-          if (typeof op[i] === 'number' && handles.delete(op[i])) continue;
+          const h = op[i];
+          if (isArray(h) && h.length === 2 && Number.isSafeInteger(h[0]) && Number.isSafeInteger(h[1])
+              && h[0] <= h[1] && h[1] < nextHandle) {
+            for (let r = h[0]; r <= h[1]; r++) if (!handles.delete(r)) known = false;
+            continue;
+          }
+          if (typeof h === 'number' && handles.delete(h)) continue;
           known = false;
         }
         if (!known) throw BAD;

@@ -434,21 +434,30 @@ export class Tab {
   // The answer's slices after the first; the page keeps the text until its
   // last slice is taken or the next request replaces it.
   async #restOfAnswer(registry, first, length) {
-    const slices = [first];
-    let taken = first.length;
-    while (taken < length) {
-      const { result, exceptionDetails } = await this.#cdpSend('Runtime.callFunctionOn', {
+    // All slices are asked for at once: the page answers them in order, and
+    // none waits for the round trip of the one before. Once one has failed
+    // nobody waits for the others: their failures are let go.
+    const calls = [];
+    for (let from = first.length; from < length; from += ANSWER_SLICE) {
+      const call = this.#cdpSend('Runtime.callFunctionOn', {
         functionDeclaration: SLICE_SOURCE,
         objectId: registry.objectId,
-        arguments: [{ value: taken }],
+        arguments: [{ value: from }],
         returnByValue: true,
       });
+      call.catch(() => {});
+      calls.push(call);
+    }
+    const slices = [first];
+    for (const call of calls) {
+      const { result, exceptionDetails } = await call;
       if (exceptionDetails) throw new Failure(exceptionDetails.exception?.description ?? exceptionDetails.text);
       if (typeof result.value !== 'string' || result.value.length === 0) throw new Failure('the answer ended early');
       slices.push(result.value);
-      taken += result.value.length;
     }
-    return slices.join('');
+    const text = slices.join('');
+    if (text.length !== length) throw new Failure('the answer ended early');
+    return text;
   }
 
   // ---- Control -------------------------------------------------------------

@@ -147,6 +147,26 @@ describe('values, handles and members', () => {
     assert.deepEqual([together, twice, after], [{ ok: 1 }, { bad: 1 }, start]);
   });
 
+  test('a run of handles is released as [first, last]; a run with an unknown handle or past the last handle is bad', async () => {
+    const [start] = await c.ops(['count']);
+    const docs = await c.ops(...Array.from({ length: 6 }, () => ['get', win, 'document']));
+    const h = docs.map((d) => d.h);
+    assert.deepEqual(h, h.map((_, i) => h[0] + i), 'handles of one answer are numbered in a run');
+    const [first, count] = await c.ops(['release', [h[0], h[2]], h[4]], ['count']);
+    assert.deepEqual(first, { ok: 1 });
+    assert.equal(count.n, start.n + 2, 'the run and the single handle went');
+    assert.deepEqual(await c.op('get', h[1], 'title'), { bad: 1 });
+    assert.equal(typeof (await c.op('get', h[3], 'title')).s, 'string', 'a handle between them stays');
+    // h[4] is gone: the run answers bad, and h[3] and h[5] go all the same.
+    const [overlap, after] = await c.ops(['release', [h[3], h[5]]], ['count']);
+    assert.deepEqual([overlap, after], [{ bad: 1 }, start]);
+    // A run that is reversed, not two whole numbers, or reaches past the
+    // last handle given names no handle the page made.
+    const [reversed, open, huge, kept] = await c.ops(['release', [5, 4]], ['release', [1]], ['release', [1, 1e15]], ['count']);
+    assert.deepEqual([reversed, open, huge], [{ bad: 1 }, { bad: 1 }, { bad: 1 }]);
+    assert.deepEqual(kept, start, 'a refused run releases nothing');
+  });
+
   test('node ids are fixed per object and numbered in order of first use', async () => {
     const [x, y] = await c.ops(['eval', 'document.getElementById("i0")'], ['eval', 'document.getElementById("i1")']);
     const [ix1, iy1] = await c.ops(['nodeid', x.h], ['nodeid', y.h]);
