@@ -18,16 +18,19 @@ namespace {
 
 // What the sidecar sends along with a handle: the members the library reads
 // of an element while it walks and names it (type, names, id, the attribute
-// map with the id and name attributes), a text node's text, table cells' and
-// rows' indexes, a rectangle's sides, the style members visibility asks for,
-// a window's viewport and document, and the document's All collection with
-// its length (where a walk of it starts).
+// map with the id and name attributes, and the exclusion attribute added
+// when the object is made; an image's source and an input's value), a text
+// node's text, table cells' and rows' indexes, a rectangle's sides, the
+// style members visibility asks for, a window's viewport and document, and
+// the document's All collection with its length (where a walk of it starts).
 const char* const kPlan = R"({
   "Node": {"get": ["nodeType", "nodeName", "tagName", "id", "name", "type"], "objects": ["attributes"],
            "nodeid": true},
   "Text": {"get": ["nodeValue", "data"]},
   "HTMLTableCellElement": {"get": ["cellIndex"]},
   "HTMLTableRowElement": {"get": ["rowIndex"]},
+  "HTMLImageElement": {"get": ["src"]},
+  "HTMLInputElement": {"get": ["value"]},
   "NamedNodeMap": {"calls": [["getNamedItem", "id"], ["getNamedItem", "name"]]},
   "Attr": {"get": ["name", "value", "nodeValue", "specified"]},
   "DOMRect": {"get": ["left", "top", "right", "bottom", "x", "y", "width", "height"]},
@@ -60,6 +63,14 @@ const std::set<std::string> kPureCalls = {
 // this many.
 constexpr size_t kReleaseBacklog = 4096;
 
+Json FetchAheadPlan(const LivePageOptions& options)
+{
+    Json plan = Json::parse(kPlan);
+    if (!options.exclusionAttributeName.empty())
+        plan["NamedNodeMap"]["calls"].push_back({"getNamedItem", live::Utf8(options.exclusionAttributeName)});
+    return plan;
+}
+
 } // namespace
 
 unsigned short LiveSidecarPortFromEnvironment()
@@ -74,7 +85,7 @@ LiveNativeObject::LiveNativeObject(const LivePageOptions& options) : options_(op
                  {"width", options.width},
                  {"height", options.height},
                  {"loadTimeoutMs", options.loadTimeoutMs},
-                 {"plan", options.fetchAhead ? Json::parse(kPlan) : Json::object()}};
+                 {"plan", options.fetchAhead ? FetchAheadPlan(options) : Json::object()}};
     // The page answers a plan key's reads by position: its get members, its
     // objects, then its calls, keys numbered in the order the plan is sent.
     for (const auto& [key, entry] : open["plan"].items()) {
