@@ -456,10 +456,14 @@ export function installRegistry(config) {
       }
       if (!isArray(ops)) throw new TypeError('"ops" must be a list');
       for (const op of ops) {
+        const opStart = nextHandle;
         let result;
         try {
           result = runOp(op);
         } catch (error) {
+          // Handles the op made before it failed (items read before an
+          // item() that throws) are in no answer: nobody could release them.
+          discard(opStart, nextHandle);
           result = error === BAD ? { bad: 1 } : { err: errorText(error) };
         }
         results.push(result);

@@ -147,6 +147,15 @@ describe('values, handles and members', () => {
     assert.deepEqual([together, twice, after], [{ ok: 1 }, { bad: 1 }, start]);
   });
 
+  test('an op that fails part way keeps none of the handles it made', async () => {
+    const [start] = await c.ops(['count']);
+    const list = await c.op('eval', '({ length: 5, item(i) { if (i === 3) throw new Error("item 3"); return { i }; } })');
+    const [items, after] = await c.ops(['items', list.h, 0, 5], ['count']);
+    assert.deepEqual(items, { err: 'Error: item 3' });
+    assert.equal(after.n, start.n + 1, 'only the list itself has a handle');
+    await c.op('release', list.h);
+  });
+
   test('a run of handles is released as [first, last]; a run with an unknown handle or past the last handle is bad', async () => {
     const [start] = await c.ops(['count']);
     const docs = await c.ops(...Array.from({ length: 6 }, () => ['get', win, 'document']));
