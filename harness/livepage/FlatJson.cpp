@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/text/HexDigit.h"
+
 namespace harness::live {
 
 namespace {
@@ -12,17 +14,6 @@ constexpr int kDeepest = 512;
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void AppendUtf8(std::string& out, uint32_t code)
@@ -194,7 +185,7 @@ private:
             return false;
         unit = 0;
         for (int i = 0; i < 4; ++i) {
-            const int digit = HexDigit(*p_++);
+            const int digit = vx::text::HexDigitValue(*p_++);
             if (digit < 0)
                 return false;
             unit = unit * 16 + static_cast<uint32_t>(digit);

@@ -215,12 +215,12 @@ const LiveNativeObject::AheadValue* LiveNativeObject::FindAheadCall(Handle* owne
                                                                     const DISPPARAMS* params)
 {
     const size_t index = static_cast<size_t>(member - 1); // a known identifier
-    if (!FetchingAhead() || !memberPure_[index] || (params && params->cNamedArgs))
+    if (!FetchingAhead() || !memberPure_[index])
         return nullptr;
     callKey_ = memberCallKeys_[index];
     std::string argument;
     for (UINT i = params ? params->cArgs : 0; i > 0; --i) { // rgvarg holds the arguments last first
-        if (!live::QuickArgumentKey(params->rgvarg[i - 1], argument))
+        if (!live::ArgumentKey(params->rgvarg[i - 1], argument))
             return nullptr;
         callKey_ += '\x01';
         callKey_ += argument;

@@ -369,26 +369,21 @@ try {
         if (const AheadValue* ahead = FindAheadCall(h, member, params))
             return AnswerAhead(*ahead, out);
         Json op = Json::array({"call", h->remote, name});
-        std::vector<std::string> keys;
-        bool keyed = true;
         for (UINT i = params ? params->cArgs : 0; i > 0; --i) { // rgvarg holds the arguments last first
             Json argument;
             HRESULT hr = Argument(params->rgvarg[i - 1], argument);
             if (FAILED(hr))
                 return hr;
-            std::string key;
-            keyed = keyed && live::ArgumentKey(argument, key);
-            keys.push_back(key);
             op.push_back(std::move(argument));
         }
-        if (!kPureCalls.count(name)) {
+        if (!memberPure_[static_cast<size_t>(member - 1)]) {
             DropAhead(); // the call may change the page
             return ReadOne(std::move(op), out);
         }
-        if (const AheadValue* ahead = keyed ? FindAhead(h, KnownReadKey(live::CallKey(name, keys))) : nullptr)
-            return AnswerAhead(*ahead, out);
-        if (FetchingAhead() && name == "item" && keys.size() == 1 && keyed)
-            return ReadItems(h, std::strtol(keys[0].c_str(), nullptr, 10), out);
+        std::string index;
+        if (FetchingAhead() && name == "item" && params && params->cArgs == 1 &&
+            live::ArgumentKey(params->rgvarg[0], index))
+            return ReadItems(h, std::strtol(index.c_str(), nullptr, 10), out);
         return ReadOne(std::move(op), out);
     });
 }

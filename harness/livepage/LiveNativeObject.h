@@ -182,8 +182,7 @@ private:
     // was fetched ahead.
     const AheadValue* FindAhead(Handle* owner, int key);
     // A call of a member that does not change the page, answered ahead, found
-    // from its arguments as they come; null when it was not (or the arguments
-    // need the general way to find out).
+    // from its arguments as they come; null when it was not.
     const AheadValue* FindAheadCall(Handle* owner, LONG member, const DISPPARAMS* params);
     const AheadValue* AheadOf(long long remote, int key) const;
     HRESULT Request(Json ops, Results& results);

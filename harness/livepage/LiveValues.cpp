@@ -190,23 +190,7 @@ HRESULT PrimitiveArgument(const VARIANT& argument, Json& out)
     return S_OK;
 }
 
-bool ArgumentKey(const Json& argument, std::string& key)
-{
-    if (auto s = argument.find("s"); s != argument.end()) {
-        key = s->get<std::string>();
-        return true;
-    }
-    if (auto n = argument.find("n"); n != argument.end() && n->is_number()) {
-        const double d = n->get<double>();
-        if (d != std::floor(d) || std::fabs(d) > 1e15)
-            return false; // fractions print differently in script
-        key = std::to_string(static_cast<long long>(d));
-        return true;
-    }
-    return false;
-}
-
-bool QuickArgumentKey(const VARIANT& argument, std::string& key)
+bool ArgumentKey(const VARIANT& argument, std::string& key)
 {
     const VARIANT* v = &argument;
     if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v))
@@ -215,11 +199,11 @@ bool QuickArgumentKey(const VARIANT& argument, std::string& key)
     case VT_BSTR: {
         const std::wstring text(V_BSTR(v) ? V_BSTR(v) : L"", V_BSTR(v) ? SysStringLen(V_BSTR(v)) : 0);
         if (!WellFormed(text))
-            return false; // sent as code units, which have no key
+            return false; // sent as code units
         key = Utf8(text);
         return true;
     }
-    case VT_I4:
+    case VT_I4: // the common whole numbers, without a conversion
         key = std::to_string(V_I4(v));
         return true;
     case VT_INT:
@@ -228,9 +212,22 @@ bool QuickArgumentKey(const VARIANT& argument, std::string& key)
     case VT_I2:
         key = std::to_string(V_I2(v));
         return true;
-    default:
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_BOOL:
+    case VT_PTR: // a handle
         return false;
+    default:
+        break;
     }
+    vx::com::Variant number; // every other number goes to the page as a double
+    if (FAILED(VariantChangeType(number.Get(), const_cast<VARIANT*>(v), 0, VT_R8)))
+        return false;
+    const double d = V_R8(number.Get());
+    if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e15)
+        return false; // fractions print differently in script
+    key = std::to_string(static_cast<long long>(d));
+    return true;
 }
 
 std::string CallKey(const std::string& name, const std::vector<std::string>& arguments)

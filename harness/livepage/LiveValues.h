@@ -43,15 +43,11 @@ HRESULT PrimitiveToVariant(JsonRef value, VARIANT* out);
 // types the page cannot take.
 HRESULT PrimitiveArgument(const VARIANT& argument, Json& out);
 
-// The text of a primitive argument as the sidecar keys fetched-ahead calls
-// (String(arg) in the page); false when it has none that is certain.
-bool ArgumentKey(const Json& argument, std::string& key);
-
-// The same key read straight from the VARIANT, for the arguments that calls
-// answered ahead mostly take (text and whole numbers), without building the
-// value first; false for every other argument, which then takes the general
-// way (PrimitiveArgument, ArgumentKey).
-bool QuickArgumentKey(const VARIANT& argument, std::string& key);
+// The text of an argument as the sidecar keys calls fetched ahead
+// (String(arg) in the page, for the value PrimitiveArgument sends): text
+// and whole numbers; false for every other argument, whose calls are not
+// keyed.
+bool ArgumentKey(const VARIANT& argument, std::string& key);
 
 // The key of a call's answer fetched ahead: "c:", the member name and the
 // arguments' texts, joined by U+0001 (the sidecar keys them alike).
