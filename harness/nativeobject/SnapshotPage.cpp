@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/text/HexDigit.h"
+
 namespace harness {
 
 using Json = nlohmann::json;
@@ -31,17 +33,6 @@ namespace {
 constexpr wchar_t kLoneSurrogateMark = 0xFDD0;
 constexpr wchar_t kLoneSurrogateShift = 0x1000;
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The code unit of the "\uXXXX" escape at `at`, or -1.
 long EscapedUnit(const std::string& text, size_t at)
 {
@@ -49,7 +40,7 @@ long EscapedUnit(const std::string& text, size_t at)
         return -1;
     long unit = 0;
     for (size_t k = 2; k < 6; ++k) {
-        const int digit = HexValue(text[at + k]);
+        const int digit = vx::text::HexDigitValue(text[at + k]);
         if (digit < 0)
             return -1;
         unit = unit * 16 + digit;

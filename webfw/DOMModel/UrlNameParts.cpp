@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/text/HexDigit.h"
+
 namespace vxWebFw {
 
 UrlNameParts SplitUrlNameParts(std::wstring_view url)
@@ -33,17 +35,6 @@ UrlNameParts SplitUrlNameParts(std::wstring_view url)
 
 namespace {
 
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 void Flush(std::string& bytes, std::wstring& out)
 {
     if (bytes.empty())
@@ -66,7 +57,7 @@ std::wstring DecodePercentEscapes(std::wstring_view text)
     std::string pending;
     size_t i = 0;
     while (text.size() - i >= 3) {
-        int high = HexValue(text[i + 1]), low = HexValue(text[i + 2]);
+        int high = vx::text::HexDigitValue(text[i + 1]), low = vx::text::HexDigitValue(text[i + 2]);
         if (text[i] == L'%' && high >= 0 && low >= 0) {
             pending.push_back(static_cast<char>(high * 16 + low));
             i += 3;
