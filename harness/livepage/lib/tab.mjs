@@ -124,8 +124,17 @@ export class Tab {
     if (!this.#closed && !this.#socket.destroyed) this.#socket.write(messageLine(message));
   }
 
-  #sendRaw(text) {
-    if (!this.#closed && !this.#socket.destroyed) this.#socket.write(text + '\n');
+  // Sends an answer made of the page's slices, with the request's id put in
+  // front, as one line: the slices go out as they are, without joining them
+  // into one large string first.
+  #sendAnswer(id, slices) {
+    if (this.#closed || this.#socket.destroyed) return;
+    const socket = this.#socket;
+    socket.cork();
+    socket.write(`{"id":${JSON.stringify(id)},${slices[0].slice(1)}`);
+    for (let i = 1; i < slices.length; i++) socket.write(slices[i]);
+    socket.write('\n');
+    socket.uncork();
   }
 
   async #handleLine(line) {
@@ -380,7 +389,7 @@ export class Tab {
     let running = false;
     let timedOut = false;
     try {
-      const json = await this.#bounded(async (deadline) => {
+      const slices = await this.#bounded(async (deadline) => {
         if (this.#late) {
           await Promise.race([this.#late, delay(Math.max(0, deadline - Date.now()))]);
           this.#late = null;
@@ -398,8 +407,7 @@ export class Tab {
             running = false;
             if (exceptionDetails) throw new Failure(exceptionDetails.exception?.description ?? exceptionDetails.text);
             const [first, next, firstSlice, length] = result.value;
-            let text = firstSlice;
-            if (text.length < length) text = await this.#restOfAnswer(registry, text, length);
+            const answer = firstSlice.length < length ? await this.#restOfAnswer(registry, firstSlice, length) : [firstSlice];
             if (next > this.#nextHandle) this.#nextHandle = next;
             if (timedOut && next > first) {
               // The client has had its error answer: these handles are nobody's.
@@ -409,7 +417,7 @@ export class Tab {
                 arguments: [{ value: first }, { value: next }],
               }).catch(() => {});
             }
-            return text;
+            return answer;
           } catch (err) {
             running = false;
             // The document went before the batch could run: run it on the
@@ -424,15 +432,15 @@ export class Tab {
         // that the tab can answer the next request.
         if (running) this.#cdpSend('Runtime.terminateExecution').catch(() => {});
       });
-      this.#sendRaw(`{"id":${JSON.stringify(id)},${json.slice(1)}`);
+      this.#sendAnswer(id, slices);
     } catch (err) {
       this.#log(`request ${JSON.stringify(id)}: ${err.message}`);
       this.#send({ id, error: err.message });
     }
   }
 
-  // The answer's slices after the first; the page keeps the text until its
-  // last slice is taken or the next request replaces it.
+  // All the answer's slices, the first one given; the page keeps the text
+  // until its last slice is taken or the next request replaces it.
   async #restOfAnswer(registry, first, length) {
     // All slices are asked for at once: the page answers them in order, and
     // none waits for the round trip of the one before. Once one has failed
@@ -455,9 +463,10 @@ export class Tab {
       if (typeof result.value !== 'string' || result.value.length === 0) throw new Failure('the answer ended early');
       slices.push(result.value);
     }
-    const text = slices.join('');
-    if (text.length !== length) throw new Failure('the answer ended early');
-    return text;
+    let total = 0;
+    for (const slice of slices) total += slice.length;
+    if (total !== length) throw new Failure('the answer ended early');
+    return slices;
   }
 
   // ---- Control -------------------------------------------------------------
