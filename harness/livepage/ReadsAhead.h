@@ -73,12 +73,17 @@ private:
         }
     }
 
+    // Keys come in groups of 16. The reads of one group of a handle lie side
+    // by side, and handles follow each other in the order of their numbers:
+    // the page numbers handles in document order, and a walk notes and reads
+    // them in about that order, so it goes through the table from one end to
+    // the other instead of all over it. Each group starts somewhere else, so
+    // that the many keys of one handle (a collection's items) make no long
+    // run for the handles after it to step over.
     static size_t Hash(long long remote, int key)
     {
-        uint64_t h = static_cast<uint64_t>(remote) * 0x9E3779B97F4A7C15ull;
-        h ^= (static_cast<uint64_t>(static_cast<uint32_t>(key)) + 0x632BE59BD9B4E019ull) * 0xC2B2AE3D27D4EB4Full;
-        h ^= h >> 29;
-        return static_cast<size_t>(h);
+        const uint64_t k = static_cast<uint32_t>(key);
+        return static_cast<size_t>((static_cast<uint64_t>(remote) + (k >> 4) * 0x9E3779B97F4A7C15ull) * 16 + (k & 15));
     }
 
     void Grow()

@@ -32,6 +32,12 @@ TEST(ReadsAhead, KeepsEachPairApartAcrossGrowthAndDropsAllAtOnce)
         table.Put(remote, key) = value; // a pair written again keeps one entry
         expected[{remote, key}] = value;
     }
+    // A collection's items: thousands of keys on one handle, with the
+    // handles made after it around.
+    for (int index = 0; index < 6000; ++index) {
+        table.Put(2500, 40 + index) = -index;
+        expected[{2500, 40 + index}] = -index;
+    }
     EXPECT_EQ(expected.size(), table.Size());
     for (const auto& [pair, value] : expected) {
         const long long* found = table.Find(pair.first, pair.second);
@@ -141,16 +147,18 @@ TEST(ArgumentKey, IsTheTextScriptGivesTextAndWholeNumbersOnly)
         SCOPED_TRACE(testing::Message() << "type " << V_VT(argument.value.Get()) << ", key " << argument.key);
         std::string key = "left over";
         EXPECT_EQ(argument.keyed, harness::live::ArgumentKey(*argument.value.Get(), key));
-        if (argument.keyed)
+        if (argument.keyed) {
             EXPECT_EQ(argument.key, key);
+        }
         // The same through a VARIANT reference, as script engines pass them.
         VARIANT byReference;
         V_VT(&byReference) = VT_BYREF | VT_VARIANT;
         V_VARIANTREF(&byReference) = const_cast<VARIANT*>(argument.value.Get());
         std::string referenceKey;
         EXPECT_EQ(argument.keyed, harness::live::ArgumentKey(byReference, referenceKey));
-        if (argument.keyed)
+        if (argument.keyed) {
             EXPECT_EQ(argument.key, referenceKey);
+        }
     }
 }
 
