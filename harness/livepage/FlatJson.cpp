@@ -413,6 +413,20 @@ JsonRef JsonRef::operator[](size_t index) const
     return JsonRef(json_, json_->runs_[json_->entries_[entry_].first + index]);
 }
 
+std::string_view JsonRef::MemberName(size_t index) const
+{
+    if (!IsObject() || index >= json_->entries_[entry_].size)
+        return {};
+    return JsonRef(json_, json_->runs_[json_->entries_[entry_].first + 2 * index]).Text();
+}
+
+JsonRef JsonRef::MemberValue(size_t index) const
+{
+    if (!IsObject() || index >= json_->entries_[entry_].size)
+        return {};
+    return JsonRef(json_, json_->runs_[json_->entries_[entry_].first + 2 * index + 1]);
+}
+
 JsonRef JsonRef::Member(std::string_view name) const
 {
     if (!IsObject())

@@ -43,6 +43,10 @@ public:
     JsonRef operator[](size_t index) const;
     // An object's member; no value when it has none of that name.
     JsonRef Member(std::string_view name) const;
+    // An object's members by position, in the order of the text: the name
+    // ("" past the end or for anything else) and the value.
+    std::string_view MemberName(size_t index) const;
+    JsonRef MemberValue(size_t index) const;
     bool Has(std::string_view name) const { return Member(name).Exists(); }
 
 private:

@@ -86,14 +86,21 @@ LiveNativeObject::Handle* LiveNativeObject::Adopt(live::JsonRef value)
 template <class Each>
 void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
 {
-    const live::JsonRef keys = value.Member("k");
-    const live::JsonRef values = value.Member("a");
-    for (size_t j = 0; j < keys.Size() && j < values.Size(); ++j) {
-        const live::JsonRef key = keys[j];
-        const live::JsonRef reads = values[j];
-        if (!key.IsInteger() || key.Integer() < 0 || static_cast<size_t>(key.Integer()) >= planReads_.size())
+    // Each plan key that matched sends its reads under its index.
+    for (size_t m = 0; m < value.Size(); ++m) {
+        const std::string_view key = value.MemberName(m);
+        const live::JsonRef reads = value.MemberValue(m);
+        size_t index = 0;
+        if (key.empty() || key.size() > 4 || !reads.IsArray())
+            continue; // "h", "i"
+        bool digits = true;
+        for (const char c : key) {
+            digits = digits && c >= '0' && c <= '9';
+            index = index * 10 + static_cast<size_t>(c - '0');
+        }
+        if (!digits || index >= planReads_.size())
             continue;
-        const std::vector<int>& names = planReads_[static_cast<size_t>(key.Integer())];
+        const std::vector<int>& names = planReads_[index];
         for (size_t n = 0; n < reads.Size() && n < names.size(); ++n) {
             live::JsonRef read = reads[n];
             if (const live::JsonRef same = read.Member("same"); same.Exists()) { // as an earlier read of the list
@@ -107,6 +114,9 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
                 read = MissingValue(); // []: no such member
             each(names[n], read);
         }
+        // Members left off the end of a list do not exist.
+        for (size_t n = reads.Size(); n < names.size(); ++n)
+            each(names[n], MissingValue());
     }
 }
 

@@ -25,8 +25,8 @@ JsonRef ParseOrFail(FlatJson& json, const std::string& text)
 TEST(FlatJson, ReadsAnAnswerOfTheProtocol)
 {
     FlatJson json;
-    const JsonRef root = ParseOrFail(
-        json, R"( {"id": 7, "results": [{"h": 12, "i": 3, "k": [0], "a": [[1, "DIV", "", [], {}, null, true]]},
+    const JsonRef root =
+        ParseOrFail(json, R"( {"id": 7, "results": [{"0": [1, "DIV", "", [], {}, null, true], "h": 12, "i": 3},
                   {"missing": 1}], "ms": 0.25} )");
     ASSERT_TRUE(root.IsObject());
     EXPECT_EQ(3u, root.Size());
@@ -39,7 +39,14 @@ TEST(FlatJson, ReadsAnAnswerOfTheProtocol)
     ASSERT_EQ(2u, results.Size());
     const JsonRef handle = results[0];
     EXPECT_EQ(12, handle.Member("h").Integer());
-    const JsonRef reads = handle.Member("a")[0];
+    // Members by position, in the text's order.
+    ASSERT_EQ(3u, handle.Size());
+    EXPECT_EQ("0", handle.MemberName(0));
+    EXPECT_EQ("i", handle.MemberName(2));
+    EXPECT_EQ(3, handle.MemberValue(2).Integer());
+    EXPECT_EQ("", handle.MemberName(3));
+    EXPECT_FALSE(handle.MemberValue(3).Exists());
+    const JsonRef reads = handle.MemberValue(0);
     ASSERT_EQ(7u, reads.Size());
     EXPECT_EQ(1, reads[0].Integer());
     EXPECT_EQ("DIV", reads[1].Text());
@@ -59,6 +66,8 @@ TEST(FlatJson, ReadsAnAnswerOfTheProtocol)
     EXPECT_FALSE(handle.Has("p"));
     EXPECT_FALSE(reads[1].Member("x").Exists());
     EXPECT_FALSE(reads[1][0].Exists());
+    EXPECT_EQ("", reads.MemberName(0));
+    EXPECT_FALSE(reads.MemberValue(0).Exists());
     EXPECT_EQ(0, reads[1].Integer());
     EXPECT_TRUE(reads[0].Text().empty());
 }

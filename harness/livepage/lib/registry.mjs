@@ -140,10 +140,11 @@ export function installRegistry(config) {
   }
 
   // A new handle of obj, with the members the plan names for it: for each
-  // plan key that matches, in the plan's key order, its index in `k` and its
-  // values in `a` (get members, then objects, then calls, in list order;
-  // objects and calls only below MAX_LEVEL). Positions instead of names keep
-  // the answer small: its size is what a walk's answer costs in transport.
+  // plan key that matches, its values under the key's index (get members,
+  // then objects, then calls, in list order; objects and calls only below
+  // MAX_LEVEL; members that do not exist left off the end). Positions
+  // instead of names keep the answer small: its size is what a walk's
+  // answer costs in transport.
   function handleValue(obj, level) {
     const result = { h: newHandle(obj) };
     if (!planKeys.length) return result;
@@ -165,9 +166,19 @@ export function installRegistry(config) {
       if (level < MAX_LEVEL) {
         for (const name of entry.objects) values.push(member(obj, name, level + 1, true));
         for (const [name, ...args] of entry.calls) values.push(callMember(obj, name, args, level + 1));
+      } else {
+        // Too deep for objects and calls: they are marked as not sent, so
+        // that a list's end can only be left off for members that do not
+        // exist.
+        for (let n = entry.objects.length + entry.calls.length; n > 0; n--) values.push(NOT_SENT);
       }
-      (result.k ??= []).push(k);
-      (result.a ??= []).push(values);
+      // Members that do not exist at the end of the list are left off: a
+      // text node has none of an element's tag name, id, name, type and
+      // attributes, and text nodes are half of a document's nodes.
+      let length = values.length;
+      while (length > 0 && values[length - 1] === ABSENT) length--;
+      values.length = length;
+      result[k] = values;
     }
     return result;
   }

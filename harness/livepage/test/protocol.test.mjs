@@ -294,39 +294,66 @@ describe('fetching ahead with the plan', () => {
   // A handle value with what the plan sent along by position, as names:
   // p (get members), o (objects) and c (calls, keyed by name and arguments).
   function expand(value) {
-    if (!value || typeof value.h !== 'number' || !value.k) return value;
+    if (!value || typeof value.h !== 'number') return value;
     const result = { h: value.h };
     if (value.i !== undefined) result.i = value.i;
-    value.k.forEach((index, j) => {
-      const entry = plan[keys[index]];
-      const values = value.a[j];
+    keys.forEach((key, index) => {
+      const values = value[index];
+      if (!values) return;
+      const entry = plan[key];
       const get = entry.get ?? [];
       const objects = entry.objects ?? [];
       const calls = entry.calls ?? [];
-      values.forEach((value, n) => {
+      // Members left off the end of the list do not exist; {} was not sent.
+      for (let n = 0; n < get.length + objects.length + calls.length; n++) {
+        const value = n < values.length ? values[n] : [];
         const v = value && typeof value === 'object' && 'same' in value ? values[value.same] : value;
+        if (v && typeof v === 'object' && !Array.isArray(v) && Object.keys(v).length === 0) continue;
         if (n < get.length) {
-          if (!(v && typeof v === 'object' && !Array.isArray(v) && Object.keys(v).length === 0)) (result.p ??= {})[get[n]] = tagged(v);
+          (result.p ??= {})[get[n]] = tagged(v);
         } else if (n < get.length + objects.length) {
           (result.o ??= {})[objects[n - get.length]] = tagged(v);
         } else {
           const [name, ...args] = calls[n - get.length - objects.length];
           (result.c ??= {})[[name, ...args.map(String)].join('\u0001')] = tagged(v);
         }
-      });
+      }
     });
     return result;
   }
 
   test('fetched reads come by position, plain values as they are', async () => {
     const field = await c.op('eval', 'document.getElementById("field")');
-    assert.deepEqual(field.k, [keys.indexOf('Node')]);
+    // Each matching key's reads come under the key's index.
+    const node = keys.indexOf('Node');
+    assert.deepEqual(Object.keys(field), [String(node), 'h']);
     // get members (an object left out as {}), then objects.
-    assert.deepEqual(field.a[0].slice(0, 6), [1, 'INPUT', 'field', 'fieldName', {}, []]);
-    const attrs = field.a[0][6];
-    assert.deepEqual(attrs.k, [keys.indexOf('NamedNodeMap')]);
-    assert.equal(attrs.a[0][2], null);
+    assert.deepEqual(field[node].slice(0, 6), [1, 'INPUT', 'field', 'fieldName', {}, []]);
+    const attrs = field[node][6];
+    assert.deepEqual(Object.keys(attrs), [String(keys.indexOf('NamedNodeMap')), 'h']);
+    assert.equal(attrs[keys.indexOf('NamedNodeMap')][2], null);
     await c.ops(...handlesIn(field).map((h) => ['release', h]));
+  });
+
+  test('members that do not exist are left off the end of a list, and only those', async () => {
+    // A text node has a parent (an object: not sent), then no noSuchMember
+    // and no attributes: the list ends at the parent.
+    const reads = (value, key) => value[keys.indexOf(key)];
+    const text = await c.op('eval', 'document.getElementById("deepest").firstChild');
+    assert.deepEqual(reads(text, 'Node'), [3, '#text', [], [], {}]);
+    assert.deepEqual(expand(text).p.noSuchMember, { missing: 1 });
+    assert.deepEqual(expand(text).o, { attributes: { missing: 1 } });
+    // Too deep for objects and calls (span -> p -> div#middle -> div#outer,
+    // each through parentNode): they end the list as not sent, so that they
+    // are not taken for members that do not exist.
+    const span = await c.op('eval', 'document.getElementById("deepest")');
+    const middle = reads(reads(span, 'HTMLSpanElement')[0], 'HTMLParagraphElement')[0];
+    const outer = reads(middle, 'HTMLDivElement')[4];
+    assert.deepEqual(reads(outer, 'Node'), [1, 'DIV', 'outer', [], {}, [], {}]);
+    assert.deepEqual(reads(outer, 'HTMLDivElement').slice(4), [{}, {}, {}]);
+    assert.equal(expand(outer).o, undefined);
+    assert.equal(expand(outer).c, undefined);
+    await c.ops(...handlesIn([text, span]).map((h) => ['release', h]));
   });
 
   test('a long string read twice in a list is sent once', async () => {
@@ -336,7 +363,7 @@ describe('fetching ahead with the plan', () => {
       ['eval', 'document.createTextNode("short")'],
     );
     const textKey = keys.indexOf('Text');
-    const at = (value) => value.a[value.k.indexOf(textKey)];
+    const at = (value) => value[textKey];
     assert.deepEqual(at(longText), [long, { same: 0 }, long.length, { same: 0 }]);
     assert.deepEqual(at(shortText), ['short', 'short', 5, 'short']);
     assert.deepEqual(expand(longText).p.nodeValue, { s: long });
