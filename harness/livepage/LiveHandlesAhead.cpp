@@ -101,6 +101,7 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
         if (!digits || index >= planReads_.size())
             continue;
         const std::vector<int>& names = planReads_[index];
+        const size_t firstCall = planFirstCalls_[index];
         for (size_t n = 0; n < reads.Size() && n < names.size(); ++n) {
             live::JsonRef read = reads[n];
             if (const live::JsonRef same = read.Member("same"); same.Exists()) { // as an earlier read of the list
@@ -114,9 +115,10 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
                 read = MissingValue(); // []: no such member
             each(names[n], read);
         }
-        // Members left off the end of a list do not exist.
+        // Reads left off the end of a list: members that do not exist, and
+        // calls that answered null.
         for (size_t n = reads.Size(); n < names.size(); ++n)
-            each(names[n], MissingValue());
+            each(names[n], n < firstCall ? MissingValue() : NullValue());
     }
 }
 

@@ -93,6 +93,7 @@ LiveNativeObject::LiveNativeObject(const LivePageOptions& options) : options_(op
         for (const char* group : {"get", "objects"})
             for (const Json& name : entry.value(group, Json::array()))
                 reads.push_back(ReadKey("g:" + name.get<std::string>()));
+        planFirstCalls_.push_back(reads.size());
         for (const Json& call : entry.value("calls", Json::array())) {
             std::vector<std::string> arguments;
             for (size_t i = 1; i < call.size(); ++i)

@@ -247,8 +247,11 @@ private:
     long long itemsCollection_ = 0;
     long itemsNext_ = -1;
     long itemsBatch_ = 0;
-    // The keys of the reads each plan key answers ahead, by position.
+    // The keys of the reads each plan key answers ahead, by position, and
+    // the position of its first call (its get and objects members come
+    // before it).
     std::vector<std::vector<int>> planReads_;
+    std::vector<size_t> planFirstCalls_;
     std::unordered_map<std::string, LONG> memberIds_;
     std::vector<std::string> memberNames_;
     std::vector<int> memberGetKeys_;          // per member identifier

@@ -142,9 +142,9 @@ export function installRegistry(config) {
   // A new handle of obj, with the members the plan names for it: for each
   // plan key that matches, its values under the key's index (get members,
   // then objects, then calls, in list order; objects and calls only below
-  // MAX_LEVEL; members that do not exist left off the end). Positions
-  // instead of names keep the answer small: its size is what a walk's
-  // answer costs in transport.
+  // MAX_LEVEL; members that do not exist and calls that answer null left
+  // off the end). Positions instead of names keep the answer small: its
+  // size is what a walk's answer costs in transport.
   function handleValue(obj, level) {
     const result = { h: newHandle(obj) };
     if (!planKeys.length) return result;
@@ -172,11 +172,13 @@ export function installRegistry(config) {
         // exist.
         for (let n = entry.objects.length + entry.calls.length; n > 0; n--) values.push(NOT_SENT);
       }
-      // Members that do not exist at the end of the list are left off: a
-      // text node has none of an element's tag name, id, name, type and
-      // attributes, and text nodes are half of a document's nodes.
+      // Members that do not exist and calls that answer null are left off
+      // the end of the list: a text node has none of an element's tag
+      // name, id, name, type and attributes, and most elements have none of
+      // the attributes their attribute map is asked for.
+      const firstCall = entry.get.length + entry.objects.length;
       let length = values.length;
-      while (length > 0 && values[length - 1] === ABSENT) length--;
+      while (length > 0 && values[length - 1] === (length > firstCall ? null : ABSENT)) length--;
       values.length = length;
       result[k] = values;
     }
