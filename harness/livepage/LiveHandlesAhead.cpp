@@ -88,17 +88,9 @@ void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
 {
     // Each plan key that matched sends its reads under its index.
     for (size_t m = 0; m < value.Size(); ++m) {
-        const std::string_view key = value.MemberName(m);
         const live::JsonRef reads = value.MemberValue(m);
         size_t index = 0;
-        if (key.empty() || key.size() > 4 || !reads.IsArray())
-            continue; // "h", "i"
-        bool digits = true;
-        for (const char c : key) {
-            digits = digits && c >= '0' && c <= '9';
-            index = index * 10 + static_cast<size_t>(c - '0');
-        }
-        if (!digits || index >= planReads_.size())
+        if (!live::PlanKeyIndex(value.MemberName(m), index) || index >= planReads_.size() || !reads.IsArray())
             continue;
         const std::vector<int>& names = planReads_[index];
         const size_t firstCall = planFirstCalls_[index];

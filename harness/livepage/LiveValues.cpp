@@ -89,6 +89,20 @@ bool IsHandleValue(JsonRef value)
     return value.IsObject() && value.Has("h");
 }
 
+bool PlanKeyIndex(std::string_view name, size_t& index)
+{
+    if (name.empty() || name.size() > 4) // a plan of more than 475,254 keys is not sent
+        return false;
+    size_t number = 0; // bijective base 26: A is 1, Z 26, AA 27
+    for (const char c : name) {
+        if (c < 'A' || c > 'Z')
+            return false;
+        number = number * 26 + static_cast<size_t>(c - 'A' + 1);
+    }
+    index = number - 1;
+    return true;
+}
+
 namespace {
 
 HRESULT StringToVariant(std::string_view utf8, VARIANT* out)

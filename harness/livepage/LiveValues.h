@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -33,6 +34,11 @@ Json StringValue(const std::wstring& text);
 HRESULT ValueStatus(JsonRef value);
 
 bool IsHandleValue(JsonRef value);
+
+// The plan key a handle value's member of reads ahead is named after: its
+// place in the plan written in capital letters (A for the first, Z for the
+// 26th, then AA, AB...). False for every other member name ("h", "i").
+bool PlanKeyIndex(std::string_view name, size_t& index);
 
 // A number, string, boolean, null or undefined value as a VARIANT (numbers
 // that are whole and fit 32 bits as VT_I4, others VT_R8); E_UNEXPECTED for

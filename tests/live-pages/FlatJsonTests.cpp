@@ -26,7 +26,7 @@ TEST(FlatJson, ReadsAnAnswerOfTheProtocol)
 {
     FlatJson json;
     const JsonRef root =
-        ParseOrFail(json, R"( {"id": 7, "results": [{"0": [1, "DIV", "", [], {}, null, true], "h": 12, "i": 3},
+        ParseOrFail(json, R"( {"id": 7, "results": [{"A": [1, "DIV", "", [], {}, null, true], "h": 12, "i": 3},
                   {"missing": 1}], "ms": 0.25} )");
     ASSERT_TRUE(root.IsObject());
     EXPECT_EQ(3u, root.Size());
@@ -41,7 +41,7 @@ TEST(FlatJson, ReadsAnAnswerOfTheProtocol)
     EXPECT_EQ(12, handle.Member("h").Integer());
     // Members by position, in the text's order.
     ASSERT_EQ(3u, handle.Size());
-    EXPECT_EQ("0", handle.MemberName(0));
+    EXPECT_EQ("A", handle.MemberName(0));
     EXPECT_EQ("i", handle.MemberName(2));
     EXPECT_EQ(3, handle.MemberValue(2).Integer());
     EXPECT_EQ("", handle.MemberName(3));

@@ -69,6 +69,22 @@ TEST(ReadsAhead, ManyDropsInARowLeaveNoEntryBehind)
     }
 }
 
+TEST(PlanKeyIndex, ReadsThePlaceOfAKeyFromItsCapitalLetters)
+{
+    const std::pair<const char*, size_t> named[] = {{"A", 0},   {"B", 1},   {"Z", 25},   {"AA", 26},  {"AB", 27},
+                                                    {"AZ", 51}, {"BA", 52}, {"ZZ", 701}, {"AAA", 702}};
+    for (const auto& [name, place] : named) {
+        size_t index = 12345;
+        EXPECT_TRUE(harness::live::PlanKeyIndex(name, index)) << name;
+        EXPECT_EQ(place, index) << name;
+    }
+    // The handle and the node id, and names of nothing.
+    for (const char* other : {"h", "i", "", "a", "A1", "0", "10", "AAAAA", "A B"}) {
+        size_t index = 0;
+        EXPECT_FALSE(harness::live::PlanKeyIndex(other, index)) << other;
+    }
+}
+
 // An argument, and the key of the calls it is an argument of as the page
 // makes it (String() of the value sent), or none.
 struct KeyedArgument

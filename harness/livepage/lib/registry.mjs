@@ -58,6 +58,15 @@ export function installRegistry(config) {
   const callbackStates = new Map(); // cookie -> [{ live }]
   const BAD = {};                   // thrown for an unknown handle
   const planKeys = plan ? Object.keys(plan) : [];
+  // A handle value's reads ahead of each plan key go under a name made of
+  // the key's place in the plan: A for the first, Z for the 26th, then AA,
+  // AB... (JSON.stringify has a fast way for objects whose members all have
+  // such names; members named by numbers take its slow way.)
+  const planKeyNames = planKeys.map((_, k) => {
+    let name = '';
+    for (let n = k + 1; n > 0; n = Math.floor((n - 1) / 26)) name = fromCharCode(65 + ((n - 1) % 26)) + name;
+    return name;
+  });
   const MAX_LEVEL = 3;
   const NOT_SENT = {};               // a member fetched ahead whose value is left out
   const ABSENT = [];                 // a member fetched ahead that does not exist
@@ -140,7 +149,7 @@ export function installRegistry(config) {
   }
 
   // A new handle of obj, with the members the plan names for it: for each
-  // plan key that matches, its values under the key's index (get members,
+  // plan key that matches, its values under the key's name (get members,
   // then objects, then calls, in list order; objects and calls only below
   // MAX_LEVEL; members that do not exist and calls that answer null left
   // off the end). Positions instead of names keep the answer small: its
@@ -180,7 +189,7 @@ export function installRegistry(config) {
       let length = values.length;
       while (length > 0 && values[length - 1] === (length > firstCall ? null : ABSENT)) length--;
       values.length = length;
-      result[k] = values;
+      result[planKeyNames[k]] = values;
     }
     return result;
   }

@@ -275,6 +275,9 @@ describe('fetching ahead with the plan', () => {
     Text: { get: ['data', 'nodeValue', 'length', 'data'] },
   };
   const keys = Object.keys(plan);
+  // Reads ahead come under the plan key's place as a capital letter (A for
+  // the first); this plan has fewer than 27 keys.
+  const nameOf = (key) => String.fromCharCode(65 + keys.indexOf(key));
   let c;
   before(async () => { c = await sidecar.connect({ open: LIVE, plan }); });
   after(() => c.close());
@@ -297,8 +300,8 @@ describe('fetching ahead with the plan', () => {
     if (!value || typeof value.h !== 'number') return value;
     const result = { h: value.h };
     if (value.i !== undefined) result.i = value.i;
-    keys.forEach((key, index) => {
-      const values = value[index];
+    keys.forEach((key) => {
+      const values = value[nameOf(key)];
       if (!values) return;
       const entry = plan[key];
       const get = entry.get ?? [];
@@ -325,15 +328,15 @@ describe('fetching ahead with the plan', () => {
 
   test('fetched reads come by position, plain values as they are', async () => {
     const field = await c.op('eval', 'document.getElementById("field")');
-    // Each matching key's reads come under the key's index.
-    const node = keys.indexOf('Node');
-    assert.deepEqual(Object.keys(field), [String(node), 'h']);
+    // Each matching key's reads come under the key's name.
+    const node = nameOf('Node');
+    assert.deepEqual(Object.keys(field), ['h', node]);
     // get members (an object left out as {}), then objects.
     assert.deepEqual(field[node].slice(0, 6), [1, 'INPUT', 'field', 'fieldName', {}, []]);
     const attrs = field[node][6];
-    assert.deepEqual(Object.keys(attrs), [String(keys.indexOf('NamedNodeMap')), 'h']);
+    assert.deepEqual(Object.keys(attrs), ['h', nameOf('NamedNodeMap')]);
     // The call that answered null (getNamedItem("nothing")) is left off the end.
-    assert.equal(attrs[keys.indexOf('NamedNodeMap')].length, 2);
+    assert.equal(attrs[nameOf('NamedNodeMap')].length, 2);
     assert.deepEqual(expand(attrs).c['getNamedItem\u0001nothing'], { null: 1 });
     await c.ops(...handlesIn(field).map((h) => ['release', h]));
   });
@@ -341,7 +344,7 @@ describe('fetching ahead with the plan', () => {
   test('members that do not exist are left off the end of a list, and only those', async () => {
     // A text node has a parent (an object: not sent), then no noSuchMember
     // and no attributes: the list ends at the parent.
-    const reads = (value, key) => value[keys.indexOf(key)];
+    const reads = (value, key) => value[nameOf(key)];
     const text = await c.op('eval', 'document.getElementById("deepest").firstChild');
     assert.deepEqual(reads(text, 'Node'), [3, '#text', [], [], {}]);
     assert.deepEqual(expand(text).p.noSuchMember, { missing: 1 });
@@ -359,14 +362,27 @@ describe('fetching ahead with the plan', () => {
     await c.ops(...handlesIn([text, span]).map((h) => ['release', h]));
   });
 
+  test('keys past the 26th are named by two letters', async () => {
+    // 27 keys no object matches, then Text (the 28th key: AB).
+    const long = Object.fromEntries(Array.from({ length: 27 }, (_, n) => [`NoSuchClass${n}`, { get: ['length'] }]));
+    long.Text = { get: ['data'] };
+    const other = await sidecar.connect({ open: LIVE, plan: long });
+    try {
+      const text = await other.op('eval', 'document.createTextNode("abc")');
+      assert.deepEqual(text.AB, ['abc']);
+      assert.deepEqual(Object.keys(text), ['h', 'AB']);
+    } finally {
+      other.close();
+    }
+  });
+
   test('a long string read twice in a list is sent once', async () => {
     const long = 'a text of more than sixteen characters';
     const [longText, shortText] = await c.ops(
       ['eval', `document.createTextNode(${JSON.stringify(long)})`],
       ['eval', 'document.createTextNode("short")'],
     );
-    const textKey = keys.indexOf('Text');
-    const at = (value) => value[textKey];
+    const at = (value) => value[nameOf('Text')];
     assert.deepEqual(at(longText), [long, { same: 0 }, long.length, { same: 0 }]);
     assert.deepEqual(at(shortText), ['short', 'short', 5, 'short']);
     assert.deepEqual(expand(longText).p.nodeValue, { s: long });
