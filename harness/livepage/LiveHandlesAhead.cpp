@@ -86,7 +86,7 @@ LiveNativeObject::Handle* LiveNativeObject::Adopt(live::JsonRef value)
 template <class Each>
 void LiveNativeObject::ForEachPlanRead(live::JsonRef value, Each&& each)
 {
-    // Each plan key that matched sends its reads under its index.
+    // Each plan key that matched sends its reads under its name.
     for (size_t m = 0; m < value.Size(); ++m) {
         const live::JsonRef reads = value.MemberValue(m);
         size_t index = 0;

@@ -62,11 +62,12 @@ export function installRegistry(config) {
   // the key's place in the plan: A for the first, Z for the 26th, then AA,
   // AB... (JSON.stringify has a fast way for objects whose members all have
   // such names; members named by numbers take its slow way.)
-  const planKeyNames = planKeys.map((_, k) => {
+  const planKeyNames = [];
+  for (let k = 0; k < planKeys.length; k++) {
     let name = '';
-    for (let n = k + 1; n > 0; n = Math.floor((n - 1) / 26)) name = fromCharCode(65 + ((n - 1) % 26)) + name;
-    return name;
-  });
+    for (let n = k + 1; n > 0; n = (n - 1 - ((n - 1) % 26)) / 26) name = fromCharCode(65 + ((n - 1) % 26)) + name;
+    planKeyNames[k] = name;
+  }
   const MAX_LEVEL = 3;
   const NOT_SENT = {};               // a member fetched ahead whose value is left out
   const ABSENT = [];                 // a member fetched ahead that does not exist
@@ -177,8 +178,7 @@ export function installRegistry(config) {
         for (const [name, ...args] of entry.calls) values.push(callMember(obj, name, args, level + 1));
       } else {
         // Too deep for objects and calls: they are marked as not sent, so
-        // that a list's end can only be left off for members that do not
-        // exist.
+        // that they are not taken for reads left off the end below.
         for (let n = entry.objects.length + entry.calls.length; n > 0; n--) values.push(NOT_SENT);
       }
       // Members that do not exist and calls that answer null are left off
