@@ -381,10 +381,10 @@ try {
             DropAhead(); // the call may change the page
             return ReadOne(std::move(op), out);
         }
-        std::string index;
+        long index = 0;
         if (FetchingAhead() && name == "item" && params && params->cArgs == 1 &&
-            live::ArgumentKey(params->rgvarg[0], index))
-            return ReadItems(h, std::strtol(index.c_str(), nullptr, 10), out);
+            live::ItemIndexArgument(params->rgvarg[0], index))
+            return ReadItems(h, index, out);
         return ReadOne(std::move(op), out);
     });
 }

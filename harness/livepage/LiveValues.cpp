@@ -1,6 +1,7 @@
 #include "harness/livepage/LiveValues.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "harness/nativeobject/ScriptNumber.h"
@@ -241,6 +242,19 @@ bool ArgumentKey(const VARIANT& argument, std::string& key)
     if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e15)
         return false; // fractions print differently in script
     key = std::to_string(static_cast<long long>(d));
+    return true;
+}
+
+bool ItemIndexArgument(const VARIANT& argument, long& index)
+{
+    const VARIANT* v = &argument;
+    if (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v))
+        v = V_VARIANTREF(v);
+    std::string key;
+    if (V_VT(v) == VT_BSTR || !ArgumentKey(*v, key) || key.empty() || key.size() > 9 ||
+        key.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    index = std::strtol(key.c_str(), nullptr, 10);
     return true;
 }
 

@@ -55,6 +55,13 @@ HRESULT PrimitiveArgument(const VARIANT& argument, Json& out);
 // keyed.
 bool ArgumentKey(const VARIANT& argument, std::string& key);
 
+// The index of an item() call that a collection walk may fetch in batches:
+// a whole number from 0 up, given as a number. False for text, which the
+// page reads as a number in its own way ("1e2" is 100, "0x10" is 16), for
+// negative numbers (past the end: item() answers null) and for anything
+// else; those calls go to the page as they are.
+bool ItemIndexArgument(const VARIANT& argument, long& index);
+
 // The key of a call's answer fetched ahead: "c:", the member name and the
 // arguments' texts, joined by U+0001 (the sidecar keys them alike).
 std::string CallKey(const std::string& name, const std::vector<std::string>& arguments);

@@ -178,4 +178,38 @@ TEST(ArgumentKey, IsTheTextScriptGivesTextAndWholeNumbersOnly)
     }
 }
 
+// Only whole numbers from 0 up, given as numbers, take a collection walk's
+// batches: the page reads text and negative numbers its own way.
+TEST(ItemIndexArgument, IsAWholeNumberFromZeroGivenAsANumber)
+{
+    // The index an argument of `type` holding `value` gives, or -2 for none.
+    auto indexOf = [](VARTYPE type, double value) {
+        vx::com::Variant argument;
+        V_VT(argument.Get()) = VT_R8;
+        V_R8(argument.Get()) = value;
+        EXPECT_HRESULT_SUCCEEDED(VariantChangeType(argument.Get(), argument.Get(), 0, type));
+        long index = -2;
+        return harness::live::ItemIndexArgument(*argument.Get(), index) ? index : -2;
+    };
+    EXPECT_EQ(0, indexOf(VT_I4, 0));
+    EXPECT_EQ(7, indexOf(VT_I4, 7));
+    EXPECT_EQ(12, indexOf(VT_I2, 12));
+    EXPECT_EQ(3, indexOf(VT_R8, 3));
+    EXPECT_EQ(4000, indexOf(VT_UI4, 4000));
+    EXPECT_EQ(-2, indexOf(VT_I4, -1)) << "past the end in script";
+    EXPECT_EQ(-2, indexOf(VT_R8, 2.5));
+    EXPECT_EQ(-2, indexOf(VT_R8, 1e12));
+
+    vx::com::Variant text; // the page reads "1e2" as 100
+    V_VT(text.Get()) = VT_BSTR;
+    V_BSTR(text.Get()) = SysAllocString(L"3");
+    long index = 99;
+    EXPECT_FALSE(harness::live::ItemIndexArgument(*text.Get(), index));
+    VARIANT byReference;
+    V_VT(&byReference) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&byReference) = text.Get();
+    EXPECT_FALSE(harness::live::ItemIndexArgument(byReference, index));
+    EXPECT_EQ(99, index) << "left as it was";
+}
+
 } // namespace
