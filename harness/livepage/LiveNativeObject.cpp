@@ -353,8 +353,10 @@ try {
         if (FAILED(hr))
             return hr;
         DropAhead(); // the page changes
-        vx::com::Variant ignored;
-        return ReadOne(Json::array({"put", h->remote, name, argument}), ignored.Get());
+        // The page answers a put with no value: only whether it went.
+        Results results;
+        hr = Request(Json::array({Json::array({"put", h->remote, name, argument})}), results);
+        return FAILED(hr) ? hr : live::ValueStatus(results[0]);
     });
 }
 VX_COM_CATCH
