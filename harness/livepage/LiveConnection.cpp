@@ -100,8 +100,11 @@ void LiveConnection::Send(const std::string& line)
 
 HRESULT LiveConnection::Call(Json body, live::FlatJson& answer, DWORD timeoutMs)
 {
-    if (closed_)
-        return RPC_E_DISCONNECTED;
+    return Wait(Start(std::move(body), answer), timeoutMs);
+}
+
+long long LiveConnection::Start(Json body, live::FlatJson& answer)
+{
     auto waiter = std::make_shared<Waiter>();
     waiter->answer = &answer;
     long long id;
@@ -110,15 +113,26 @@ HRESULT LiveConnection::Call(Json body, live::FlatJson& answer, DWORD timeoutMs)
         id = nextId_++;
         waiting_[id] = waiter;
     }
+    if (closed_)
+        return id; // Wait tells
     body["id"] = id;
     Send(body.dump(-1, ' ', false, Json::error_handler_t::replace));
     ++roundTrips_;
+    return id;
+}
+
+HRESULT LiveConnection::Wait(long long id, DWORD timeoutMs)
+{
     std::unique_lock<std::mutex> lock(mutex_);
+    auto it = waiting_.find(id);
+    if (it == waiting_.end())
+        return E_INVALIDARG;
+    const std::shared_ptr<Waiter> waiter = it->second;
     answered_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return waiter->done || closed_; });
-    waiting_.erase(id);
+    waiting_.erase(id); // from here on the reader leaves the answer alone
     if (!waiter->done)
         return closed_ ? RPC_E_DISCONNECTED : HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    return answer.Root().Has("error") ? E_FAIL : S_OK;
+    return waiter->answer->Root().Has("error") ? E_FAIL : S_OK;
 }
 
 void LiveConnection::Post(Json body)

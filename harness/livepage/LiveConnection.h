@@ -47,6 +47,12 @@ public:
     // what `answer` held, whose room the reader reuses: large answers parse
     // much faster into buffers that are already there.
     HRESULT Call(Json body, live::FlatJson& answer, DWORD timeoutMs);
+    // Call in two halves, so that the caller can work while the page reads:
+    // Start sends `body` and gives its id; the answer goes into `answer`,
+    // which must stay until Wait for that id has returned (Wait is always
+    // called, whether or not the answer is still wanted).
+    long long Start(Json body, live::FlatJson& answer);
+    HRESULT Wait(long long id, DWORD timeoutMs);
     // Sends `body` with a new id and does not wait: its answer is dropped.
     // The sidecar answers a tab's requests in order, so the next Call sees
     // what it did.

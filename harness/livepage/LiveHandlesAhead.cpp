@@ -193,6 +193,7 @@ bool LiveNativeObject::FetchingAhead() const
 
 void LiveNativeObject::DropAhead()
 {
+    DropItemsInFlight();
     ahead_.Clear();
     aheadNoted_ = false;
     std::vector<long long> holds;
@@ -276,9 +277,19 @@ HRESULT LiveNativeObject::AnswerAhead(const AheadValue& ahead, VARIANT* out)
 // point into it: until they are dropped, or else until the next request.
 HRESULT LiveNativeObject::Request(Json ops, Results& results)
 {
+    if (!aheadNoted_)
+        LetAnswersGo();
+    SentRequest sent = SendRequest(std::move(ops));
+    return ReceiveAnswer(sent, results);
+}
+
+LiveNativeObject::SentRequest LiveNativeObject::SendRequest(Json ops)
+{
+    SentRequest sent;
     Json all = Json::array();
-    const size_t released = releases_.empty() ? 0 : 1;
-    if (released)
+    sent.released = releases_.empty() ? 0 : 1;
+    sent.ops = ops.size();
+    if (sent.released)
         all.push_back(TakeReleases());
     if (ops.empty()) {
         ++tripsByRead_["release"];
@@ -291,16 +302,23 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     }
     for (Json& op : ops)
         all.push_back(std::move(op));
-    if (!aheadNoted_)
-        LetAnswersGo();
-    if (spareAnswers_.empty())
-        spareAnswers_.push_back(std::make_unique<live::FlatJson>());
-    keptAnswers_.push_back(std::move(spareAnswers_.back()));
-    spareAnswers_.pop_back();
-    live::FlatJson& answer = *keptAnswers_.back();
-    const auto sent = std::chrono::steady_clock::now();
-    HRESULT hr = connection_->Call(Json{{"ops", std::move(all)}}, answer, options_.callTimeoutMs);
-    waitMilliseconds_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sent).count();
+    if (spareAnswers_.empty()) {
+        sent.answer = std::make_unique<live::FlatJson>();
+    } else {
+        sent.answer = std::move(spareAnswers_.back());
+        spareAnswers_.pop_back();
+    }
+    sent.id = connection_->Start(Json{{"ops", std::move(all)}}, *sent.answer);
+    return sent;
+}
+
+HRESULT LiveNativeObject::ReceiveAnswer(SentRequest& sent, Results& results)
+{
+    const auto waited = std::chrono::steady_clock::now();
+    HRESULT hr = connection_->Wait(sent.id, options_.callTimeoutMs);
+    waitMilliseconds_ += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - waited).count();
+    keptAnswers_.push_back(std::move(sent.answer));
+    const live::FlatJson& answer = *keptAnswers_.back();
     if (FAILED(hr)) {
         if (hr != HRESULT_FROM_WIN32(ERROR_TIMEOUT))
             pageGone_ = true;
@@ -308,10 +326,10 @@ HRESULT LiveNativeObject::Request(Json ops, Results& results)
     }
     pageMilliseconds_ += answer.Root().Member("ms").Number();
     const live::JsonRef list = answer.Root().Member("results");
-    if (!list.IsArray() || list.Size() != released + ops.size())
+    if (!list.IsArray() || list.Size() != sent.released + sent.ops)
         return E_UNEXPECTED;
     results.list = list;
-    results.first = released;
+    results.first = sent.released;
     return S_OK;
 }
 
@@ -450,7 +468,14 @@ HRESULT LiveNativeObject::ReadSubtree(Handle* h, VARIANT* out)
 HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
 {
     const bool goesOn = itemsCollection_ == h->remote && itemsNext_ == index;
-    if (goesOn) {
+    std::optional<ItemsInFlight> batch;
+    if (itemsInFlight_ && goesOn && itemsInFlight_->collection == h->remote && itemsInFlight_->from == index)
+        batch.swap(itemsInFlight_);
+    else
+        DropItemsInFlight(); // the walk went elsewhere
+    if (batch) {
+        itemsBatch_ = batch->count;
+    } else if (goesOn) {
         itemsBatch_ = std::min(itemsBatch_ * kItemBatchGrowth, kLargestItemBatch);
     } else {
         itemsBatch_ = kFirstItemBatch;
@@ -461,13 +486,31 @@ HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
     }
     itemsCollection_ = h->remote;
     itemsNext_ = index + itemsBatch_;
+    if (!batch) {
+        if (!aheadNoted_)
+            LetAnswersGo();
+        batch.emplace();
+        batch->request = SendRequest(Json::array({Json::array({"items", h->remote, index, itemsBatch_})}));
+    }
     Results results;
-    HRESULT hr = Request(Json::array({Json::array({"items", h->remote, index, itemsBatch_})}), results);
+    HRESULT hr = ReceiveAnswer(batch->request, results);
     if (FAILED(hr))
         return hr;
     const live::JsonRef list = results[0].Member("list");
     if (!list.IsArray())
         return live::ValueStatus(results[0]) != S_OK ? live::ValueStatus(results[0]) : E_UNEXPECTED;
+    // A walk that has gone past its first batch and found this one full has
+    // the next one read in the page while the library goes through this one.
+    // Nothing can change the page before it is read: a call that might drops
+    // it unread, its handles given back.
+    if (goesOn && list.Size() == static_cast<size_t>(itemsBatch_)) {
+        const long count = std::min(itemsBatch_ * kItemBatchGrowth, kLargestItemBatch);
+        itemsInFlight_.emplace();
+        itemsInFlight_->collection = h->remote;
+        itemsInFlight_->from = itemsNext_;
+        itemsInFlight_->count = count;
+        itemsInFlight_->request = SendRequest(Json::array({Json::array({"items", h->remote, itemsNext_, count})}));
+    }
     if (list.Size() == 0) { // past the end: item() answers null
         VariantInit(out);
         V_VT(out) = VT_NULL;
@@ -476,6 +519,23 @@ HRESULT LiveNativeObject::ReadItems(Handle* h, long index, VARIANT* out)
     for (size_t i = 1; i < list.Size(); ++i)
         NoteAhead(h->remote, ReadKey(live::CallKey("item", {std::to_string(index + static_cast<long>(i))})), list[i]);
     return Answer(list[0], out);
+}
+
+// A batch asked for ahead that the walk did not reach: its answer still
+// comes (the page read it before anything the object sent after it), and
+// the handles in it go back to the page.
+void LiveNativeObject::DropItemsInFlight()
+{
+    if (!itemsInFlight_)
+        return;
+    ItemsInFlight batch = std::move(*itemsInFlight_);
+    itemsInFlight_.reset();
+    Results results;
+    if (FAILED(ReceiveAnswer(batch.request, results)))
+        return;
+    const live::JsonRef list = results[0].Member("list");
+    for (size_t i = 0; i < list.Size(); ++i)
+        QueueNestedReleases(list[i]);
 }
 
 HRESULT LiveNativeObject::Argument(const VARIANT& argument, Json& out)

@@ -7,9 +7,10 @@
 // calls change (in a real renderer the page's main thread is busy with the
 // task). So within a task the object fetches ahead: the sidecar sends the
 // members the library reads next along with every handle, collection items
-// and sibling runs come in batches, a walk going down gets the whole subtree
-// in one request, and every read it can answer from that costs no round
-// trip. Everything fetched is dropped before any call that
+// and sibling runs come in batches (a long collection walk has its next batch
+// read in the page while the library works through the one before), a walk
+// going down gets the whole subtree in one request, and every read it can
+// answer from that costs no round trip. Everything fetched is dropped before any call that
 // can change the page and when the task ends; handles fetched and not used
 // are given back to the page. Outside tasks every read is a round trip.
 // With fetching ahead turned off every read is one round trip, which gives
@@ -25,6 +26,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -149,6 +151,24 @@ private:
         size_t first = 0; // the results of releases sent along come before
         live::JsonRef operator[](size_t i) const { return list[first + i]; }
     };
+    // A request sent and not answered yet: its id, the room its answer goes
+    // into, and whether queued releases went in front of its ops.
+    struct SentRequest
+    {
+        long long id = 0;
+        std::unique_ptr<live::FlatJson> answer;
+        size_t released = 0;
+        size_t ops = 0;
+    };
+    // A collection's next batch, asked for as soon as the one before came:
+    // the page reads it while the library works through that one.
+    struct ItemsInFlight
+    {
+        SentRequest request;
+        long long collection = 0;
+        long from = 0;
+        long count = 0;
+    };
 
     Handle* Find(NodeImpl* node);
     template <class Body>
@@ -186,8 +206,12 @@ private:
     const AheadValue* FindAheadCall(Handle* owner, LONG member, const DISPPARAMS* params);
     const AheadValue* AheadOf(long long remote, int key) const;
     HRESULT Request(Json ops, Results& results);
-    Json TakeReleases(); // the queued releases as one op
-    void PostReleases(); // sends them alone, not waiting for the answer
+    SentRequest SendRequest(Json ops);
+    // Waits for the answer and keeps it (reads noted from it point into it).
+    HRESULT ReceiveAnswer(SentRequest& sent, Results& results);
+    void DropItemsInFlight(); // waits for its answer and gives its handles back
+    Json TakeReleases();      // the queued releases as one op
+    void PostReleases();      // sends them alone, not waiting for the answer
     HRESULT Answer(live::JsonRef value, VARIANT* out);
     HRESULT ReadOne(Json op, VARIANT* out);
     HRESULT ReadRun(Handle* h, const std::string& member, VARIANT* out);
@@ -247,6 +271,7 @@ private:
     long long itemsCollection_ = 0;
     long itemsNext_ = -1;
     long itemsBatch_ = 0;
+    std::optional<ItemsInFlight> itemsInFlight_;
     // The keys of the reads each plan key answers ahead, by position, and
     // the position of its first call (its get and objects members come
     // before it).

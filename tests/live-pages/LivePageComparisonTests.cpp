@@ -6,6 +6,7 @@
 // behind, on our side nor in the page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -13,6 +14,8 @@
 
 #include "PageUnderTest.h"
 #include "harness/livepage/LiveValues.h"
+#include "platform/com/BStr.h"
+#include "platform/com/Variant.h"
 #include "tests/support/PagePath.h"
 
 namespace livetests {
@@ -291,6 +294,114 @@ TEST(LiveFetchAhead, CollectionsComeInFewBatches)
         page->Close();
         EXPECT_EQ(0, page->LiveNative()->PageHandles());
     }
+}
+
+// A collection walk straight on the native object, in one renderer task:
+// items 0 to 399 of the documentation page's "all" (by then the batch after
+// the one being read is asked for ahead), a change of the page's title (the
+// batch in flight is dropped unread), then items 400 to 409 and the title.
+// Each read's answer goes into `text`.
+struct StoppedWalk
+{
+    harness::LiveNativeObject* native = nullptr;
+    std::wstring text;
+    HRESULT hr = S_OK;
+
+    LONG Member(const wchar_t* name)
+    {
+        vx::com::BStr text(name);
+        LONG member = 0;
+        if (FAILED(native->GetIDOfName(text.Get(), &member)))
+            hr = E_FAIL;
+        return member;
+    }
+    NodeImpl* Object(NodeImpl* node, const wchar_t* name)
+    {
+        vx::com::Variant value;
+        if (FAILED(native->GetProperty(node, Member(name), value.Get())) || value.Type() != VT_PTR) {
+            hr = E_FAIL;
+            return nullptr;
+        }
+        return static_cast<NodeImpl*>(V_BYREF(value.Get()));
+    }
+    void Write(NodeImpl* node, const wchar_t* name)
+    {
+        vx::com::Variant value;
+        const HRESULT read = native->GetProperty(node, Member(name), value.Get());
+        if (FAILED(read))
+            hr = read;
+        text += ValueText(*value.Get()) + L"\n";
+    }
+    void Items(NodeImpl* all, long from, long to)
+    {
+        for (long i = from; i < to && SUCCEEDED(hr); ++i) {
+            VARIANT index;
+            VariantInit(&index);
+            V_VT(&index) = VT_I4;
+            V_I4(&index) = i;
+            DISPPARAMS params{&index, nullptr, 1, 0};
+            vx::com::Variant item;
+            hr = native->Invoke(all, Member(L"item"), &params, item.Get());
+            if (FAILED(hr) || item.Type() != VT_PTR) {
+                hr = E_FAIL;
+                return;
+            }
+            NodeImpl* node = static_cast<NodeImpl*>(V_BYREF(item.Get()));
+            Write(node, L"tagName");
+            native->ReleaseNode(node);
+        }
+    }
+    static HRESULT STDMETHODCALLTYPE Run(void* context) noexcept
+    {
+        auto& walk = *static_cast<StoppedWalk*>(context);
+        NodeImpl* window = nullptr;
+        if (FAILED(walk.native->GetWindowNode(&window)))
+            return E_FAIL;
+        NodeImpl* document = walk.Object(window, L"document");
+        NodeImpl* all = document ? walk.Object(document, L"all") : nullptr;
+        if (all) {
+            walk.Items(all, 0, 400);
+            vx::com::Variant title;
+            V_VT(title.Get()) = VT_BSTR;
+            V_BSTR(title.Get()) = SysAllocString(L"walked");
+            if (SUCCEEDED(walk.hr))
+                walk.hr = walk.native->PutProperty(document, walk.Member(L"title"), title.Get());
+            walk.Items(all, 400, 410);
+            walk.Write(document, L"title");
+        }
+        for (NodeImpl* node : {all, document, window})
+            if (node)
+                walk.native->ReleaseNode(node);
+        return walk.hr;
+    }
+};
+
+// A batch asked for ahead answers as one read at a time does; one that the
+// walk never reaches, or that a change of the page leaves stale, is dropped
+// and its handles go back to the page.
+TEST(LiveFetchAhead, ItemBatchesAskedForAheadAnswerAsOneReadAtATimeAndLeaveNoHandles)
+{
+    const std::wstring url = LiveUrl("snapshots/real/lang_expr.json");
+    std::unique_ptr<PageUnderTest> pages[2] = {PageUnderTest::Live(url, false), PageUnderTest::Live(url, true)};
+    ASSERT_TRUE(pages[0] && pages[1]);
+    std::wstring texts[2];
+    for (int i = 0; i < 2; ++i) {
+        StoppedWalk walk;
+        walk.native = pages[i]->LiveNative();
+        walk.native->ResetCounters();
+        ASSERT_EQ(S_OK, walk.native->RunOnRendererThread(&StoppedWalk::Run, &walk, 60000)) << std::hex << walk.hr;
+        texts[i] = walk.text;
+        EXPECT_EQ(0, walk.native->LiveHandles());
+        EXPECT_EQ(0, walk.native->PageHandles()) << "handles left in the page's registry";
+    }
+    EXPECT_EQ(411u, static_cast<size_t>(std::count(texts[0].begin(), texts[0].end(), L'\n')));
+    EXPECT_NE(std::wstring::npos, texts[0].find(L"walked\n"));
+    EXPECT_TRUE(texts[0] == texts[1]) << FirstDifference(texts[0], texts[1]);
+    // Batches of 64, 256 and 1024 items, the one of 4096 asked for ahead and
+    // dropped, and a new first batch after the change.
+    EXPECT_EQ(5, TripsFor(pages[1]->LiveNative(), "items"));
+    for (auto& page : pages)
+        page->Close();
 }
 
 } // namespace
