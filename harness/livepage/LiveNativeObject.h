@@ -10,9 +10,10 @@
 // and sibling runs come in batches (a long collection walk has its next batch
 // read in the page while the library works through the one before), a walk
 // going down gets the whole subtree in one request, and every read it can
-// answer from that costs no round trip. Everything fetched is dropped before any call that
-// can change the page and when the task ends; handles fetched and not used
-// are given back to the page. Outside tasks every read is a round trip.
+// answer from that costs no round trip. Everything fetched is dropped before
+// any call that can change the page and when the task ends; handles fetched
+// and not used are given back to the page. Outside tasks every read is a
+// round trip.
 // With fetching ahead turned off every read is one round trip, which gives
 // the answers fetching ahead must match.
 //
