@@ -1,5 +1,7 @@
 #include "InteractiveChild.h"
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 using vx::com::UniqueHandle;
@@ -55,12 +57,16 @@ InteractiveChild::InteractiveChild(const std::wstring& commandLine,
 {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
-    if (!CreatePipe(&inRead, &inWrite, &inherit, 0))
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) {
+        startFailure_ = "CreatePipe: error " + std::to_string(GetLastError());
         return;
+    }
     UniqueHandle childInput(inRead);
     input_.Reset(inWrite);
-    if (!CreatePipe(&outRead, &outWrite, &inherit, 0))
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+        startFailure_ = "CreatePipe: error " + std::to_string(GetLastError());
         return;
+    }
     UniqueHandle childOutput(outWrite);
     output_.Reset(outRead);
     SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
@@ -75,9 +81,19 @@ InteractiveChild::InteractiveChild(const std::wstring& commandLine,
     PROCESS_INFORMATION info = {};
     std::wstring line = commandLine;
     std::wstring block = EnvironmentWith(environment);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
-                        &startup, &info))
-        return;
+    // A start has failed once under a loaded Wine (in a cold run of the
+    // whole suite): a failed start is tried again once, and each failure is
+    // shown with its error code.
+    for (int attempt = 0; !CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                          block.data(), nullptr, &startup, &info);
+         ++attempt) {
+        startFailure_ = "CreateProcessW: error " + std::to_string(GetLastError());
+        std::fprintf(stderr, "starting a test child: %s\n", startFailure_.c_str());
+        if (attempt == 1)
+            return;
+        Sleep(500);
+        line = commandLine; // CreateProcessW may have written into it
+    }
     process_.Reset(info.hProcess);
     CloseHandle(info.hThread);
     processId_ = info.dwProcessId;

@@ -25,6 +25,8 @@ public:
     InteractiveChild& operator=(const InteractiveChild&) = delete;
 
     bool Started() const { return process_.Valid(); }
+    // Why it did not start: the step that failed and its error code.
+    const std::string& StartFailure() const { return startFailure_; }
     DWORD ProcessId() const { return processId_; }
 
     void Send(const std::string& line);
@@ -42,6 +44,7 @@ private:
     vx::com::UniqueHandle input_;
     vx::com::UniqueHandle output_;
     DWORD processId_ = 0;
+    std::string startFailure_;
     std::thread reader_;
     std::mutex mutex_;
     std::condition_variable arrived_;

@@ -28,7 +28,7 @@ protected:
         auto publisher =
             std::make_unique<InteractiveChild>(L"\"" + ProgramPath(L"vxservicepublisher.exe") + L"\" --browser-pid=" +
                                                std::to_wstring(BrowserPid()) + L" --tag=" + tag + L" " + extra);
-        EXPECT_TRUE(publisher->Started());
+        EXPECT_TRUE(publisher->Started()) << publisher->StartFailure();
         return publisher;
     }
 
@@ -37,7 +37,7 @@ protected:
         auto consumer = std::make_unique<InteractiveChild>(
             L"\"" + ProgramPath(L"vxserviceconsumer.exe") + L"\" --type=renderer " + channel + L" " + extra,
             std::map<std::wstring, std::wstring>{{L"Vantorix8_Product_Path", LayoutDirectory()}});
-        EXPECT_TRUE(consumer->Started());
+        EXPECT_TRUE(consumer->Started()) << consumer->StartFailure();
         EXPECT_EQ(consumer->WaitFor("consumer started"), "");
         return consumer;
     }
