@@ -11,12 +11,21 @@ import { Sidecar, browserProcessesOf, withTimeout } from './helpers.mjs';
 
 const LIVE = 'http://fixtures.test/live.html';
 
-// The --user-data-dir of the sidecar's running browser.
+// The --user-data-dir of the sidecar's running browser, from whichever of
+// its processes names it: process ids wrap around, so the browser's own
+// process need not have the lowest.
 function profileOf(pid) {
-  const [first] = browserProcessesOf(pid);
-  if (!first) return null;
-  const args = execFileSync('ps', ['-o', 'args=', '-p', String(first)], { encoding: 'utf8' });
-  return args.match(/--user-data-dir=(\S+)/)?.[1] ?? null;
+  for (const browserPid of browserProcessesOf(pid)) {
+    let args;
+    try {
+      args = execFileSync('ps', ['-o', 'args=', '-p', String(browserPid)], { encoding: 'utf8' });
+    } catch {
+      continue; // it has ended since
+    }
+    const profile = args.match(/--user-data-dir=(\S+)/)?.[1];
+    if (profile) return profile;
+  }
+  return null;
 }
 
 describe('one sidecar with a short request time-out', () => {
